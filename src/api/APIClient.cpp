@@ -1,0 +1,198 @@
+#include "APIClient.h"
+
+#include "records/APIError.h"
+
+#include <QCoreApplication>
+#include <QCoroNetworkReply>
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <memory>
+
+namespace kelvo {
+
+namespace {
+
+const QString tokenKey = QStringLiteral("kelvo_auth_token");
+constexpr int requestTimeoutMs = 60'000;
+
+APIClient* sharedInstance = nullptr;
+
+void destroySharedInstance() {
+    delete sharedInstance;
+    sharedInstance = nullptr;
+}
+
+struct DeleteLater {
+    void operator()(QObject* object) const { object->deleteLater(); }
+};
+
+// The body as UTF-8 text, or "nil" when it is not valid UTF-8.
+QString rawResponseText(const QByteArray& body) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(body);
+    return decoder.hasError() ? QStringLiteral("nil") : text;
+}
+
+APIClientError classifyFailure(int status, const QByteArray& body) {
+    if (status >= 400 && status <= 499) {
+        auto apiError = JsonReader::decode<APIError>(body);
+        return APIClientError::clientError(apiError ? apiError->error
+                                                    : QStringLiteral("Client error"));
+    }
+    if (status >= 500 && status <= 599) {
+        return APIClientError::serverError();
+    }
+    return APIClientError::unknownError();
+}
+
+} // namespace
+
+APIClient::APIClient(QString baseURL, QObject* parent)
+    : QObject(parent)
+    , m_baseURL(std::move(baseURL))
+    , m_network(new QNetworkAccessManager(this)) {
+    QSettings settings(tokenFilePath(), QSettings::IniFormat);
+    const QVariant stored = settings.value(tokenKey);
+    if (stored.isValid() && stored.typeId() == QMetaType::QString) {
+        m_authToken = stored.toString();
+    }
+}
+
+APIClient::~APIClient() {
+    // Ending the replies here lets every waiting request finish with a network error instead of
+    // waiting for ever on a reply that the network manager would delete silently.
+    const auto replies = m_network->findChildren<QNetworkReply*>();
+    for (QNetworkReply* reply : replies) {
+        reply->abort();
+    }
+}
+
+APIClient* APIClient::shared() {
+    if (!sharedInstance) {
+        sharedInstance = new APIClient(baseURLFromEnvironment());
+        qAddPostRoutine(destroySharedInstance);
+    }
+    return sharedInstance;
+}
+
+QString APIClient::baseURLFromEnvironment() {
+    if (qEnvironmentVariableIsSet("KELVO_API_URL")) {
+        return qEnvironmentVariable("KELVO_API_URL");
+    }
+    return QStringLiteral("https://api.kelvo.app");
+}
+
+QString APIClient::tokenFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelvo/Kelvo.conf");
+}
+
+void APIClient::setAuthToken(const QString& token) {
+    m_authToken = token;
+    const QString path = tokenFilePath();
+    const QString folder = QFileInfo(path).absolutePath();
+    // The folder is the user's alone before the token is written into it.
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(tokenKey, token);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + path);
+        }
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    Q_EMIT authTokenChanged();
+}
+
+void APIClient::clearAuthToken() {
+    m_authToken.reset();
+    const QString path = tokenFilePath();
+    if (QFileInfo::exists(path)) {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.remove(tokenKey);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            Diagnostics::print(QStringLiteral("Could not remove the sign-in from ") + path);
+        }
+    }
+    Q_EMIT authTokenChanged();
+}
+
+QUrl APIClient::urlFor(const QString& path) const {
+    return QUrl(m_baseURL + path, QUrl::StrictMode);
+}
+
+QNetworkReply* APIClient::start(const QString& path, HTTPMethod method,
+                                const std::optional<QByteArray>& body) {
+    const QUrl url = urlFor(path);
+    if (!url.isValid()) {
+        return nullptr;
+    }
+    QNetworkRequest request(url);
+    request.setTransferTimeout(requestTimeoutMs);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    if (m_authToken) {
+        request.setRawHeader(QByteArrayLiteral("Authorization"),
+                             QByteArrayLiteral("Bearer ") + m_authToken->toUtf8());
+    }
+    const QByteArray data = body.value_or(QByteArray());
+    switch (method) {
+    case HTTPMethod::GET:
+        return body ? m_network->sendCustomRequest(request, wireText(method), data)
+                    : m_network->get(request);
+    case HTTPMethod::POST:
+        return m_network->post(request, data);
+    case HTTPMethod::PUT:
+        return m_network->put(request, data);
+    case HTTPMethod::DELETE:
+        return body ? m_network->sendCustomRequest(request, wireText(method), data)
+                    : m_network->deleteResource(request);
+    }
+    return nullptr;
+}
+
+QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTTPMethod method,
+                                                               std::optional<QByteArray> body) {
+    QNetworkReply* started = start(path, method, body);
+    if (!started) {
+        co_return std::unexpected(APIClientError::invalidURL());
+    }
+    const std::unique_ptr<QNetworkReply, DeleteLater> reply(started);
+    QPointer<APIClient> self(this);
+    co_await qCoro(started).waitForFinished();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid()) {
+        if (reply->error() != QNetworkReply::NoError) {
+            co_return std::unexpected(APIClientError::networkError(reply->errorString()));
+        }
+        co_return std::unexpected(APIClientError::invalidResponse());
+    }
+    const int code = status.toInt();
+    if (code == 401) {
+        if (self) {
+            self->clearAuthToken();
+        }
+        co_return std::unexpected(APIClientError::unauthorized());
+    }
+    const QByteArray data = reply->readAll();
+    if (code >= 200 && code <= 299) {
+        co_return SuccessBody{data};
+    }
+    co_return std::unexpected(classifyFailure(code, data));
+}
+
+void APIClient::reportDecodingFailure(const DecodeError& error, const QByteArray& body) {
+    Diagnostics::print(QStringLiteral("Decoding error: ") + error.description());
+    Diagnostics::print(QStringLiteral("Raw response: ") + rawResponseText(body));
+}
+
+} // namespace kelvo

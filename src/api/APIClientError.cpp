@@ -1,0 +1,39 @@
+#include "APIClientError.h"
+
+namespace kelvo {
+
+QString APIClientError::errorDescription() const {
+    switch (m_kind) {
+    case Kind::invalidURL:
+        return QStringLiteral("Invalid URL");
+    case Kind::invalidResponse:
+        return QStringLiteral("Invalid response");
+    case Kind::unauthorized:
+        return QStringLiteral("Unauthorized - please log in again");
+    case Kind::clientError:
+        return m_payload;
+    case Kind::serverError:
+        return QStringLiteral("Server error - please try again later");
+    case Kind::networkError:
+        return QStringLiteral("Network error: ") + m_payload;
+    case Kind::decodingError:
+        return QStringLiteral("Data parsing error: ") + m_payload;
+    case Kind::unknownError:
+        return QStringLiteral("Unknown error occurred");
+    }
+    return {};
+}
+
+QString APIClientError::debugDescription() const {
+    static const char* const names[] = {"invalidURL",    "invalidResponse", "unauthorized",
+                                        "clientError",   "serverError",     "networkError",
+                                        "decodingError", "unknownError"};
+    QString text = QString::fromLatin1(names[int(m_kind)]);
+    if (m_kind == Kind::clientError || m_kind == Kind::networkError ||
+        m_kind == Kind::decodingError) {
+        text += QStringLiteral("(\"") + m_payload + QStringLiteral("\")");
+    }
+    return text;
+}
+
+} // namespace kelvo

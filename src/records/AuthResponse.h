@@ -1,0 +1,18 @@
+#pragma once
+
+#include "User.h"
+
+namespace kelvo {
+
+struct AuthResponse {
+    std::optional<QString> message;
+    User user;
+    QString token;
+
+    static AuthResponse fromJson(const JsonReader& r) {
+        using namespace Qt::StringLiterals;
+        return {r.optionalText("message"_L1), r.record<User>("user"_L1), r.text("token"_L1)};
+    }
+};
+
+} // namespace kelvo

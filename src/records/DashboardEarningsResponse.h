@@ -1,0 +1,16 @@
+#pragma once
+
+#include "DashboardEarnings.h"
+
+namespace kelvo {
+
+struct DashboardEarningsResponse {
+    DashboardEarnings earnings;
+
+    static DashboardEarningsResponse fromJson(const JsonReader& r) {
+        using namespace Qt::StringLiterals;
+        return {r.record<DashboardEarnings>("earnings"_L1)};
+    }
+};
+
+} // namespace kelvo

@@ -1,0 +1,28 @@
+#include "Diagnostics.h"
+
+#include <cstdio>
+
+namespace kelvo {
+
+namespace {
+Diagnostics::Sink& sink() {
+    static Diagnostics::Sink value;
+    return value;
+}
+} // namespace
+
+void Diagnostics::print(const QString& line) {
+    if (sink()) {
+        sink()(line);
+        return;
+    }
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+void Diagnostics::setSink(Sink newSink) {
+    sink() = std::move(newSink);
+}
+
+} // namespace kelvo

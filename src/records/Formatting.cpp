@@ -1,0 +1,107 @@
+#include "Formatting.h"
+
+#include <QTextBoundaryFinder>
+
+namespace kelvo {
+
+namespace {
+
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') {
+        return u - u'0';
+    }
+    if (u >= u'a' && u <= u'f') {
+        return u - u'a' + 10;
+    }
+    if (u >= u'A' && u <= u'F') {
+        return u - u'A' + 10;
+    }
+    return -1;
+}
+
+// The leading hexadecimal digits as a number, after an optional 0x; 0 when there are none.
+quint64 leadingHex(QStringView text) {
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X') &&
+        hexValue(text[2]) >= 0) {
+        text = text.mid(2);
+    }
+    quint64 n = 0;
+    for (QChar c : text) {
+        const int digit = hexValue(c);
+        if (digit < 0) {
+            break;
+        }
+        n = (n << 4) | quint64(digit);
+    }
+    return n;
+}
+
+QStringView trimToAlphanumerics(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && !text[begin].isLetterOrNumber()) {
+        ++begin;
+    }
+    while (end > begin && !text[end - 1].isLetterOrNumber()) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+QColor namedColor(QStringView hex, Qt::GlobalColor fallback) {
+    return colorFromHex(hex).value_or(QColor(fallback));
+}
+
+} // namespace
+
+std::optional<QColor> colorFromHex(QStringView hex) {
+    const QStringView trimmed = trimToAlphanumerics(hex);
+    const quint64 n = leadingHex(trimmed);
+    const auto part = [n](int shift) { return int((n >> shift) & 255); };
+    switch (perceivedLength(trimmed.toString())) {
+    case 3:
+        return QColor(int((n >> 8) & 15) * 17, int((n >> 4) & 15) * 17, int(n & 15) * 17, 255);
+    case 6:
+        return QColor(part(16), part(8), part(0), 255);
+    case 8:
+        return QColor(part(16), part(8), part(0), part(24));
+    default:
+        return std::nullopt;
+    }
+}
+
+QString moneyText(double amount) {
+    return QString::asprintf("$%.2f", amount);
+}
+
+qsizetype perceivedLength(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1) {
+        ++count;
+    }
+    return count;
+}
+
+const QColor& appBackground() {
+    static const QColor color = namedColor(u"#161516", Qt::black);
+    return color;
+}
+
+const QColor& panelBackground() {
+    static const QColor color = namedColor(u"#1F1F1F", Qt::gray);
+    return color;
+}
+
+const QColor& accentGreen() {
+    static const QColor color = namedColor(u"#10B981", Qt::green);
+    return color;
+}
+
+const QColor& accentRed() {
+    static const QColor color = namedColor(u"#EF4444", Qt::red);
+    return color;
+}
+
+} // namespace kelvo

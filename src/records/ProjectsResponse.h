@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Project.h"
+
+namespace kelvo {
+
+struct ProjectsResponse {
+    QList<Project> projects;
+
+    static ProjectsResponse fromJson(const JsonReader& r) {
+        using namespace Qt::StringLiterals;
+        return {r.list<Project>("projects"_L1)};
+    }
+};
+
+} // namespace kelvo

@@ -1,0 +1,25 @@
+#include "TimeEntry.h"
+
+#include "Clock.h"
+#include "Timestamp.h"
+
+namespace kelvo {
+
+qint64 TimeEntry::elapsedSeconds() const {
+    const auto start = Timestamp::parseInternetDateTime(startTime);
+    return start ? Timestamp::secondsBetween(*start, Clock::now()) : 0;
+}
+
+QString TimeEntry::formattedDuration() const {
+    const qint64 total = duration ? *duration : (isRunning ? elapsedSeconds() : 0);
+    const qint64 hours = total / 3600;
+    const qint64 minutes = (total - hours * 3600) / 60;
+    const qint64 seconds = total - (total / 60) * 60;
+    if (hours == 0 && minutes == 0) {
+        return QString::asprintf("%2lld sec", static_cast<long long>(seconds));
+    }
+    return QString::asprintf("%02lld:%02lld", static_cast<long long>(hours),
+                             static_cast<long long>(minutes));
+}
+
+} // namespace kelvo

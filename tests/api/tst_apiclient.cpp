@@ -1,0 +1,399 @@
+#include "FakeServer.h"
+#include "TestSupport.h"
+
+#include "api/APIClient.h"
+
+#include <QCoroTask>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTest>
+
+#include <cmath>
+#include <functional>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray entryJson =
+    R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true,"projectId":"p1"})";
+const QByteArray timerJson = "{\"message\":\"ok\",\"timeEntry\":" + entryJson + "}";
+const QByteArray userJson = R"({"user":{"id":"u1","name":"Ada","email":"ada@example.com"}})";
+const QByteArray earningsJson =
+    R"({"earnings":{"currentTimer":{"earnings":1.5,"duration":90,"isRunning":true,"hourlyRate":60},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":9000}}})";
+
+// The text of an operation's error, or the empty text on success.
+template <class R> QString errorText(const R& result) {
+    return result ? QString() : result.error().errorDescription();
+}
+
+} // namespace
+
+class tst_APIClient : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void headers_data();
+    void headers();
+    void unauthorizedForgetsToken();
+    void statusClassification_data();
+    void statusClassification();
+    void undecodableSuccessBody_data();
+    void undecodableSuccessBody();
+    void transportFailures_data();
+    void transportFailures();
+    void nonHttpAnswerIsInvalidResponse();
+    void unparsableURLSendsNothing();
+    void baseURLIsUsedVerbatim();
+    void operations_data();
+    void operations();
+    void currentEntryAbsentMeansNone();
+    void bodyThatCannotBeEncodedIsNotSent();
+    void tokenFileIsPrivateAndRestored();
+    void sharedClientIsOneInstance();
+
+private:
+    std::unique_ptr<TemporaryConfigHome> m_home;
+    std::unique_ptr<FakeServer> m_server;
+    std::unique_ptr<APIClient> m_client;
+};
+
+void tst_APIClient::init() {
+    m_home = std::make_unique<TemporaryConfigHome>();
+    m_server = std::make_unique<FakeServer>();
+    m_client = std::make_unique<APIClient>(m_server->baseURL());
+}
+
+void tst_APIClient::cleanup() {
+    m_client.reset();
+    m_server.reset();
+    m_home.reset();
+}
+
+void tst_APIClient::headers_data() {
+    QTest::addColumn<std::optional<QString>>("token");
+    QTest::addColumn<QByteArray>("authorization"); // empty: no header at all
+    QTest::newRow("no token") << std::optional<QString>() << QByteArray();
+    QTest::newRow("token") << std::optional<QString>(u"T0k3n"_s) << QByteArray("Bearer T0k3n");
+    QTest::newRow("empty token") << std::optional<QString>(QString()) << QByteArray("Bearer");
+}
+
+void tst_APIClient::headers() {
+    QFETCH(std::optional<QString>, token);
+    QFETCH(QByteArray, authorization);
+    if (token) {
+        m_client->setAuthToken(*token);
+    }
+    m_server->on("GET", u"/auth/me"_s, FakeResponse::json(200, userJson));
+    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(200, timerJson));
+    QVERIFY(QCoro::waitFor(m_client->getCurrentUser()));
+    QVERIFY(QCoro::waitFor(m_client->startTimer({}, {}, {})));
+    for (const RecordedRequest& request : m_server->requests()) {
+        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+        QCOMPARE(request.hasHeader("Authorization"), token.has_value());
+        QCOMPARE(request.header("Authorization"), authorization);
+    }
+    QCOMPARE(m_server->requests().at(1).body, QByteArray("{}"));
+}
+
+void tst_APIClient::unauthorizedForgetsToken() {
+    m_client->setAuthToken(u"stale"_s);
+    QCOMPARE(m_home->storedToken(), u"stale"_s);
+    m_server->on("GET", u"/projects"_s, FakeResponse::json(401, R"({"error":"expired"})"));
+
+    const auto first = QCoro::waitFor(m_client->getProjects());
+    QCOMPARE(errorText(first), u"Unauthorized - please log in again"_s);
+    QVERIFY(!m_client->authToken());
+    QVERIFY(!m_home->storedToken());
+
+    QVERIFY(!QCoro::waitFor(m_client->getProjects()));
+    QCOMPARE(m_server->requests().size(), 2);
+    QVERIFY(m_server->requests().at(0).hasHeader("Authorization"));
+    QVERIFY(!m_server->requests().at(1).hasHeader("Authorization"));
+}
+
+void tst_APIClient::statusClassification_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("422 with error")
+        << 422 << QByteArray(R"({"error":"Task is closed","message":"ignored"})")
+        << u"Task is closed"_s;
+    QTest::newRow("400 with error") << 400 << QByteArray(R"({"error":"Bad"})") << u"Bad"_s;
+    QTest::newRow("404 not JSON") << 404 << QByteArray("<html>nope</html>") << u"Client error"_s;
+    QTest::newRow("409 message only")
+        << 409 << QByteArray(R"({"message":"taken"})") << u"Client error"_s;
+    QTest::newRow("499 empty") << 499 << QByteArray() << u"Client error"_s;
+    QTest::newRow("500") << 500 << QByteArray(R"({"error":"boom"})")
+                         << u"Server error - please try again later"_s;
+    QTest::newRow("599") << 599 << QByteArray() << u"Server error - please try again later"_s;
+    QTest::newRow("600") << 600 << QByteArray() << u"Unknown error occurred"_s;
+    QTest::newRow("304") << 304 << QByteArray() << u"Unknown error occurred"_s;
+    QTest::newRow("199") << 199 << QByteArray() << u"Unknown error occurred"_s;
+}
+
+void tst_APIClient::statusClassification() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+    m_client->setAuthToken(u"kept"_s);
+    m_server->on("GET", u"/projects"_s, FakeResponse::json(status, body));
+    QCOMPARE(errorText(QCoro::waitFor(m_client->getProjects())), text);
+    QCOMPARE(m_client->authToken(), u"kept"_s);
+}
+
+void tst_APIClient::undecodableSuccessBody_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("rawLine");
+    QTest::newRow("204 empty") << 204 << QByteArray() << u"Raw response: "_s;
+    QTest::newRow("not UTF-8") << 200 << QByteArray("{\"projects\":\xff\xfe}")
+                               << u"Raw response: nil"_s;
+    QTest::newRow("wrong type") << 200 << QByteArray(R"({"projects":[{"id":1}]})")
+                                << u"Raw response: {\"projects\":[{\"id\":1}]}"_s;
+}
+
+void tst_APIClient::undecodableSuccessBody() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, rawLine);
+    DiagnosticsCapture capture;
+    m_server->on("GET", u"/projects"_s, FakeResponse::json(status, body));
+    const auto result = QCoro::waitFor(m_client->getProjects());
+    QVERIFY(!result);
+    QCOMPARE(result.error().kind(), APIClientError::Kind::decodingError);
+    QVERIFY(errorText(result).startsWith(u"Data parsing error: "_s));
+    QCOMPARE(capture.lines().size(), 2);
+    QVERIFY(capture.lines().at(0).startsWith(u"Decoding error: "_s));
+    QCOMPARE(capture.lines().at(1), rawLine);
+}
+
+void tst_APIClient::transportFailures_data() {
+    QTest::addColumn<bool>("refused"); // else: connection dropped without an answer
+    QTest::newRow("connection refused") << true;
+    QTest::newRow("connection dropped") << false;
+}
+
+void tst_APIClient::transportFailures() {
+    QFETCH(bool, refused);
+    QString base = m_server->baseURL();
+    if (refused) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        base = u"http://127.0.0.1:%1"_s.arg(closed.serverPort());
+    } else {
+        m_server->on("GET", u"/projects"_s, FakeResponse::dropped());
+    }
+    APIClient client(base);
+    client.setAuthToken(u"kept"_s);
+    const auto result = QCoro::waitFor(client.getProjects());
+    QVERIFY(!result);
+    QCOMPARE(result.error().kind(), APIClientError::Kind::networkError);
+    QVERIFY2(errorText(result).startsWith(u"Network error: "_s), qPrintable(errorText(result)));
+    QVERIFY(errorText(result).size() > 15);
+    QCOMPARE(client.authToken(), u"kept"_s);
+}
+
+void tst_APIClient::nonHttpAnswerIsInvalidResponse() {
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(u"auth"_s);
+    QFile file(root.path() + u"/auth/me"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(userJson);
+    file.close();
+    APIClient client(QUrl::fromLocalFile(root.path()).toString());
+    QCOMPARE(errorText(QCoro::waitFor(client.getCurrentUser())), u"Invalid response"_s);
+}
+
+void tst_APIClient::unparsableURLSendsNothing() {
+    APIClient client(u"http://exa mple.com"_s);
+    client.setAuthToken(u"kept"_s);
+    QCOMPARE(errorText(QCoro::waitFor(client.getProjects())), u"Invalid URL"_s);
+    QCOMPARE(client.authToken(), u"kept"_s);
+}
+
+void tst_APIClient::baseURLIsUsedVerbatim() {
+    qunsetenv("KELVO_API_URL");
+    QCOMPARE(APIClient::baseURLFromEnvironment(), u"https://api.kelvo.app"_s);
+    qputenv("KELVO_API_URL", "");
+    QCOMPARE(APIClient::baseURLFromEnvironment(), QString());
+    qputenv("KELVO_API_URL", " http://host:1/prefix/ ");
+    QCOMPARE(APIClient::baseURLFromEnvironment(), u" http://host:1/prefix/ "_s);
+    qunsetenv("KELVO_API_URL");
+
+    APIClient empty{QString()};
+    const auto relative = QCoro::waitFor(empty.getProjects());
+    QVERIFY(!relative);
+    QCOMPARE(relative.error().kind(), APIClientError::Kind::networkError);
+
+    // The URL keeps both slashes; Qt's HTTP layer folds them into one on the wire, so a base URL
+    // with a trailing slash still reaches the server.
+    APIClient slash(m_server->baseURL() + u'/');
+    QCOMPARE(slash.urlFor(u"/projects"_s).toString(), m_server->baseURL() + u"//projects"_s);
+    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
+    QVERIFY(QCoro::waitFor(slash.getProjects()));
+}
+
+using Operation = std::function<bool(APIClient&)>;
+
+void tst_APIClient::operations_data() {
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("requestLine");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("sentBody"); // compared as JSON when not empty
+
+    const QByteArray auth = R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})";
+    QTest::newRow("login") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.login(u" A@b.c "_s, u"pw"_s)).has_value();
+    }) << u"POST /auth/login"_s
+                           << auth << QByteArray(R"({"email":" A@b.c ","password":"pw"})");
+    QTest::newRow("register") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s)).has_value();
+    }) << u"POST /auth/register"_s
+                              << auth << QByteArray(R"({"name":"N","email":"e","password":"pw"})");
+    QTest::newRow("register with extras")
+        << Operation([](APIClient& c) {
+               return QCoro::waitFor(
+                          c.registerAccount(u"N"_s, u"e"_s, u"pw"_s, 25.0, u"c1"_s, u"v1"_s))
+                   .has_value();
+           })
+        << u"POST /auth/register"_s << auth
+        << QByteArray(
+               R"({"name":"N","email":"e","password":"pw","defaultHourlyRate":25,"captchaId":"c1","captchaValue":"v1"})");
+    QTest::newRow("current user") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getCurrentUser())->id == u"u1"_s;
+    }) << u"GET /auth/me"_s << userJson
+                                  << QByteArray();
+    QTest::newRow("refresh") << Operation([](APIClient& c) {
+        auto r = QCoro::waitFor(c.refreshToken());
+        return r && r->token == u"new"_s && !c.authToken();
+    }) << u"POST /auth/refresh"_s
+                             << QByteArray(R"({"message":"ok","token":"new"})") << QByteArray();
+    QTest::newRow("projects")
+        << Operation([](APIClient& c) { return QCoro::waitFor(c.getProjects())->size() == 1; })
+        << u"GET /projects"_s
+        << QByteArray(R"({"projects":[{"id":"p","name":"P","isActive":true}]})") << QByteArray();
+    QTest::newRow("tasks, both filters") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getTasks(u"P 1&2"_s, false))->isEmpty();
+    }) << u"GET /tasks?projectId=P%201%262&isCompleted=false"_s
+                                         << QByteArray(R"({"tasks":[]})") << QByteArray();
+    QTest::newRow("tasks, no filter")
+        << Operation([](APIClient& c) { return QCoro::waitFor(c.getTasks({}, {})).has_value(); })
+        << u"GET /tasks"_s << QByteArray(R"({"tasks":[]})") << QByteArray();
+    QTest::newRow("current entry") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getCurrentTimeEntry())->has_value();
+    }) << u"GET /time-entries/current"_s
+                                   << QByteArray("{\"timeEntry\":" + entryJson + "}")
+                                   << QByteArray();
+    QTest::newRow("entries, limit only") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getTimeEntries({.limit = 10}))->size() == 1;
+    }) << u"GET /time-entries?limit=10"_s << QByteArray("{\"entries\":[" + entryJson + "]}")
+                                         << QByteArray();
+    QTest::newRow("entries, every filter")
+        << Operation([](APIClient& c) {
+               return QCoro::waitFor(c.getTimeEntries({u"p"_s, true, u"2025-03-01T00:00:00+01:00"_s,
+                                                       u"2025-03-02"_s, 2, 5}))
+                   .has_value();
+           })
+        << u"GET /time-entries?projectId=p&isRunning=true&startDate=2025-03-01T00:00:00%2B01:00&endDate=2025-03-02&page=2&limit=5"_s
+        << QByteArray(R"({"entries":[],"pagination":{"page":2,"limit":5,"total":0,"pages":0}})")
+        << QByteArray();
+    QTest::newRow("start") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.startTimer(u"p1"_s, {}, u"Notes"_s))->id == u"e1"_s;
+    }) << u"POST /time-entries/start"_s
+                           << timerJson
+                           << QByteArray(R"({"projectId":"p1","description":"Notes"})");
+    QTest::newRow("stop") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.stopTimer(u"e1"_s)).has_value();
+    }) << u"POST /time-entries/e1/stop"_s
+                          << timerJson << QByteArray();
+    QTest::newRow("stop, hostile id stays one segment") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.stopTimer(u"../x?y#z"_s)).has_value();
+    }) << u"POST /time-entries/..%2Fx%3Fy%23z/stop"_s << timerJson
+                                                        << QByteArray();
+    QTest::newRow("earnings with zone") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getDashboardEarnings(u"America/New_York"_s))->today.earnings ==
+               12.5;
+    }) << u"GET /users/dashboard-earnings?timezone=America/New_York"_s
+                                        << earningsJson << QByteArray();
+    QTest::newRow("earnings without zone") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getDashboardEarnings({})).has_value();
+    }) << u"GET /users/dashboard-earnings"_s
+                                           << earningsJson << QByteArray();
+}
+
+void tst_APIClient::operations() {
+    QFETCH(Operation, operation);
+    QFETCH(QString, requestLine);
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, sentBody);
+    const QString method = requestLine.section(u' ', 0, 0);
+    const QString path = requestLine.section(u' ', 1);
+    m_server->on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()),
+                 FakeResponse::json(200, answer));
+    m_server->on(method.toLatin1(), path, FakeResponse::json(200, answer));
+    QVERIFY(operation(*m_client));
+    QCOMPARE(m_server->requestLines(), QStringList{requestLine});
+    const QByteArray body = m_server->requests().at(0).body;
+    if (sentBody.isEmpty()) {
+        QCOMPARE(body, QByteArray());
+    } else {
+        QCOMPARE(QJsonDocument::fromJson(body).object(),
+                 QJsonDocument::fromJson(sentBody).object());
+    }
+}
+
+void tst_APIClient::currentEntryAbsentMeansNone() {
+    DiagnosticsCapture capture;
+    m_server->enqueue("GET", u"/time-entries/current"_s,
+                      FakeResponse::json(200, R"({"timeEntry":null})"));
+    const auto none = QCoro::waitFor(m_client->getCurrentTimeEntry());
+    QVERIFY(none && !none->has_value());
+    QCOMPARE(capture.lines().size(), 2);
+    QCOMPARE(capture.lines().at(1), u"Raw response: {\"timeEntry\":null}"_s);
+
+    m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(500, {}));
+    QCOMPARE(errorText(QCoro::waitFor(m_client->getCurrentTimeEntry())),
+             u"Server error - please try again later"_s);
+}
+
+void tst_APIClient::bodyThatCannotBeEncodedIsNotSent() {
+    const auto result =
+        QCoro::waitFor(m_client->registerAccount(u"N"_s, u"e"_s, u"p"_s, std::nan("")));
+    QVERIFY(!result);
+    QVERIFY(result.error().encodingError());
+    QVERIFY(!result.error().clientError());
+    QVERIFY(errorText(result).contains(u"defaultHourlyRate"_s));
+    QTest::qWait(50);
+    QVERIFY(m_server->requests().isEmpty());
+}
+
+void tst_APIClient::tokenFileIsPrivateAndRestored() {
+    m_client->setAuthToken(u"abc=/+"_s);
+    const QFileInfo file(m_home->tokenFile());
+    constexpr auto ownerGroupOther = 0x7077; // Qt's permission bits without the "current user" copy
+    QCOMPARE(int(file.permissions()) & ownerGroupOther, 0x6000);
+    QCOMPARE(int(QFileInfo(file.absolutePath()).permissions()) & ownerGroupOther, 0x7000);
+    QCOMPARE(APIClient(m_server->baseURL()).authToken(), u"abc=/+"_s);
+
+    m_client->clearAuthToken();
+    QVERIFY(!m_home->storedToken());
+    QVERIFY(!APIClient(m_server->baseURL()).authToken());
+}
+
+void tst_APIClient::sharedClientIsOneInstance() {
+    qputenv("KELVO_API_URL", "http://127.0.0.1:9/shared");
+    APIClient* first = APIClient::shared();
+    qunsetenv("KELVO_API_URL");
+    QCOMPARE(APIClient::shared(), first);
+    QCOMPARE(first->baseURL(), u"http://127.0.0.1:9/shared"_s);
+}
+
+QTEST_GUILESS_MAIN(tst_APIClient)
+#include "tst_apiclient.moc"

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace kelvo::test {
+
+// One scripted answer: a status and raw body bytes (any bytes, also invalid UTF-8 or nothing),
+// optionally after a delay, or no answer at all with the connection dropped.
+struct FakeResponse {
+    int status = 200;
+    QByteArray body;
+    int delayMs = 0;
+    bool drop = false;
+
+    static FakeResponse json(int status, QByteArray body, int delayMs = 0) {
+        return {status, std::move(body), delayMs, false};
+    }
+    static FakeResponse dropped() { return {0, {}, 0, true}; }
+};
+
+struct RecordedRequest {
+    QByteArray method;
+    QString path;                         // with the query, as sent
+    QMap<QByteArray, QByteArray> headers; // names lower-cased
+    QByteArray body;
+
+    bool hasHeader(const QByteArray& name) const { return headers.contains(name.toLower()); }
+    QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
+};
+
+// An HTTP/1.1 server on 127.0.0.1 (a free port) inside the test process. It answers each
+// method and path (query ignored) from a script and records every request it receives.
+class FakeServer : public QObject {
+    Q_OBJECT
+public:
+    FakeServer();
+    ~FakeServer() override;
+
+    QString baseURL() const;
+
+    // The answer to every request for method and path, unless a queued one comes first.
+    void on(const QByteArray& method, const QString& path, FakeResponse response);
+    // A one-time answer, used before any standing one; several queue up in order.
+    void enqueue(const QByteArray& method, const QString& path, FakeResponse response);
+
+    const QList<RecordedRequest>& requests() const { return m_requests; }
+    QStringList requestLines() const; // "GET /path?query" per request
+    void clearRequests() { m_requests.clear(); }
+    // Spins the event loop until `count` requests in all have arrived.
+    bool waitForRequests(qsizetype count, int timeoutMs = 5000);
+
+Q_SIGNALS:
+    void requestReceived();
+
+private:
+    struct Connection {
+        QByteArray buffer;
+        bool busy = false;
+    };
+
+    void onNewConnection();
+    void process(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const RecordedRequest& request);
+    void write(QTcpSocket* socket, const FakeResponse& response);
+    FakeResponse responseFor(const RecordedRequest& request);
+
+    QTcpServer* m_server;
+    QHash<QTcpSocket*, Connection> m_connections;
+    QHash<QString, QList<FakeResponse>> m_queued;
+    QHash<QString, FakeResponse> m_standing;
+    QList<RecordedRequest> m_requests;
+};
+
+} // namespace kelvo::test
