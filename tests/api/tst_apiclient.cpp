@@ -20,8 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray entryJson =
-    R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true,"projectId":"p1"})";
+const QByteArray entryJson = R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true,"projectId":"p1"})";
 const QByteArray timerJson = "{\"message\":\"ok\",\"timeEntry\":" + entryJson + "}";
 const QByteArray userJson = R"({"user":{"id":"u1","name":"Ada","email":"ada@example.com"}})";
 const QByteArray earningsJson =
@@ -122,16 +121,13 @@ void tst_APIClient::statusClassification_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("text");
-    QTest::newRow("422 with error")
-        << 422 << QByteArray(R"({"error":"Task is closed","message":"ignored"})")
-        << u"Task is closed"_s;
+    QTest::newRow("422 with error") << 422 << QByteArray(R"({"error":"Task is closed","message":"ignored"})")
+                                    << u"Task is closed"_s;
     QTest::newRow("400 with error") << 400 << QByteArray(R"({"error":"Bad"})") << u"Bad"_s;
     QTest::newRow("404 not JSON") << 404 << QByteArray("<html>nope</html>") << u"Client error"_s;
-    QTest::newRow("409 message only")
-        << 409 << QByteArray(R"({"message":"taken"})") << u"Client error"_s;
+    QTest::newRow("409 message only") << 409 << QByteArray(R"({"message":"taken"})") << u"Client error"_s;
     QTest::newRow("499 empty") << 499 << QByteArray() << u"Client error"_s;
-    QTest::newRow("500") << 500 << QByteArray(R"({"error":"boom"})")
-                         << u"Server error - please try again later"_s;
+    QTest::newRow("500") << 500 << QByteArray(R"({"error":"boom"})") << u"Server error - please try again later"_s;
     QTest::newRow("599") << 599 << QByteArray() << u"Server error - please try again later"_s;
     QTest::newRow("600") << 600 << QByteArray() << u"Unknown error occurred"_s;
     QTest::newRow("304") << 304 << QByteArray() << u"Unknown error occurred"_s;
@@ -153,8 +149,7 @@ void tst_APIClient::undecodableSuccessBody_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("rawLine");
     QTest::newRow("204 empty") << 204 << QByteArray() << u"Raw response: "_s;
-    QTest::newRow("not UTF-8") << 200 << QByteArray("{\"projects\":\xff\xfe}")
-                               << u"Raw response: nil"_s;
+    QTest::newRow("not UTF-8") << 200 << QByteArray("{\"projects\":\xff\xfe}") << u"Raw response: nil"_s;
     QTest::newRow("wrong type") << 200 << QByteArray(R"({"projects":[{"id":1}]})")
                                 << u"Raw response: {\"projects\":[{\"id\":1}]}"_s;
 }
@@ -249,77 +244,59 @@ void tst_APIClient::operations_data() {
     QTest::addColumn<QByteArray>("sentBody"); // compared as JSON when not empty
 
     const QByteArray auth = R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})";
-    QTest::newRow("login") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.login(u" A@b.c "_s, u"pw"_s)).has_value();
-    }) << u"POST /auth/login"_s
-                           << auth << QByteArray(R"({"email":" A@b.c ","password":"pw"})");
+    QTest::newRow("login") << Operation([](APIClient& c) { return QCoro::waitFor(c.login(u" A@b.c "_s, u"pw"_s)).has_value(); })
+                           << u"POST /auth/login"_s << auth << QByteArray(R"({"email":" A@b.c ","password":"pw"})");
     QTest::newRow("register") << Operation([](APIClient& c) {
         return QCoro::waitFor(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s)).has_value();
     }) << u"POST /auth/register"_s
                               << auth << QByteArray(R"({"name":"N","email":"e","password":"pw"})");
     QTest::newRow("register with extras")
         << Operation([](APIClient& c) {
-               return QCoro::waitFor(
-                          c.registerAccount(u"N"_s, u"e"_s, u"pw"_s, 25.0, u"c1"_s, u"v1"_s))
-                   .has_value();
+               return QCoro::waitFor(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s, 25.0, u"c1"_s, u"v1"_s)).has_value();
            })
         << u"POST /auth/register"_s << auth
-        << QByteArray(
-               R"({"name":"N","email":"e","password":"pw","defaultHourlyRate":25,"captchaId":"c1","captchaValue":"v1"})");
-    QTest::newRow("current user") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getCurrentUser())->id == u"u1"_s;
-    }) << u"GET /auth/me"_s << userJson
-                                  << QByteArray();
+        << QByteArray(R"({"name":"N","email":"e","password":"pw","defaultHourlyRate":25,"captchaId":"c1","captchaValue":"v1"})");
+    QTest::newRow("current user") << Operation([](APIClient& c) { return QCoro::waitFor(c.getCurrentUser())->id == u"u1"_s; })
+                                  << u"GET /auth/me"_s << userJson << QByteArray();
     QTest::newRow("refresh") << Operation([](APIClient& c) {
         auto r = QCoro::waitFor(c.refreshToken());
         return r && r->token == u"new"_s && !c.authToken();
     }) << u"POST /auth/refresh"_s
                              << QByteArray(R"({"message":"ok","token":"new"})") << QByteArray();
-    QTest::newRow("projects")
-        << Operation([](APIClient& c) { return QCoro::waitFor(c.getProjects())->size() == 1; })
-        << u"GET /projects"_s
-        << QByteArray(R"({"projects":[{"id":"p","name":"P","isActive":true}]})") << QByteArray();
+    QTest::newRow("projects") << Operation([](APIClient& c) { return QCoro::waitFor(c.getProjects())->size() == 1; })
+                              << u"GET /projects"_s << QByteArray(R"({"projects":[{"id":"p","name":"P","isActive":true}]})")
+                              << QByteArray();
     QTest::newRow("tasks, both filters") << Operation([](APIClient& c) {
         return QCoro::waitFor(c.getTasks(u"P 1&2"_s, false))->isEmpty();
     }) << u"GET /tasks?projectId=P%201%262&isCompleted=false"_s
                                          << QByteArray(R"({"tasks":[]})") << QByteArray();
-    QTest::newRow("tasks, no filter")
-        << Operation([](APIClient& c) { return QCoro::waitFor(c.getTasks({}, {})).has_value(); })
-        << u"GET /tasks"_s << QByteArray(R"({"tasks":[]})") << QByteArray();
-    QTest::newRow("current entry") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getCurrentTimeEntry())->has_value();
-    }) << u"GET /time-entries/current"_s
-                                   << QByteArray("{\"timeEntry\":" + entryJson + "}")
+    QTest::newRow("tasks, no filter") << Operation([](APIClient& c) { return QCoro::waitFor(c.getTasks({}, {})).has_value(); })
+                                      << u"GET /tasks"_s << QByteArray(R"({"tasks":[]})") << QByteArray();
+    QTest::newRow("current entry") << Operation([](APIClient& c) { return QCoro::waitFor(c.getCurrentTimeEntry())->has_value(); })
+                                   << u"GET /time-entries/current"_s << QByteArray("{\"timeEntry\":" + entryJson + "}")
                                    << QByteArray();
     QTest::newRow("entries, limit only") << Operation([](APIClient& c) {
         return QCoro::waitFor(c.getTimeEntries({.limit = 10}))->size() == 1;
     }) << u"GET /time-entries?limit=10"_s << QByteArray("{\"entries\":[" + entryJson + "]}")
                                          << QByteArray();
-    QTest::newRow("entries, every filter")
-        << Operation([](APIClient& c) {
-               return QCoro::waitFor(c.getTimeEntries({u"p"_s, true, u"2025-03-01T00:00:00+01:00"_s,
-                                                       u"2025-03-02"_s, 2, 5}))
-                   .has_value();
-           })
-        << u"GET /time-entries?projectId=p&isRunning=true&startDate=2025-03-01T00:00:00%2B01:00&endDate=2025-03-02&page=2&limit=5"_s
-        << QByteArray(R"({"entries":[],"pagination":{"page":2,"limit":5,"total":0,"pages":0}})")
-        << QByteArray();
+    QTest::newRow("entries, every filter") << Operation([](APIClient& c) {
+        return QCoro::waitFor(c.getTimeEntries({u"p"_s, true, u"2025-03-01T00:00:00+01:00"_s, u"2025-03-02"_s, 2, 5}))
+            .has_value();
+    }) << u"GET /time-entries?projectId=p&isRunning=true&startDate=2025-03-01T00:00:00%2B01:00&endDate=2025-03-02&page=2&limit=5"_s
+                                           << QByteArray(
+                                                  R"({"entries":[],"pagination":{"page":2,"limit":5,"total":0,"pages":0}})")
+                                           << QByteArray();
     QTest::newRow("start") << Operation([](APIClient& c) {
         return QCoro::waitFor(c.startTimer(u"p1"_s, {}, u"Notes"_s))->id == u"e1"_s;
     }) << u"POST /time-entries/start"_s
-                           << timerJson
-                           << QByteArray(R"({"projectId":"p1","description":"Notes"})");
-    QTest::newRow("stop") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.stopTimer(u"e1"_s)).has_value();
-    }) << u"POST /time-entries/e1/stop"_s
-                          << timerJson << QByteArray();
-    QTest::newRow("stop, hostile id stays one segment") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.stopTimer(u"../x?y#z"_s)).has_value();
-    }) << u"POST /time-entries/..%2Fx%3Fy%23z/stop"_s << timerJson
-                                                        << QByteArray();
+                           << timerJson << QByteArray(R"({"projectId":"p1","description":"Notes"})");
+    QTest::newRow("stop") << Operation([](APIClient& c) { return QCoro::waitFor(c.stopTimer(u"e1"_s)).has_value(); })
+                          << u"POST /time-entries/e1/stop"_s << timerJson << QByteArray();
+    QTest::newRow("stop, hostile id stays one segment")
+        << Operation([](APIClient& c) { return QCoro::waitFor(c.stopTimer(u"../x?y#z"_s)).has_value(); })
+        << u"POST /time-entries/..%2Fx%3Fy%23z/stop"_s << timerJson << QByteArray();
     QTest::newRow("earnings with zone") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getDashboardEarnings(u"America/New_York"_s))->today.earnings ==
-               12.5;
+        return QCoro::waitFor(c.getDashboardEarnings(u"America/New_York"_s))->today.earnings == 12.5;
     }) << u"GET /users/dashboard-earnings?timezone=America/New_York"_s
                                         << earningsJson << QByteArray();
     QTest::newRow("earnings without zone") << Operation([](APIClient& c) {
@@ -335,8 +312,7 @@ void tst_APIClient::operations() {
     QFETCH(QByteArray, sentBody);
     const QString method = requestLine.section(u' ', 0, 0);
     const QString path = requestLine.section(u' ', 1);
-    m_server->on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()),
-                 FakeResponse::json(200, answer));
+    m_server->on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()), FakeResponse::json(200, answer));
     m_server->on(method.toLatin1(), path, FakeResponse::json(200, answer));
     QVERIFY(operation(*m_client));
     QCOMPARE(m_server->requestLines(), QStringList{requestLine});
@@ -344,28 +320,24 @@ void tst_APIClient::operations() {
     if (sentBody.isEmpty()) {
         QCOMPARE(body, QByteArray());
     } else {
-        QCOMPARE(QJsonDocument::fromJson(body).object(),
-                 QJsonDocument::fromJson(sentBody).object());
+        QCOMPARE(QJsonDocument::fromJson(body).object(), QJsonDocument::fromJson(sentBody).object());
     }
 }
 
 void tst_APIClient::currentEntryAbsentMeansNone() {
     DiagnosticsCapture capture;
-    m_server->enqueue("GET", u"/time-entries/current"_s,
-                      FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
     const auto none = QCoro::waitFor(m_client->getCurrentTimeEntry());
     QVERIFY(none && !none->has_value());
     QCOMPARE(capture.lines().size(), 2);
     QCOMPARE(capture.lines().at(1), u"Raw response: {\"timeEntry\":null}"_s);
 
     m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(500, {}));
-    QCOMPARE(errorText(QCoro::waitFor(m_client->getCurrentTimeEntry())),
-             u"Server error - please try again later"_s);
+    QCOMPARE(errorText(QCoro::waitFor(m_client->getCurrentTimeEntry())), u"Server error - please try again later"_s);
 }
 
 void tst_APIClient::bodyThatCannotBeEncodedIsNotSent() {
-    const auto result =
-        QCoro::waitFor(m_client->registerAccount(u"N"_s, u"e"_s, u"p"_s, std::nan("")));
+    const auto result = QCoro::waitFor(m_client->registerAccount(u"N"_s, u"e"_s, u"p"_s, std::nan("")));
     QVERIFY(!result);
     QVERIFY(result.error().encodingError());
     QVERIFY(!result.error().clientError());

@@ -12,8 +12,7 @@ namespace {
 
 const QDateTime fixedNow(QDate(2025, 3, 1), QTime(11, 0, 0), Qt::UTC);
 
-TimeEntry entry(std::optional<qint64> duration, bool running,
-                QString start = u"2025-03-01T10:00:00Z"_s) {
+TimeEntry entry(std::optional<qint64> duration, bool running, QString start = u"2025-03-01T10:00:00Z"_s) {
     TimeEntry e;
     e.id = u"e"_s;
     e.startTime = std::move(start);
@@ -50,8 +49,7 @@ void tst_Formatting::formattedDuration_data() {
     QTest::newRow("60 s") << std::optional<qint64>(60) << false << u"00:01"_s;
     QTest::newRow("3725 s") << std::optional<qint64>(3725) << false << u"01:02"_s;
     QTest::newRow("100 h") << std::optional<qint64>(360000) << false << u"100:00"_s;
-    QTest::newRow("123:59") << std::optional<qint64>(123 * 3600 + 59 * 60 + 59) << false
-                            << u"123:59"_s;
+    QTest::newRow("123:59") << std::optional<qint64>(123 * 3600 + 59 * 60 + 59) << false << u"123:59"_s;
     QTest::newRow("stopped without duration") << std::optional<qint64>() << false << u" 0 sec"_s;
     QTest::newRow("running without duration") << std::optional<qint64>() << true << u"01:00"_s;
     QTest::newRow("duration wins while running") << std::optional<qint64>(7) << true << u" 7 sec"_s;
@@ -115,8 +113,7 @@ void tst_Formatting::colorFromHex_data() {
     QTest::newRow("six digits") << u"#10B981"_s << true << QColor(16, 185, 129, 255);
     QTest::newRow("three digits") << u"fff"_s << true << QColor(255, 255, 255, 255);
     QTest::newRow("alpha first") << u"#80FF0000"_s << true << QColor(255, 0, 0, 128);
-    QTest::newRow("lower case, punctuation both ends")
-        << u"  (#a0b1c2);"_s << true << QColor(160, 177, 194);
+    QTest::newRow("lower case, punctuation both ends") << u"  (#a0b1c2);"_s << true << QColor(160, 177, 194);
     QTest::newRow("0x prefix") << u"0x0F0F"_s << true << QColor(0, 15, 15);
     QTest::newRow("0x prefix, eight long") << u"0x00FF00"_s << true << QColor(0, 255, 0, 0);
     QTest::newRow("five digits") << u"#12345"_s << false << QColor();

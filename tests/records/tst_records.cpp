@@ -49,8 +49,7 @@ QString decodeAs(const QString& type, const QByteArray& json) {
     return decoders.value(type)(json);
 }
 
-const QByteArray runningEntry =
-    R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true})";
+const QByteArray runningEntry = R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true})";
 
 QJsonObject encodedObject(const std::expected<QByteArray, EncodingError>& bytes) {
     return bytes ? QJsonDocument::fromJson(*bytes).object() : QJsonObject();
@@ -76,97 +75,69 @@ void tst_Records::decodeOutcome_data() {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("failure"); // empty: must decode
 
-    QTest::newRow("running entry without optional members")
-        << u"TimeEntry"_s << runningEntry << QString();
-    QTest::newRow("duration null")
-        << u"TimeEntry"_s
-        << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":null})")
-        << QString();
+    QTest::newRow("running entry without optional members") << u"TimeEntry"_s << runningEntry << QString();
+    QTest::newRow("duration null") << u"TimeEntry"_s
+                                   << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":null})") << QString();
     QTest::newRow("duration as digits text")
-        << u"TimeEntry"_s
-        << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":"42"})")
+        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":"42"})")
         << u"duration: expected a whole number, found a string"_s;
-    QTest::newRow("duration with fraction")
-        << u"TimeEntry"_s
-        << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":12.5})")
-        << u"duration: expected a whole number, found 12.5"_s;
-    QTest::newRow("flag as 1") << u"TimeEntry"_s
-                               << QByteArray(R"({"id":"e","startTime":"s","isRunning":1})")
+    QTest::newRow("duration with fraction") << u"TimeEntry"_s
+                                            << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":12.5})")
+                                            << u"duration: expected a whole number, found 12.5"_s;
+    QTest::newRow("flag as 1") << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":1})")
                                << u"isRunning: expected true or false, found a number"_s;
-    QTest::newRow("flag null") << u"TimeEntry"_s
-                               << QByteArray(R"({"id":"e","startTime":"s","isRunning":null})")
+    QTest::newRow("flag null") << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":null})")
                                << u"isRunning: is null"_s;
-    QTest::newRow("id as number") << u"TimeEntry"_s
-                                  << QByteArray(R"({"id":7,"startTime":"s","isRunning":true})")
+    QTest::newRow("id as number") << u"TimeEntry"_s << QByteArray(R"({"id":7,"startTime":"s","isRunning":true})")
                                   << u"id: expected a string, found a number"_s;
     QTest::newRow("optional text of wrong type")
-        << u"TimeEntry"_s
-        << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"description":false})")
+        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"description":false})")
         << u"description: expected a string, found a boolean"_s;
     QTest::newRow("nested project name missing")
-        << u"TimeEntry"_s
-        << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"project":{"id":"p"}})")
+        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"project":{"id":"p"}})")
         << u"project.name: missing"_s;
-    QTest::newRow("project without isActive")
-        << u"Project"_s << QByteArray(R"({"id":"p","name":"P"})") << u"isActive: missing"_s;
+    QTest::newRow("project without isActive") << u"Project"_s << QByteArray(R"({"id":"p","name":"P"})") << u"isActive: missing"_s;
     QTest::newRow("project ignores unknown members")
-        << u"Project"_s
-        << QByteArray(R"({"id":"p","name":"P","isActive":true,"userId":"u","extra":[1,{}]})")
-        << QString();
+        << u"Project"_s << QByteArray(R"({"id":"p","name":"P","isActive":true,"userId":"u","extra":[1,{}]})") << QString();
     QTest::newRow("task with count member")
-        << u"KelvoTask"_s
-        << QByteArray(
-               R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":3},"count":"x"})")
+        << u"KelvoTask"_s << QByteArray(R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":3},"count":"x"})")
         << QString();
-    QTest::newRow("task count not whole")
-        << u"KelvoTask"_s
-        << QByteArray(R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":1.5}})")
-        << u"_count.timeEntries: expected a whole number, found 1.5"_s;
-    QTest::newRow("pagination total 12.5")
-        << u"Pagination"_s << QByteArray(R"({"page":1,"limit":10,"total":12.5,"pages":2})")
-        << u"total: expected a whole number, found 12.5"_s;
+    QTest::newRow("task count not whole") << u"KelvoTask"_s
+                                          << QByteArray(
+                                                 R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":1.5}})")
+                                          << u"_count.timeEntries: expected a whole number, found 1.5"_s;
+    QTest::newRow("pagination total 12.5") << u"Pagination"_s << QByteArray(R"({"page":1,"limit":10,"total":12.5,"pages":2})")
+                                           << u"total: expected a whole number, found 12.5"_s;
     QTest::newRow("integer literal for a real")
-        << u"CurrentTimerEarnings"_s
-        << QByteArray(R"({"earnings":0,"duration":0,"isRunning":false,"hourlyRate":50})")
+        << u"CurrentTimerEarnings"_s << QByteArray(R"({"earnings":0,"duration":0,"isRunning":false,"hourlyRate":50})")
         << QString();
-    QTest::newRow("auth without message")
-        << u"AuthResponse"_s
-        << QByteArray(R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})") << QString();
+    QTest::newRow("auth without message") << u"AuthResponse"_s
+                                          << QByteArray(R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})") << QString();
     QTest::newRow("auth user email missing")
-        << u"AuthResponse"_s << QByteArray(R"({"user":{"id":"u","name":"N"},"token":"t"})")
-        << u"user.email: missing"_s;
-    QTest::newRow("refresh without message")
-        << u"RefreshResponse"_s << QByteArray(R"({"token":"t"})") << u"message: missing"_s;
+        << u"AuthResponse"_s << QByteArray(R"({"user":{"id":"u","name":"N"},"token":"t"})") << u"user.email: missing"_s;
+    QTest::newRow("refresh without message") << u"RefreshResponse"_s << QByteArray(R"({"token":"t"})") << u"message: missing"_s;
     QTest::newRow("timer response without message")
-        << u"TimerResponse"_s << QByteArray("{\"timeEntry\":" + runningEntry + "}")
-        << u"message: missing"_s;
-    QTest::newRow("current entry null")
-        << u"CurrentTimeEntryResponse"_s << QByteArray(R"({"timeEntry":null})")
-        << u"timeEntry: is null"_s;
+        << u"TimerResponse"_s << QByteArray("{\"timeEntry\":" + runningEntry + "}") << u"message: missing"_s;
+    QTest::newRow("current entry null") << u"CurrentTimeEntryResponse"_s << QByteArray(R"({"timeEntry":null})")
+                                        << u"timeEntry: is null"_s;
     QTest::newRow("entries without pagination")
-        << u"TimeEntriesResponse"_s << QByteArray("{\"entries\":[" + runningEntry + "]}")
-        << QString();
-    QTest::newRow("entries missing")
-        << u"TimeEntriesResponse"_s
-        << QByteArray(R"({"pagination":{"page":1,"limit":10,"total":0,"pages":0}})")
-        << u"entries: missing"_s;
+        << u"TimeEntriesResponse"_s << QByteArray("{\"entries\":[" + runningEntry + "]}") << QString();
+    QTest::newRow("entries missing") << u"TimeEntriesResponse"_s
+                                     << QByteArray(R"({"pagination":{"page":1,"limit":10,"total":0,"pages":0}})")
+                                     << u"entries: missing"_s;
     QTest::newRow("one bad element fails the list")
         << u"TimeEntriesResponse"_s
-        << QByteArray("{\"entries\":[" + runningEntry + "," + runningEntry +
-                      R"(,{"id":"x","startTime":"s"}]})")
+        << QByteArray("{\"entries\":[" + runningEntry + "," + runningEntry + R"(,{"id":"x","startTime":"s"}]})")
         << u"entries[2].isRunning: missing"_s;
     QTest::newRow("list element not an object")
-        << u"TasksResponse"_s << QByteArray(R"({"tasks":[3]})")
-        << u"tasks[0]: expected an object"_s;
+        << u"TasksResponse"_s << QByteArray(R"({"tasks":[3]})") << u"tasks[0]: expected an object"_s;
     QTest::newRow("earnings member null")
         << u"DashboardEarningsResponse"_s
         << QByteArray(
                R"({"earnings":{"currentTimer":{"earnings":1,"duration":1,"isRunning":true,"hourlyRate":1},"today":{"earnings":1,"duration":null},"thisWeek":{"earnings":1,"duration":1}}})")
         << u"earnings.today.duration: is null"_s;
-    QTest::newRow("api error with only message")
-        << u"APIError"_s << QByteArray(R"({"message":"m"})") << u"error: missing"_s;
-    QTest::newRow("top level array")
-        << u"APIError"_s << QByteArray("[]") << u"expected a JSON object at the top level"_s;
+    QTest::newRow("api error with only message") << u"APIError"_s << QByteArray(R"({"message":"m"})") << u"error: missing"_s;
+    QTest::newRow("top level array") << u"APIError"_s << QByteArray("[]") << u"expected a JSON object at the top level"_s;
     QTest::newRow("empty body") << u"APIError"_s << QByteArray() << u"not valid JSON"_s;
 }
 
@@ -207,8 +178,8 @@ void tst_Records::nestedValuesAreRead() {
     QCOMPARE(task->project->color, u"#fff"_s);
     QCOMPARE(*task->hourlyRate, 12.0);
 
-    auto earnings = JsonReader::decode<CurrentTimerEarnings>(
-        R"({"earnings":1.25,"duration":90,"isRunning":true,"hourlyRate":50})");
+    auto earnings =
+        JsonReader::decode<CurrentTimerEarnings>(R"({"earnings":1.25,"duration":90,"isRunning":true,"hourlyRate":50})");
     QVERIFY(earnings);
     QCOMPARE(earnings->hourlyRate, 50.0);
     QCOMPARE(earnings->duration, 90);
@@ -227,8 +198,7 @@ void tst_Records::encodeBodies() {
     const QJsonObject plain = encodedObject(RegisterRequest{u"e"_s, u"p"_s, u"n"_s}.toJson());
     QCOMPARE(plain.keys(), (QStringList{u"email"_s, u"name"_s, u"password"_s}));
 
-    const QJsonObject rated =
-        encodedObject(RegisterRequest{u"e"_s, u"p"_s, u"n"_s, 25.0, u"c"_s, {}}.toJson());
+    const QJsonObject rated = encodedObject(RegisterRequest{u"e"_s, u"p"_s, u"n"_s, 25.0, u"c"_s, {}}.toJson());
     QCOMPARE(rated.value(u"defaultHourlyRate").toDouble(), 25.0);
     QCOMPARE(rated.value(u"captchaId").toString(), u"c"_s);
     QVERIFY(!rated.contains(u"captchaValue"));

@@ -29,8 +29,7 @@ bool takeRequest(QByteArray& buffer, RecordedRequest& request) {
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines[i].indexOf(':');
         if (colon > 0) {
-            request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                   lines[i].mid(colon + 1).trimmed());
+            request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
         }
     }
     const qsizetype length = request.headers.value("content-length", "0").toLongLong();

@@ -20,9 +20,7 @@ struct FakeResponse {
     int delayMs = 0;
     bool drop = false;
 
-    static FakeResponse json(int status, QByteArray body, int delayMs = 0) {
-        return {status, std::move(body), delayMs, false};
-    }
+    static FakeResponse json(int status, QByteArray body, int delayMs = 0) { return {status, std::move(body), delayMs, false}; }
     static FakeResponse dropped() { return {0, {}, 0, true}; }
 };
 

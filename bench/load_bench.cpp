@@ -1,0 +1,184 @@
+// Load on a real kelvo-server over loopback: 20 clients, each its own connection and user, doing
+// start/stop cycles for 10 seconds. Reports requests per second and p50/p99 latency, then checks
+// that every acknowledged entry is stored exactly once.
+#include <QCoreApplication>
+#include <QCoroNetworkReply>
+#include <QCoroTask>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int clientCount = 20;
+constexpr int durationMs = 10'000;
+
+struct Reply {
+    int status = 0;
+    QJsonObject json;
+};
+
+class Client {
+public:
+    Client(QString base, std::vector<double>& latencies)
+        : m_base(std::move(base))
+        , m_latencies(latencies) {}
+
+    QCoro::Task<Reply> send(QByteArray method, QString path, QByteArray body) {
+        QNetworkRequest request(QUrl(m_base + path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/json"));
+        if (!m_token.isEmpty()) {
+            request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
+        }
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<QNetworkReply> reply(m_network.sendCustomRequest(request, method, body));
+        co_await qCoro(reply.get()).waitForFinished();
+        m_latencies.push_back(double(timer.nsecsElapsed()) / 1e6);
+        co_return Reply{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                        QJsonDocument::fromJson(reply->readAll()).object()};
+    }
+
+    QCoro::Task<bool> signUp(int index) {
+        const QByteArray body = "{\"name\":\"Load\",\"email\":\"load" + QByteArray::number(index) +
+                                "@x.io\",\"password\":\"secret1\"}";
+        const Reply reply = co_await send("POST", QStringLiteral("/auth/register"), body);
+        m_token = reply.json.value(QStringLiteral("token")).toString();
+        co_return !m_token.isEmpty();
+    }
+
+    QCoro::Task<void> run(QDeadlineTimer deadline) {
+        while (!deadline.hasExpired()) {
+            const Reply started =
+                co_await send("POST", QStringLiteral("/time-entries/start"), "{}");
+            if (started.status != 201) {
+                ++failures;
+                continue;
+            }
+            const QString id =
+                started.json[QStringLiteral("timeEntry")][QStringLiteral("id")].toString();
+            acknowledged.push_back(id);
+            const Reply stopped = co_await send(
+                "POST", QStringLiteral("/time-entries/") + id + QStringLiteral("/stop"), {});
+            failures += stopped.status == 200 ? 0 : 1;
+        }
+    }
+
+    // Every stored entry id of this client's user.
+    QCoro::Task<QStringList> storedIds() {
+        QStringList ids;
+        for (int page = 1;; ++page) {
+            const Reply reply = co_await send(
+                "GET", QStringLiteral("/time-entries?limit=100&page=%1").arg(page), {});
+            const QJsonArray entries = reply.json[QStringLiteral("entries")].toArray();
+            for (const auto& entry : entries) {
+                ids.append(entry[QStringLiteral("id")].toString());
+            }
+            if (entries.isEmpty()) {
+                co_return ids;
+            }
+        }
+    }
+
+    std::vector<QString> acknowledged;
+    int failures = 0;
+
+private:
+    QString m_base;
+    QString m_token;
+    QNetworkAccessManager m_network;
+    std::vector<double>& m_latencies;
+};
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0
+                          : values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+}
+
+QCoro::Task<int> benchmark(QString base) {
+    std::vector<double> latencies;
+    latencies.reserve(200'000);
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < clientCount; ++i) {
+        clients.push_back(std::make_unique<Client>(base, latencies));
+        if (!co_await clients.back()->signUp(i)) {
+            std::fprintf(stderr, "registration failed\n");
+            co_return 1;
+        }
+    }
+    latencies.clear(); // sign-up (password hashing) is not part of the measure
+    QElapsedTimer wall;
+    wall.start();
+    const QDeadlineTimer deadline(durationMs);
+    std::vector<QCoro::Task<void>> runs;
+    for (auto& client : clients) {
+        runs.push_back(client->run(deadline));
+    }
+    for (auto& run : runs) {
+        co_await run;
+    }
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    const size_t requests = latencies.size();
+
+    size_t acknowledged = 0;
+    size_t lost = 0;
+    size_t duplicated = 0;
+    int failures = 0;
+    for (auto& client : clients) {
+        const QStringList stored = co_await client->storedIds();
+        QSet<QString> unique(stored.begin(), stored.end());
+        duplicated += size_t(stored.size() - unique.size());
+        for (const QString& id : client->acknowledged) {
+            lost += unique.contains(id) ? 0 : 1;
+        }
+        acknowledged += client->acknowledged.size();
+        failures += client->failures;
+    }
+    std::printf("clients: %d, duration: %.1f s\n", clientCount, seconds);
+    std::printf("requests: %zu (%.0f per second), failed: %d\n", requests,
+                double(requests) / seconds, failures);
+    std::printf("latency p50: %.2f ms, p99: %.2f ms\n", percentile(latencies, 0.5),
+                percentile(latencies, 0.99));
+    std::printf("entries acknowledged: %zu, lost: %zu, duplicated: %zu\n", acknowledged, lost,
+                duplicated);
+    co_return (lost == 0 && duplicated == 0 && failures == 0) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral(KELVO_SERVER_BINARY),
+                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                  dir.filePath(QStringLiteral("load.db"))});
+    QByteArray line;
+    while (!line.contains('\n') && server.waitForReadyRead(30'000)) {
+        line += server.readAllStandardOutput();
+    }
+    if (!line.startsWith("Listening on ")) {
+        std::fprintf(stderr, "kelvo-server did not start\n");
+        return 1;
+    }
+    const QString base = QString::fromUtf8(line.mid(13).trimmed());
+    const int result = QCoro::waitFor(benchmark(base));
+    server.terminate();
+    server.waitForFinished();
+    return result;
+}

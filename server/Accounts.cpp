@@ -1,0 +1,184 @@
+#include "Accounts.h"
+
+#include "Credentials.h"
+#include "JsonBody.h"
+
+#include <QJsonValue>
+#include <QVariant>
+
+namespace kelvo::server {
+
+namespace {
+
+constexpr qint64 tokenLifetimeMs = 30LL * 24 * 3600 * 1000;
+
+QString emailKey(const QString& email) {
+    return email.trimmed().toLower();
+}
+
+} // namespace
+
+HandlerResult Accounts::registerUser(const QByteArray& bytes) {
+    auto body = JsonBody::parse(bytes);
+    if (!body) {
+        return std::unexpected(body.error());
+    }
+    const QString name = body->requiredText(QStringLiteral("name")).trimmed();
+    const QString email = body->requiredText(QStringLiteral("email")).trimmed();
+    const QString password = body->requiredText(QStringLiteral("password"));
+    const auto rate = body->optionalNumber(QStringLiteral("defaultHourlyRate"));
+    body->optionalText(QStringLiteral("captchaId"));
+    body->optionalText(QStringLiteral("captchaValue"));
+    if (body->error()) {
+        return std::unexpected(*body->error());
+    }
+    if (name.isEmpty()) {
+        return std::unexpected(HttpError::badRequest(QStringLiteral("name is required")));
+    }
+    if (!email.contains(u'@')) {
+        return std::unexpected(
+            HttpError::badRequest(QStringLiteral("email must be a valid email address")));
+    }
+    if (password.toUcs4().size() < 6) {
+        return std::unexpected(
+            HttpError::badRequest(QStringLiteral("password must be at least 6 characters")));
+    }
+    if (rate && *rate < 0) {
+        return std::unexpected(
+            HttpError::badRequest(QStringLiteral("defaultHourlyRate must not be negative")));
+    }
+    const auto userId = createUser(name, email, password, rate);
+    if (!userId) {
+        return std::unexpected(HttpError::conflict(QStringLiteral("Email is already registered")));
+    }
+    if (userId->isEmpty()) {
+        return std::unexpected(HttpError::internal());
+    }
+    return signedIn(*userId, QStringLiteral("User registered successfully"),
+                    QHttpServerResponse::StatusCode::Created);
+}
+
+std::optional<QString> Accounts::createUser(const QString& name, const QString& email,
+                                            const QString& password, std::optional<double> rate) {
+    auto existing = m_context.db.exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"),
+                                      {emailKey(email)});
+    if (!existing) {
+        return QString();
+    }
+    if (existing->next()) {
+        return std::nullopt;
+    }
+    const QString id = Credentials::newId();
+    const qint64 now = m_context.nowMs();
+    const bool inserted =
+        m_context.db
+            .exec(QStringLiteral("INSERT INTO users (id, name, email, email_key, password_hash, "
+                                 "default_hourly_rate, created_at, updated_at) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                  {id, name, email, emailKey(email),
+                   Credentials::hashPassword(password, m_context.passwordIterations),
+                   rate ? QVariant(*rate) : QVariant(), now, now})
+            .has_value();
+    return inserted ? id : QString();
+}
+
+HandlerResult Accounts::login(const QByteArray& bytes) {
+    auto body = JsonBody::parse(bytes);
+    if (!body) {
+        return std::unexpected(body.error());
+    }
+    const QString email = body->requiredText(QStringLiteral("email"));
+    const QString password = body->requiredText(QStringLiteral("password"));
+    if (body->error()) {
+        return std::unexpected(*body->error());
+    }
+    auto row =
+        m_context.db.exec(QStringLiteral("SELECT id, password_hash FROM users WHERE email_key = ?"),
+                          {emailKey(email)});
+    if (!row) {
+        return std::unexpected(HttpError::internal());
+    }
+    if (!row->next() || !Credentials::verifyPassword(password, row->value(1).toString())) {
+        return std::unexpected(
+            HttpError::unauthorized(QStringLiteral("Invalid email or password")));
+    }
+    return signedIn(row->value(0).toString(), QStringLiteral("Login successful"),
+                    QHttpServerResponse::StatusCode::Ok);
+}
+
+HandlerResult Accounts::signedIn(const QString& userId, const QString& message,
+                                 QHttpServerResponse::StatusCode status) {
+    const auto token = issueToken(userId);
+    const auto user = userJson(userId);
+    if (!token || !user) {
+        return std::unexpected(HttpError::internal());
+    }
+    return HttpReply{{{QStringLiteral("message"), message},
+                      {QStringLiteral("user"), *user},
+                      {QStringLiteral("token"), *token}},
+                     status};
+}
+
+HandlerResult Accounts::me(const QString& userId) {
+    const auto user = userJson(userId);
+    if (!user) {
+        return std::unexpected(HttpError::internal());
+    }
+    return HttpReply{{{QStringLiteral("user"), *user}}};
+}
+
+HandlerResult Accounts::refresh(const QString& userId, const QString& presentedToken) {
+    Transaction transaction(m_context.db);
+    const auto token = issueToken(userId);
+    if (!transaction.isOpen() || !token ||
+        !m_context.db.exec(QStringLiteral("DELETE FROM tokens WHERE token_hash = ?"),
+                           {Credentials::tokenHash(presentedToken)}) ||
+        !transaction.commit()) {
+        return std::unexpected(HttpError::internal());
+    }
+    return HttpReply{{{QStringLiteral("message"), QStringLiteral("Token refreshed")},
+                      {QStringLiteral("token"), *token}}};
+}
+
+std::optional<QString> Accounts::authenticate(const QString& token) {
+    auto row = m_context.db.exec(
+        QStringLiteral("SELECT user_id FROM tokens WHERE token_hash = ? AND expires_at > ?"),
+        {Credentials::tokenHash(token), m_context.nowMs()});
+    if (!row || !row->next()) {
+        return std::nullopt;
+    }
+    return row->value(0).toString();
+}
+
+std::optional<QString> Accounts::issueToken(const QString& userId) {
+    const QString token = Credentials::newToken();
+    const qint64 now = m_context.nowMs();
+    // Expired tokens are useless; dropping them here keeps the table small.
+    m_context.db.exec(QStringLiteral("DELETE FROM tokens WHERE expires_at <= ?"), {now});
+    if (!m_context.db.exec(
+            QStringLiteral("INSERT INTO tokens (token_hash, user_id, expires_at) VALUES (?, ?, ?)"),
+            {Credentials::tokenHash(token), userId, now + tokenLifetimeMs})) {
+        return std::nullopt;
+    }
+    return token;
+}
+
+std::optional<QJsonObject> Accounts::userJson(const QString& userId) {
+    auto row = m_context.db.exec(
+        QStringLiteral("SELECT id, name, email, default_hourly_rate, created_at, updated_at "
+                       "FROM users WHERE id = ?"),
+        {userId});
+    if (!row || !row->next()) {
+        return std::nullopt;
+    }
+    return QJsonObject{
+        {QStringLiteral("id"), row->value(0).toString()},
+        {QStringLiteral("name"), row->value(1).toString()},
+        {QStringLiteral("email"), row->value(2).toString()},
+        {QStringLiteral("defaultHourlyRate"), ServerContext::nullable(row->value(3))},
+        {QStringLiteral("createdAt"), ServerContext::timestamp(row->value(4).toLongLong())},
+        {QStringLiteral("updatedAt"), ServerContext::timestamp(row->value(5).toLongLong())},
+    };
+}
+
+} // namespace kelvo::server

@@ -1,0 +1,172 @@
+#include "Database.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+
+#include <cstdio>
+
+namespace kelvo::server {
+
+namespace {
+
+constexpr int schemaVersion = 1;
+
+// Each step moves the schema from version i to i + 1.
+const char* const migrations[] = {
+    R"(
+    CREATE TABLE users (
+        id TEXT PRIMARY KEY,
+        name TEXT NOT NULL,
+        email TEXT NOT NULL,
+        email_key TEXT NOT NULL UNIQUE,
+        password_hash TEXT NOT NULL,
+        default_hourly_rate REAL,
+        created_at INTEGER NOT NULL,
+        updated_at INTEGER NOT NULL
+    );
+    CREATE TABLE tokens (
+        token_hash TEXT PRIMARY KEY,
+        user_id TEXT NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+        expires_at INTEGER NOT NULL
+    );
+    CREATE TABLE projects (
+        id TEXT PRIMARY KEY,
+        user_id TEXT NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+        name TEXT NOT NULL,
+        description TEXT,
+        color TEXT,
+        hourly_rate REAL,
+        is_active INTEGER NOT NULL DEFAULT 1,
+        created_at INTEGER NOT NULL,
+        updated_at INTEGER NOT NULL
+    );
+    CREATE INDEX projects_by_user ON projects(user_id);
+    CREATE TABLE tasks (
+        id TEXT PRIMARY KEY,
+        user_id TEXT NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+        project_id TEXT NOT NULL REFERENCES projects(id) ON DELETE CASCADE,
+        name TEXT NOT NULL,
+        description TEXT,
+        is_completed INTEGER NOT NULL DEFAULT 0,
+        hourly_rate REAL,
+        created_at INTEGER NOT NULL,
+        updated_at INTEGER NOT NULL
+    );
+    CREATE INDEX tasks_by_project ON tasks(project_id);
+    CREATE TABLE time_entries (
+        id TEXT PRIMARY KEY,
+        user_id TEXT NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+        project_id TEXT REFERENCES projects(id) ON DELETE SET NULL,
+        task_id TEXT REFERENCES tasks(id) ON DELETE SET NULL,
+        description TEXT,
+        start_ms INTEGER NOT NULL,
+        end_ms INTEGER,
+        hourly_rate_snapshot REAL,
+        created_at INTEGER NOT NULL,
+        updated_at INTEGER NOT NULL
+    );
+    CREATE INDEX entries_by_user_start ON time_entries(user_id, start_ms DESC);
+    CREATE INDEX entries_by_task ON time_entries(task_id);
+    CREATE UNIQUE INDEX one_running_entry_per_user ON time_entries(user_id) WHERE end_ms IS NULL;
+    )",
+};
+
+void logError(const QString& what, const QSqlError& error) {
+    std::fprintf(stderr, "kelvo-server: %s: %s\n", qPrintable(what), qPrintable(error.text()));
+}
+
+} // namespace
+
+Database::Database(QString connectionName) : m_connectionName(std::move(connectionName)) {}
+
+Database::~Database() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::expected<std::unique_ptr<Database>, QString> Database::open(const QString& path) {
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("kelvo-server-%1").arg(counter.fetchAndAddRelaxed(1));
+    std::unique_ptr<Database> database(new Database(name));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        return std::unexpected(
+            QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text()));
+    }
+    for (const char* pragma :
+         {"PRAGMA foreign_keys = ON", "PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
+        if (!database->exec(QString::fromLatin1(pragma))) {
+            return std::unexpected(QStringLiteral("cannot configure %1").arg(path));
+        }
+    }
+    if (!database->migrate()) {
+        return std::unexpected(QStringLiteral("cannot migrate %1").arg(path));
+    }
+    return database;
+}
+
+bool Database::migrate() {
+    auto version = exec(QStringLiteral("PRAGMA user_version"));
+    if (!version || !version->next()) {
+        return false;
+    }
+    const int current = version->value(0).toInt();
+    if (current > schemaVersion) {
+        std::fprintf(stderr, "kelvo-server: database schema %d is newer than this server (%d)\n",
+                     current, schemaVersion);
+        return false;
+    }
+    for (int step = current; step < schemaVersion; ++step) {
+        Transaction transaction(*this);
+        const QStringList statements =
+            QString::fromLatin1(migrations[step]).split(u';', Qt::SkipEmptyParts);
+        for (const QString& statement : statements) {
+            if (!statement.trimmed().isEmpty() && !exec(statement)) {
+                return false;
+            }
+        }
+        if (!exec(QStringLiteral("PRAGMA user_version = %1").arg(step + 1)) ||
+            !transaction.commit()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QSqlQuery> Database::exec(const QString& sql, const QVariantList& bindings) {
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.prepare(sql)) {
+        logError(QStringLiteral("cannot prepare statement"), query.lastError());
+        return std::nullopt;
+    }
+    for (const QVariant& value : bindings) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        logError(QStringLiteral("statement failed"), query.lastError());
+        return std::nullopt;
+    }
+    return query;
+}
+
+bool Database::transaction() {
+    return QSqlDatabase::database(m_connectionName, false).transaction();
+}
+
+bool Database::commit() {
+    return QSqlDatabase::database(m_connectionName, false).commit();
+}
+
+void Database::rollback() {
+    QSqlDatabase::database(m_connectionName, false).rollback();
+}
+
+} // namespace kelvo::server

@@ -1,0 +1,149 @@
+#include "KelvoServer.h"
+
+#include "DemoSeed.h"
+
+#include <QDateTime>
+#include <QHttpServerResponder>
+#include <QJsonDocument>
+
+namespace kelvo::server {
+
+namespace {
+
+constexpr qsizetype maximumBodySize = 1024 * 1024;
+
+QString bearerToken(const QHttpServerRequest& request) {
+    for (const auto& [name, value] : request.headers()) {
+        if (name.compare("authorization", Qt::CaseInsensitive) == 0 &&
+            value.startsWith("Bearer ")) {
+            return QString::fromUtf8(value.mid(7)).trimmed();
+        }
+    }
+    return {};
+}
+
+QHttpServerResponse toResponse(const HandlerResult& result) {
+    if (result) {
+        return QHttpServerResponse(result->body, result->status);
+    }
+    return QHttpServerResponse(result.error().toJson(), result.error().status);
+}
+
+} // namespace
+
+std::expected<std::unique_ptr<KelvoServer>, QString> KelvoServer::create(const Options& options) {
+    auto db = Database::open(options.databasePath);
+    if (!db) {
+        return std::unexpected(db.error());
+    }
+    return std::unique_ptr<KelvoServer>(new KelvoServer(std::move(*db), options));
+}
+
+KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
+    : m_db(std::move(db))
+    , m_context{*m_db, [] { return QDateTime::currentMSecsSinceEpoch(); },
+                options.passwordIterations}
+    , m_accounts(m_context)
+    , m_projects(m_context)
+    , m_entries(m_context)
+    , m_earnings(m_context) {
+    addRoutes();
+}
+
+KelvoServer::~KelvoServer() = default;
+
+quint16 KelvoServer::listen(const QHostAddress& address, quint16 port) {
+    return m_http.listen(address, port);
+}
+
+void KelvoServer::setClock(std::function<qint64()> nowMs) {
+    m_context.nowMs = std::move(nowMs);
+}
+
+bool KelvoServer::seedDemo() {
+    return DemoSeed(m_context, m_accounts).run();
+}
+
+QHttpServerResponse KelvoServer::respond(const QHttpServerRequest& request, bool signedIn,
+                                         const Handler& handler) {
+    if (request.body().size() > maximumBodySize) {
+        return toResponse(std::unexpected(HttpError::tooLarge()));
+    }
+    QString userId;
+    if (signedIn) {
+        const QString token = bearerToken(request);
+        const auto user = token.isEmpty() ? std::nullopt : m_accounts.authenticate(token);
+        if (!user) {
+            return toResponse(std::unexpected(HttpError::unauthorized()));
+        }
+        userId = *user;
+    }
+    return toResponse(handler(userId));
+}
+
+void KelvoServer::addRoutes() {
+    using Method = QHttpServerRequest::Method;
+    m_http.route(
+        QStringLiteral("/auth/register"), Method::Post, [this](const QHttpServerRequest& r) {
+            return respond(r, false,
+                           [&](const QString&) { return m_accounts.registerUser(r.body()); });
+        });
+    m_http.route(QStringLiteral("/auth/login"), Method::Post, [this](const QHttpServerRequest& r) {
+        return respond(r, false, [&](const QString&) { return m_accounts.login(r.body()); });
+    });
+    m_http.route(QStringLiteral("/auth/me"), Method::Get, [this](const QHttpServerRequest& r) {
+        return respond(r, true, [&](const QString& user) { return m_accounts.me(user); });
+    });
+    m_http.route(QStringLiteral("/auth/refresh"), Method::Post,
+                 [this](const QHttpServerRequest& r) {
+                     return respond(r, true, [&](const QString& user) {
+                         return m_accounts.refresh(user, bearerToken(r));
+                     });
+                 });
+    m_http.route(QStringLiteral("/projects"), Method::Get, [this](const QHttpServerRequest& r) {
+        return respond(r, true, [&](const QString& user) { return m_projects.listProjects(user); });
+    });
+    m_http.route(QStringLiteral("/projects"), Method::Post, [this](const QHttpServerRequest& r) {
+        return respond(
+            r, true, [&](const QString& user) { return m_projects.createProject(user, r.body()); });
+    });
+    m_http.route(QStringLiteral("/tasks"), Method::Get, [this](const QHttpServerRequest& r) {
+        return respond(r, true,
+                       [&](const QString& user) { return m_projects.listTasks(user, r.query()); });
+    });
+    m_http.route(QStringLiteral("/tasks"), Method::Post, [this](const QHttpServerRequest& r) {
+        return respond(r, true,
+                       [&](const QString& user) { return m_projects.createTask(user, r.body()); });
+    });
+    m_http.route(
+        QStringLiteral("/time-entries/current"), Method::Get, [this](const QHttpServerRequest& r) {
+            return respond(r, true, [&](const QString& user) { return m_entries.current(user); });
+        });
+    m_http.route(
+        QStringLiteral("/time-entries/start"), Method::Post, [this](const QHttpServerRequest& r) {
+            return respond(r, true,
+                           [&](const QString& user) { return m_entries.start(user, r.body()); });
+        });
+    m_http.route(QStringLiteral("/time-entries/<arg>/stop"), Method::Post,
+                 [this](const QString& id, const QHttpServerRequest& r) {
+                     return respond(r, true,
+                                    [&](const QString& user) { return m_entries.stop(user, id); });
+                 });
+    m_http.route(QStringLiteral("/time-entries"), Method::Get, [this](const QHttpServerRequest& r) {
+        return respond(r, true,
+                       [&](const QString& user) { return m_entries.list(user, r.query()); });
+    });
+    m_http.route(QStringLiteral("/users/dashboard-earnings"), Method::Get,
+                 [this](const QHttpServerRequest& r) {
+                     return respond(r, true, [&](const QString& user) {
+                         return m_earnings.dashboard(user, r.query());
+                     });
+                 });
+    m_http.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
+        const HttpError error = HttpError::notFound();
+        responder.write(QJsonDocument(error.toJson()).toJson(QJsonDocument::Compact),
+                        QByteArrayLiteral("application/json"), error.status);
+    });
+}
+
+} // namespace kelvo::server

@@ -1,0 +1,68 @@
+// kelvo-server [--host 127.0.0.1] [--port 8787] [--db PATH] [--seed-demo]
+#include "KelvoServer.h"
+#include "SignalWatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+using kelvo::server::KelvoServer;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvo-server"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Local stand-in for the Kelvo time-tracking service."));
+    parser.addHelpOption();
+    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Address to listen on."),
+                                  QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Port to listen on; 0 picks a free one."),
+                                  QStringLiteral("port"), QStringLiteral("8787"));
+    const QCommandLineOption db(
+        QStringLiteral("db"), QStringLiteral("SQLite database file."), QStringLiteral("path"),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+            QStringLiteral("/kelvo-server/kelvo.db"));
+    const QCommandLineOption seed(QStringLiteral("seed-demo"),
+                                  QStringLiteral("Add the demo account and its data."));
+    parser.addOptions({host, port, db, seed});
+    parser.process(app);
+
+    const QHostAddress address(parser.value(host));
+    bool portOk = false;
+    const uint portNumber = parser.value(port).toUInt(&portOk);
+    if (address.isNull() || !portOk || portNumber > 65535) {
+        std::fprintf(stderr, "kelvo-server: invalid --host or --port\n");
+        return 2;
+    }
+
+    auto server = KelvoServer::create({parser.value(db)});
+    if (!server) {
+        std::fprintf(stderr, "kelvo-server: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    if (parser.isSet(seed) && !(*server)->seedDemo()) {
+        std::fprintf(stderr, "kelvo-server: could not add the demo data\n");
+        return 1;
+    }
+    kelvo::server::SignalWatcher signals;
+    QObject::connect(&signals, &kelvo::server::SignalWatcher::terminationRequested, &app,
+                     &QCoreApplication::quit);
+
+    const quint16 listening = (*server)->listen(address, quint16(portNumber));
+    if (listening == 0) {
+        std::fprintf(stderr, "kelvo-server: cannot listen on %s:%u\n",
+                     qPrintable(address.toString()), portNumber);
+        return 1;
+    }
+    const QString shownHost = address.protocol() == QAbstractSocket::IPv6Protocol
+                                  ? u'[' + address.toString() + u']'
+                                  : address.toString();
+    std::printf("Listening on http://%s:%u\n", qPrintable(shownHost), unsigned(listening));
+    std::fflush(stdout);
+    return app.exec();
+}

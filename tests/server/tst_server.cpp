@@ -1,0 +1,366 @@
+#include "HttpProbe.h"
+
+#include "KelvoServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo::server;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+qint64 utcMs(int y, int mo, int d, int h, int mi = 0) {
+    return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC).toMSecsSinceEpoch();
+}
+
+QByteArray json(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+class tst_Server : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void registration_data();
+    void registration();
+    void signInMeAndRefresh();
+    void projectsAndTasks();
+    void usersNeverSeeEachOther();
+    void ratePrecedence_data();
+    void ratePrecedence();
+    void startStopsTheRunningTimer();
+    void listingPagesAndFilters();
+    void earnings_data();
+    void earnings();
+    void badRequestsAreAnswered_data();
+    void badRequestsAreAnswered();
+
+private:
+    QString createProject(const QString& token, const QJsonObject& fields);
+    QString createTask(const QString& token, const QString& projectId, const QJsonObject& fields = {});
+    // Starts at `startMs` and, when `endMs` is given, stops at it; the entry as last answered.
+    QJsonObject track(const QString& token, QJsonObject body, qint64 startMs, std::optional<qint64> endMs);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<KelvoServer> m_server;
+    std::unique_ptr<HttpProbe> m_http;
+    qint64 m_now = utcMs(2025, 3, 5, 12);
+};
+
+void tst_Server::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    auto server = KelvoServer::create({m_dir->filePath(u"kelvo.db"_s), 1000});
+    if (!server) {
+        QFAIL(qPrintable(server.error()));
+    }
+    m_server = std::move(*server);
+    m_now = utcMs(2025, 3, 5, 12);
+    m_server->setClock([this] { return m_now; });
+    const quint16 port = m_server->listen(QHostAddress::LocalHost, 0);
+    QVERIFY(port != 0);
+    m_http = std::make_unique<HttpProbe>(u"http://127.0.0.1:%1"_s.arg(port));
+}
+
+void tst_Server::cleanup() {
+    m_http.reset();
+    m_server.reset();
+    m_dir.reset();
+}
+
+QString tst_Server::createProject(const QString& token, const QJsonObject& fields) {
+    QJsonObject body = fields;
+    if (!body.contains(u"name")) {
+        body.insert(u"name"_s, u"Project"_s);
+    }
+    const auto answer = m_http->post(u"/projects"_s, json(body), token);
+    return answer.status == 201 ? answer.json[u"project"][u"id"].toString() : QString();
+}
+
+QString tst_Server::createTask(const QString& token, const QString& projectId, const QJsonObject& fields) {
+    QJsonObject body = fields;
+    body.insert(u"projectId"_s, projectId);
+    if (!body.contains(u"name")) {
+        body.insert(u"name"_s, u"Task"_s);
+    }
+    const auto answer = m_http->post(u"/tasks"_s, json(body), token);
+    return answer.status == 201 ? answer.json[u"task"][u"id"].toString() : QString();
+}
+
+QJsonObject tst_Server::track(const QString& token, QJsonObject body, qint64 startMs, std::optional<qint64> endMs) {
+    m_now = startMs;
+    auto answer = m_http->post(u"/time-entries/start"_s, json(body), token);
+    if (answer.status != 201 || !endMs) {
+        return answer.json[u"timeEntry"].toObject();
+    }
+    m_now = *endMs;
+    const QString id = answer.json[u"timeEntry"][u"id"].toString();
+    return m_http->post(u"/time-entries/"_s + id + u"/stop"_s, {}, token).json[u"timeEntry"].toObject();
+}
+
+void tst_Server::registration_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("valid with captcha")
+        << QByteArray(
+               R"({"name":" Ada ","email":"ada@x.io","password":"secret","defaultHourlyRate":25,"captchaId":"c","captchaValue":"v"})")
+        << 201 << QString();
+    QTest::newRow("blank name") << QByteArray(R"({"name":"  ","email":"b@x.io","password":"secret"})") << 400
+                                << u"name is required"_s;
+    QTest::newRow("no @") << QByteArray(R"({"name":"B","email":"bx.io","password":"secret"})") << 400
+                          << u"email must be a valid email address"_s;
+    QTest::newRow("short password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"12345"})") << 400
+                                    << u"password must be at least 6 characters"_s;
+    QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})")
+                                   << 400 << u"defaultHourlyRate must not be negative"_s;
+    QTest::newRow("rate as text") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":"5"})")
+                                  << 400 << u"defaultHourlyRate must be a number"_s;
+    QTest::newRow("email as number") << QByteArray(R"({"name":"B","email":5,"password":"secret"})") << 400
+                                     << u"email must be a string"_s;
+    QTest::newRow("captcha as number") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","captchaId":1})") << 400
+                                       << u"captchaId must be a string"_s;
+    QTest::newRow("taken, other case") << QByteArray(R"({"name":"C","email":"TAKEN@x.io","password":"secret"})") << 409
+                                       << u"Email is already registered"_s;
+}
+
+void tst_Server::registration() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    QVERIFY(!m_http->registerUser(u"taken@x.io"_s).isEmpty());
+    const auto answer = m_http->post(u"/auth/register"_s, body);
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.error(), error);
+    if (status == 201) {
+        QCOMPARE(answer.json[u"user"][u"name"].toString(), u"Ada"_s);
+        QCOMPARE(answer.json[u"user"][u"defaultHourlyRate"].toDouble(), 25.0);
+        QCOMPARE(answer.json[u"token"].toString().size(), 43);
+    } else {
+        QVERIFY(answer.json.contains(u"message"));
+    }
+}
+
+void tst_Server::signInMeAndRefresh() {
+    QVERIFY(!m_http->registerUser(u"Mixed@Case.io"_s, u"pässwörd"_s).isEmpty());
+    QCOMPARE(m_http->post(u"/auth/login"_s, R"({"email":"mixed@case.io","password":"wrong!"})").status, 401);
+    const auto login = m_http->post(u"/auth/login"_s, u"{\"email\":\"MIXED@case.io\",\"password\":\"pässwörd\"}"_s.toUtf8());
+    QCOMPARE(login.status, 200);
+    const QString token = login.json[u"token"].toString();
+    QCOMPARE(m_http->get(u"/auth/me"_s, token).json[u"user"][u"email"].toString(), u"Mixed@Case.io"_s);
+    QCOMPARE(m_http->get(u"/auth/me"_s, {}).status, 401);
+    QCOMPARE(m_http->get(u"/auth/me"_s, u"forged"_s).status, 401);
+
+    const auto refreshed = m_http->post(u"/auth/refresh"_s, {}, token);
+    QCOMPARE(refreshed.status, 200);
+    const QString next = refreshed.json[u"token"].toString();
+    QVERIFY(next != token);
+    QCOMPARE(m_http->get(u"/auth/me"_s, token).status, 401);
+    QCOMPARE(m_http->get(u"/auth/me"_s, next).status, 200);
+
+    m_now += 31LL * 24 * 3600 * 1000;
+    QCOMPARE(m_http->get(u"/auth/me"_s, next).status, 401);
+}
+
+void tst_Server::projectsAndTasks() {
+    const QString token = m_http->registerUser(u"p@x.io"_s);
+    const QString web = createProject(token, {{u"name"_s, u"Web"_s}, {u"color"_s, u"#10B981"_s}, {u"hourlyRate"_s, 80}});
+    const QString idle = createProject(token, {{u"name"_s, u"Old"_s}, {u"isActive"_s, false}});
+    QVERIFY(!web.isEmpty() && !idle.isEmpty());
+    QCOMPARE(m_http->post(u"/projects"_s, R"({"name":"X","color":"green"})", token).status, 400);
+
+    const QString open = createTask(token, web, {{u"name"_s, u"Build"_s}});
+    createTask(token, web, {{u"name"_s, u"Done"_s}, {u"isCompleted"_s, true}});
+    createTask(token, idle, {{u"name"_s, u"Elsewhere"_s}});
+    track(token, {{u"projectId"_s, web}, {u"taskId"_s, open}}, m_now, m_now + 60'000);
+
+    const auto projects = m_http->get(u"/projects"_s, token).json[u"projects"].toArray();
+    QCOMPARE(projects.size(), 2);
+    QCOMPARE(projects[1][u"isActive"].toBool(), false);
+    QCOMPARE(projects[0][u"hourlyRate"].toDouble(), 80.0);
+
+    const auto tasks = m_http->get(u"/tasks?projectId="_s + web + u"&isCompleted=false"_s, token).json[u"tasks"].toArray();
+    QCOMPARE(tasks.size(), 1);
+    QCOMPARE(tasks[0][u"name"].toString(), u"Build"_s);
+    QCOMPARE(tasks[0][u"project"][u"color"].toString(), u"#10B981"_s);
+    QCOMPARE(tasks[0][u"_count"][u"timeEntries"].toInt(), 1);
+    QCOMPARE(m_http->get(u"/tasks"_s, token).json[u"tasks"].toArray().size(), 3);
+    QCOMPARE(m_http->get(u"/tasks?isCompleted=yes"_s, token).status, 400);
+}
+
+void tst_Server::usersNeverSeeEachOther() {
+    const QString alice = m_http->registerUser(u"alice@x.io"_s);
+    const QString bob = m_http->registerUser(u"bob@x.io"_s);
+    const QString project = createProject(alice, {});
+    const QString task = createTask(alice, project);
+    const QJsonObject running = track(alice, {{u"projectId"_s, project}, {u"taskId"_s, task}}, m_now, {});
+    const QString entryId = running[u"id"].toString();
+
+    QCOMPARE(m_http->post(u"/time-entries/"_s + entryId + u"/stop"_s, {}, bob).status, 404);
+    QCOMPARE(m_http->post(u"/time-entries/start"_s, json({{u"projectId"_s, project}}), bob).status, 404);
+    QCOMPARE(m_http->post(u"/time-entries/start"_s, json({{u"taskId"_s, task}}), bob).status, 404);
+    QCOMPARE(m_http->post(u"/tasks"_s, json({{u"projectId"_s, project}, {u"name"_s, u"x"_s}}), bob).status, 404);
+    QVERIFY(m_http->get(u"/projects"_s, bob).json[u"projects"].toArray().isEmpty());
+    QVERIFY(m_http->get(u"/tasks?projectId="_s + project, bob).json[u"tasks"].toArray().isEmpty());
+    QVERIFY(m_http->get(u"/time-entries"_s, bob).json[u"entries"].toArray().isEmpty());
+    QVERIFY(m_http->get(u"/time-entries/current"_s, bob).json[u"timeEntry"].isNull());
+    QCOMPARE(m_http->get(u"/users/dashboard-earnings"_s, bob).json[u"earnings"][u"currentTimer"][u"isRunning"].toBool(), false);
+    QCOMPARE(m_http->get(u"/time-entries/current"_s, alice).json[u"timeEntry"][u"id"].toString(), entryId);
+}
+
+void tst_Server::ratePrecedence_data() {
+    QTest::addColumn<QByteArray>("userExtra");
+    QTest::addColumn<QJsonObject>("project");
+    QTest::addColumn<QJsonObject>("task"); // empty: start without a task
+    QTest::addColumn<QJsonValue>("snapshot");
+    QTest::newRow("task rate wins") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{{u"hourlyRate"_s, 50}}
+                                    << QJsonObject{{u"hourlyRate"_s, 70}} << QJsonValue(70);
+    QTest::newRow("project rate next") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{{u"hourlyRate"_s, 50}}
+                                       << QJsonObject{{u"name"_s, u"t"_s}} << QJsonValue(50);
+    QTest::newRow("user default last") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{} << QJsonObject{}
+                                       << QJsonValue(10);
+    QTest::newRow("no rate anywhere") << QByteArray() << QJsonObject{} << QJsonObject{{u"name"_s, u"t"_s}} << QJsonValue();
+}
+
+void tst_Server::ratePrecedence() {
+    QFETCH(QByteArray, userExtra);
+    QFETCH(QJsonObject, project);
+    QFETCH(QJsonObject, task);
+    QFETCH(QJsonValue, snapshot);
+    const QString token = m_http->registerUser(u"r@x.io"_s, u"secret1"_s, userExtra);
+    const QString projectId = createProject(token, project);
+    QJsonObject start{{u"projectId"_s, projectId}};
+    if (!task.isEmpty()) {
+        start.insert(u"taskId"_s, createTask(token, projectId, task));
+    }
+    QCOMPARE(track(token, start, m_now, {})[u"hourlyRateSnapshot"], snapshot);
+}
+
+void tst_Server::startStopsTheRunningTimer() {
+    const QString token = m_http->registerUser(u"s@x.io"_s);
+    const QString project = createProject(token, {});
+    const QString first = track(token, {{u"projectId"_s, project}}, utcMs(2025, 3, 5, 9), {})[u"id"].toString();
+    const QJsonObject second = track(token, {{u"description"_s, u"Notes"_s}}, utcMs(2025, 3, 5, 10), {});
+    QCOMPARE(second[u"isRunning"].toBool(), true);
+    QVERIFY(second[u"project"].isNull());
+
+    const auto all = m_http->get(u"/time-entries"_s, token).json[u"entries"].toArray();
+    QCOMPARE(all.size(), 2);
+    QCOMPARE(all[1][u"id"].toString(), first);
+    QCOMPARE(all[1][u"duration"].toInt(), 3600);
+    QCOMPARE(all[1][u"endTime"].toString(), u"2025-03-05T10:00:00.000Z"_s);
+    QCOMPARE(m_http->get(u"/time-entries?isRunning=true"_s, token).json[u"entries"].toArray().size(), 1);
+
+    m_now = utcMs(2025, 3, 5, 10, 30);
+    const auto stopped = m_http->post(u"/time-entries/"_s + second[u"id"].toString() + u"/stop"_s, {}, token);
+    QCOMPARE(stopped.status, 200);
+    QCOMPARE(stopped.json[u"timeEntry"][u"duration"].toInt(), 1800);
+    QCOMPARE(m_http->post(u"/time-entries/"_s + first + u"/stop"_s, {}, token).status, 400);
+    QVERIFY(m_http->get(u"/time-entries/current"_s, token).json[u"timeEntry"].isNull());
+}
+
+void tst_Server::listingPagesAndFilters() {
+    const QString token = m_http->registerUser(u"l@x.io"_s);
+    for (int i = 0; i < 25; ++i) {
+        track(token, {{u"description"_s, QString::number(i)}}, utcMs(2025, 3, 1, 0) + i * 3'600'000LL,
+              utcMs(2025, 3, 1, 0) + i * 3'600'000LL + 60'000);
+    }
+    const auto page2 = m_http->get(u"/time-entries?page=2&limit=10"_s, token).json;
+    QCOMPARE(page2[u"entries"].toArray().size(), 10);
+    QCOMPARE(page2[u"entries"][0][u"description"].toString(), u"14"_s);
+    QCOMPARE(page2[u"pagination"].toObject(), (QJsonObject{{u"page"_s, 2}, {u"limit"_s, 10}, {u"total"_s, 25}, {u"pages"_s, 3}}));
+    QCOMPARE(m_http->get(u"/time-entries?page=3&limit=10"_s, token).json[u"entries"].toArray().size(), 5);
+    QCOMPARE(m_http->get(u"/time-entries?page=99999999999999&limit=100"_s, token).json[u"entries"].toArray().size(), 0);
+    QCOMPARE(m_http->get(u"/time-entries?limit=1000"_s, token).json[u"pagination"][u"limit"].toInt(), 100);
+    QCOMPARE(m_http->get(u"/time-entries?limit=0"_s, token).status, 400);
+    QCOMPARE(m_http->get(u"/time-entries"_s, token).json[u"entries"].toArray().size(), 20);
+
+    const auto window =
+        m_http->get(u"/time-entries?startDate=2025-03-01T10:00:00Z&endDate=2025-03-01T12:00:00%2B00:00"_s, token).json;
+    QCOMPARE(window[u"pagination"][u"total"].toInt(), 3);
+    QCOMPARE(m_http->get(u"/time-entries?endDate=2025-03-01"_s, token).json[u"pagination"][u"total"].toInt(), 24);
+    QCOMPARE(m_http->get(u"/time-entries?startDate=yesterday"_s, token).error(), u"startDate must be an ISO 8601 date or time"_s);
+}
+
+void tst_Server::earnings_data() {
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<int>("todaySeconds");
+    QTest::addColumn<int>("weekSeconds");
+    // Entries at 60/h: Sun 2 Mar 23:00-Mon 3 Mar 01:00 UTC, Wed 5 Mar 22:00-Thu 6 Mar 02:00 UTC.
+    QTest::newRow("UTC, Thursday 03:00") << u"UTC"_s << utcMs(2025, 3, 6, 3) << 7200 << 3600 + 14400;
+    QTest::newRow("UTC, Monday 00:30 splits the Sunday entry") << u"UTC"_s << utcMs(2025, 3, 3, 0, 30) << 1800 << 1800;
+    QTest::newRow("Berlin, Thursday 03:00 UTC") << u"Europe/Berlin"_s << utcMs(2025, 3, 6, 3) << 10800 << 7200 + 14400;
+    QTest::newRow("New York, Wednesday 23:00 UTC, running") << u"America/New_York"_s << utcMs(2025, 3, 5, 23) << 3600 << 3600;
+}
+
+void tst_Server::earnings() {
+    QFETCH(QString, zone);
+    QFETCH(qint64, now);
+    QFETCH(int, todaySeconds);
+    QFETCH(int, weekSeconds);
+    const QString token = m_http->registerUser(u"e@x.io"_s, u"secret1"_s, R"(,"defaultHourlyRate":60)");
+    track(token, {}, utcMs(2025, 3, 2, 23), std::min(now, utcMs(2025, 3, 3, 1)));
+    if (now > utcMs(2025, 3, 5, 22)) {
+        track(token, {}, utcMs(2025, 3, 5, 22), now > utcMs(2025, 3, 6, 2) ? std::optional(utcMs(2025, 3, 6, 2)) : std::nullopt);
+    }
+    m_now = now;
+    const auto answer = m_http->get(u"/users/dashboard-earnings?timezone="_s + zone, token);
+    QCOMPARE(answer.status, 200);
+    const QJsonObject earnings = answer.json[u"earnings"].toObject();
+    QCOMPARE(earnings[u"today"][u"duration"].toInt(), todaySeconds);
+    QCOMPARE(earnings[u"today"][u"earnings"].toDouble(), todaySeconds / 60.0);
+    QCOMPARE(earnings[u"thisWeek"][u"duration"].toInt(), weekSeconds);
+    const bool running = now > utcMs(2025, 3, 5, 22) && now < utcMs(2025, 3, 6, 2);
+    QCOMPARE(earnings[u"currentTimer"][u"isRunning"].toBool(), running);
+    QCOMPARE(earnings[u"currentTimer"][u"duration"].toInt(), running ? int((now - utcMs(2025, 3, 5, 22)) / 1000) : 0);
+    QCOMPARE(m_http->get(u"/users/dashboard-earnings?timezone=Mars/Olympus"_s, token).status, 400);
+}
+
+void tst_Server::badRequestsAreAnswered_data() {
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("malformed JSON") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray("{\"projectId\":") << 400
+                                    << u"Malformed JSON body"_s;
+    QTest::newRow("array body") << QByteArray("POST") << u"/projects"_s << QByteArray("[1]") << 400
+                                << u"The request body must be a JSON object"_s;
+    QTest::newRow("wrong member type") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":7})")
+                                       << 400 << u"description must be a string"_s;
+    QTest::newRow("invalid UTF-8") << QByteArray("POST") << u"/projects"_s << QByteArray("{\"name\":\"\xff\xfe\"}") << 400
+                                   << u"Malformed JSON body"_s;
+    QTest::newRow("over 1 MiB") << QByteArray("POST") << u"/projects"_s
+                                << QByteArray("{\"name\":\"" + QByteArray(1100 * 1024, 'a') + "\"}") << 413
+                                << u"Request body is larger than 1 MiB"_s;
+    QTest::newRow("unknown path") << QByteArray("GET") << u"/nowhere"_s << QByteArray() << 404 << u"Not found"_s;
+    QTest::newRow("wrong method") << QByteArray("DELETE") << u"/projects"_s << QByteArray() << 404 << u"Not found"_s;
+    QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404
+                                   << u"Time entry not found"_s;
+    QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404
+                                     << u"Not found"_s;
+}
+
+void tst_Server::badRequestsAreAnswered() {
+    QFETCH(QByteArray, method);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    const QString token = m_http->registerUser(u"b@x.io"_s);
+    const auto answer = m_http->send(method, path, body, token);
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.error(), error);
+    QVERIFY(!answer.body.contains("SQL") && !answer.body.contains("sqlite"));
+    QCOMPARE(m_http->get(u"/auth/me"_s, token).status, 200);
+}
+
+QTEST_GUILESS_MAIN(tst_Server)
+#include "tst_server.moc"

@@ -1,0 +1,134 @@
+// The kelvo-server executable itself: its start-up line, restarts and shutdown under load.
+#include "HttpProbe.h"
+#include "ServerProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every entry id of the user, walking all pages.
+QSet<QString> allEntryIds(HttpProbe& http, const QString& token) {
+    QSet<QString> ids;
+    for (int page = 1;; ++page) {
+        const auto answer = http.get(u"/time-entries?limit=100&page=%1"_s.arg(page), token);
+        const QJsonArray entries = answer.json[u"entries"].toArray();
+        for (const auto& entry : entries) {
+            ids.insert(entry[u"id"].toString());
+        }
+        if (entries.isEmpty() || page >= answer.json[u"pagination"][u"pages"].toInt()) {
+            return ids;
+        }
+    }
+}
+
+} // namespace
+
+class tst_ServerProcess : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void dataSurvivesARestart();
+    void terminationDuringABurstKeepsAcknowledgedEntries();
+    void seedingTwiceAddsNothing();
+};
+
+void tst_ServerProcess::dataSurvivesARestart() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"data/kelvo.db"_s);
+    QString token;
+    QString entryId;
+    {
+        ServerProcess server;
+        QVERIFY(server.start(db));
+        QVERIFY(server.baseURL().startsWith(u"http://127.0.0.1:"_s));
+        HttpProbe http(server.baseURL());
+        token = http.registerUser(u"keep@x.io"_s);
+        const auto project = http.post(u"/projects"_s, R"({"name":"Kept","color":"#123456"})", token);
+        const QString projectId = project.json[u"project"][u"id"].toString();
+        entryId = http.post(u"/time-entries/start"_s, "{\"projectId\":\"" + projectId.toUtf8() + "\"}", token)
+                      .json[u"timeEntry"][u"id"]
+                      .toString();
+        QVERIFY(!entryId.isEmpty());
+        QCOMPARE(server.terminate(), 0);
+    }
+    ServerProcess again;
+    QVERIFY(again.start(db));
+    HttpProbe http(again.baseURL());
+    QCOMPARE(http.get(u"/auth/me"_s, token).status, 200);
+    const QJsonValue current = http.get(u"/time-entries/current"_s, token).json[u"timeEntry"];
+    QCOMPARE(current[u"id"].toString(), entryId);
+    QCOMPARE(current[u"project"][u"name"].toString(), u"Kept"_s);
+    QCOMPARE(http.post(u"/auth/login"_s, R"({"email":"keep@x.io","password":"secret1"})").status, 200);
+}
+
+void tst_ServerProcess::terminationDuringABurstKeepsAcknowledgedEntries() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"kelvo.db"_s);
+    ServerProcess server;
+    QVERIFY(server.start(db));
+    QString token;
+    {
+        HttpProbe http(server.baseURL());
+        token = http.registerUser(u"burst@x.io"_s);
+    }
+
+    QNetworkAccessManager network;
+    QSet<QString> acknowledged;
+    int finished = 0;
+    const int total = 400;
+    QNetworkRequest request(QUrl(server.baseURL() + u"/time-entries/start"_s));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    for (int i = 0; i < total; ++i) {
+        QNetworkReply* reply = network.post(request, QByteArrayLiteral("{\"description\":\"burst\"}"));
+        connect(reply, &QNetworkReply::finished, this, [&, reply] {
+            if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 201) {
+                acknowledged.insert(QJsonDocument::fromJson(reply->readAll())[u"timeEntry"][u"id"].toString());
+            }
+            ++finished;
+            reply->deleteLater();
+        });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(acknowledged.size() >= 50, 60'000);
+    server.process().terminate();
+    QTRY_COMPARE_WITH_TIMEOUT(finished, total, 60'000);
+    QCOMPARE(server.terminate(), 0);
+    QVERIFY(acknowledged.size() < total); // the signal really came mid-burst
+
+    ServerProcess again;
+    QVERIFY(again.start(db));
+    HttpProbe http(again.baseURL());
+    const QSet<QString> stored = allEntryIds(http, token);
+    QVERIFY(stored.contains(acknowledged));
+    QVERIFY(http.get(u"/time-entries?isRunning=true"_s, token).json[u"entries"].toArray().size() <= 1);
+}
+
+void tst_ServerProcess::seedingTwiceAddsNothing() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"kelvo.db"_s);
+    int entries = 0;
+    for (int run = 0; run < 2; ++run) {
+        ServerProcess server;
+        QVERIFY(server.start(db, {u"--seed-demo"_s}));
+        HttpProbe http(server.baseURL());
+        const auto login = http.post(u"/auth/login"_s, R"({"email":"demo@kelvo.local","password":"kelvo-demo"})");
+        QCOMPARE(login.status, 200);
+        const QString token = login.json[u"token"].toString();
+        QCOMPARE(http.get(u"/projects"_s, token).json[u"projects"].toArray().size(), 3);
+        const int count = http.get(u"/time-entries"_s, token).json[u"pagination"][u"total"].toInt();
+        QVERIFY(count >= 16 && (run == 0 || count == entries));
+        entries = count;
+        const auto tasks = http.get(u"/tasks"_s, token).json[u"tasks"].toArray();
+        QVERIFY(std::any_of(tasks.begin(), tasks.end(), [](const QJsonValue& t) { return t[u"isCompleted"].toBool(); }));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ServerProcess)
+#include "tst_serverprocess.moc"

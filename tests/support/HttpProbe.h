@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QString>
+
+namespace kelvo::test {
+
+// Raw HTTP requests for server tests: any method, path, body and token, and the answer's status
+// and JSON object as they came.
+class HttpProbe {
+public:
+    struct Answer {
+        int status = 0;
+        QByteArray body;
+        QJsonObject json;
+        QString error() const { return json.value(QStringLiteral("error")).toString(); }
+    };
+
+    explicit HttpProbe(QString baseURL) : m_baseURL(std::move(baseURL)) {}
+
+    Answer send(const QByteArray& method, const QString& path, const QByteArray& body = {}, const QString& token = {});
+    Answer get(const QString& path, const QString& token) { return send("GET", path, {}, token); }
+    Answer post(const QString& path, const QByteArray& body, const QString& token = {}) {
+        return send("POST", path, body, token);
+    }
+    // Registers a user and answers with its token (empty on failure).
+    QString registerUser(const QString& email, const QString& password = QStringLiteral("secret1"), const QByteArray& extra = {});
+
+private:
+    QString m_baseURL;
+    QNetworkAccessManager m_network;
+};
+
+} // namespace kelvo::test

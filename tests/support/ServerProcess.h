@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace kelvo::test {
+
+// The real kelvo-server executable (path from KELVO_SERVER_BINARY) on a free port.
+class ServerProcess {
+public:
+    ServerProcess() = default;
+    ~ServerProcess();
+
+    // Starts the server on `databasePath` and waits for its "Listening on" line.
+    bool start(const QString& databasePath, const QStringList& extraArguments = {});
+    // SIGTERM, then waits for the exit; the exit code, or -1 when it crashed or hung.
+    int terminate();
+    QString baseURL() const { return m_baseURL; }
+    QProcess& process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_baseURL;
+};
+
+} // namespace kelvo::test
