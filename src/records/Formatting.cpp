@@ -84,6 +84,11 @@ qsizetype perceivedLength(const QString& text) {
     return count;
 }
 
+const QColor& standardGrey() {
+    static const QColor color(0x8E, 0x8E, 0x93);
+    return color;
+}
+
 const QColor& appBackground() {
     static const QColor color = namedColor(u"#161516", Qt::black);
     return color;

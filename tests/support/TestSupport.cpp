@@ -2,6 +2,7 @@
 
 #include "api/APIClient.h"
 
+#include <QMetaMethod>
 #include <QSettings>
 
 namespace kelvo::test {
@@ -36,6 +37,21 @@ DiagnosticsCapture::DiagnosticsCapture() {
 
 DiagnosticsCapture::~DiagnosticsCapture() {
     Diagnostics::setSink({});
+}
+
+SignalLog::SignalLog(QObject* watched) {
+    const QMetaObject* meta = watched->metaObject();
+    const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("record()"));
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        if (method.methodType() == QMetaMethod::Signal && method.name().endsWith("Changed")) {
+            connect(watched, method, this, slot);
+        }
+    }
+}
+
+void SignalLog::record() {
+    m_names.append(QString::fromLatin1(sender()->metaObject()->method(senderSignalIndex()).name()));
 }
 
 } // namespace kelvo::test

@@ -2,6 +2,7 @@
 
 #include "records/Diagnostics.h"
 
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -34,6 +35,22 @@ public:
 
 private:
     QStringList m_lines;
+};
+
+// Records, in order, the names of the <field>Changed signals an object emits.
+class SignalLog : public QObject {
+    Q_OBJECT
+public:
+    explicit SignalLog(QObject* watched);
+    const QStringList& names() const { return m_names; }
+    qsizetype count(const QString& name) const { return m_names.count(name); }
+    void clear() { m_names.clear(); }
+
+private Q_SLOTS:
+    void record();
+
+private:
+    QStringList m_names;
 };
 
 } // namespace kelvo::test

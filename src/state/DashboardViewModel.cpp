@@ -1,0 +1,44 @@
+#include "DashboardViewModel.h"
+
+#include "Publish.h"
+
+#include <QPointer>
+#include <QTimeZone>
+
+namespace kelvo {
+
+DashboardViewModel::DashboardViewModel(APIClient* apiClient, QObject* parent)
+    : QObject(parent)
+    , m_apiClient(apiClient) {}
+
+QCoro::Task<void> DashboardViewModel::loadEarnings() {
+    publish(this, m_isLoading, true, &DashboardViewModel::isLoadingChanged);
+    publish(this, m_errorMessage, std::nullopt, &DashboardViewModel::errorMessageChanged);
+    // Read on every load: the machine's zone may have changed since the last one.
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    QPointer self(this);
+    auto result = co_await m_apiClient->getDashboardEarnings(zone);
+    if (!self) {
+        co_return;
+    }
+    if (result) {
+        publish(this, m_earnings, std::move(*result), &DashboardViewModel::earningsChanged);
+    } else {
+        publish(this, m_errorMessage, result.error().errorDescription(),
+                &DashboardViewModel::errorMessageChanged);
+        Diagnostics::print(QStringLiteral("Error loading dashboard earnings: ") +
+                           result.error().debugDescription());
+    }
+    publish(this, m_isLoading, false, &DashboardViewModel::isLoadingChanged);
+}
+
+QString DashboardViewModel::formatDuration(qint64 seconds) {
+    const long long hours = seconds / 3600;
+    const long long minutes = (seconds % 3600) / 60;
+    if (seconds < 3600) {
+        return QString::asprintf("%lldm", minutes);
+    }
+    return QString::asprintf("%lldh %lldm", hours, minutes);
+}
+
+} // namespace kelvo

@@ -1,0 +1,279 @@
+#include "TimerViewModel.h"
+
+#include "Publish.h"
+#include "records/Clock.h"
+#include "records/Formatting.h"
+#include "records/Timestamp.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
+
+namespace kelvo {
+
+TimerViewModel::TimerViewModel(APIClient* apiClient, QObject* parent)
+    : QObject(parent)
+    , m_apiClient(apiClient) {
+    QTimer::singleShot(0, this, [this] { refreshAllData(); });
+    watchActivation();
+}
+
+void TimerViewModel::watchActivation() {
+    // Each activation and each window that gains focus reloads the current entry once; the
+    // connections end with this object.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!gui) {
+        return;
+    }
+    connect(gui, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive) {
+                    loadCurrentEntry();
+                }
+            });
+    connect(gui, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        if (window) {
+            loadCurrentEntry();
+        }
+    });
+}
+
+QString TimerViewModel::formattedElapsedTime() const {
+    const long long e = m_elapsedTime;
+    if (e < 3600) {
+        return QString::asprintf("%02lld:%02lld", (e % 3600) / 60, e % 60);
+    }
+    return QString::asprintf("%02lld:%02lld:%02lld", e / 3600, (e % 3600) / 60, e % 60);
+}
+
+void TimerViewModel::setSelectedProjectId(std::optional<QString> id) {
+    publish(this, m_selectedProjectId, std::move(id), &TimerViewModel::selectedProjectIdChanged);
+}
+
+void TimerViewModel::setSelectedTaskId(std::optional<QString> id) {
+    publish(this, m_selectedTaskId, std::move(id), &TimerViewModel::selectedTaskIdChanged);
+}
+
+void TimerViewModel::setTasks(QList<KelvoTask> tasks) {
+    publish(this, m_tasks, std::move(tasks), &TimerViewModel::tasksChanged);
+}
+
+void TimerViewModel::setElapsedTime(qint64 seconds) {
+    publish(this, m_elapsedTime, seconds, &TimerViewModel::elapsedTimeChanged);
+}
+
+void TimerViewModel::setCurrentEntry(std::optional<TimeEntry> entry) {
+    publish(this, m_currentEntry, std::move(entry), &TimerViewModel::currentEntryChanged);
+}
+
+void TimerViewModel::setIsLoading(bool loading) {
+    publish(this, m_isLoading, loading, &TimerViewModel::isLoadingChanged);
+}
+
+void TimerViewModel::setErrorMessage(std::optional<QString> message) {
+    publish(this, m_errorMessage, std::move(message), &TimerViewModel::errorMessageChanged);
+}
+
+QCoro::Task<void> TimerViewModel::refreshAllData() {
+    QPointer self(this);
+    Diagnostics::print(QStringLiteral("🔄 Starting full data refresh..."));
+    publish(this, m_isRefreshing, true, &TimerViewModel::isRefreshingChanged);
+    Diagnostics::print(QStringLiteral("📊 Loading current entry..."));
+    co_await loadCurrentEntry();
+    if (!self) {
+        co_return;
+    }
+    Diagnostics::print(QStringLiteral("📋 Loading recent entries..."));
+    co_await loadRecentEntries();
+    if (!self) {
+        co_return;
+    }
+    Diagnostics::print(QStringLiteral("📁 Loading projects..."));
+    co_await loadProjects();
+    if (!self) {
+        co_return;
+    }
+    Diagnostics::print(QStringLiteral("✅ Data refresh completed"));
+    publish(this, m_isRefreshing, false, &TimerViewModel::isRefreshingChanged);
+}
+
+QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
+    QPointer self(this);
+    auto result = co_await m_apiClient->getCurrentTimeEntry();
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        Diagnostics::print(QStringLiteral("❌ Error loading current entry: ") +
+                           result.error().debugDescription());
+        co_return;
+    }
+    setCurrentEntry(std::move(*result));
+    if (isTimerRunning()) {
+        Diagnostics::print(
+            QStringLiteral("⏱️ Found running timer, starting elapsed time counter"));
+        updateElapsedTime(m_currentEntry->startTime);
+        startElapsedTimer();
+    } else {
+        Diagnostics::print(QStringLiteral("⏹️ No running timer found"));
+        stopElapsedTimer();
+        setElapsedTime(0);
+    }
+}
+
+QCoro::Task<void> TimerViewModel::loadRecentEntries() {
+    QPointer self(this);
+    auto result = co_await m_apiClient->getTimeEntries({.limit = 10});
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        Diagnostics::print(QStringLiteral("❌ Error loading recent entries: ") +
+                           result.error().debugDescription());
+        co_return;
+    }
+    publish(this, m_recentEntries, std::move(*result), &TimerViewModel::recentEntriesChanged);
+    Diagnostics::print(QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
+}
+
+QCoro::Task<void> TimerViewModel::loadProjects() {
+    QPointer self(this);
+    auto result = co_await m_apiClient->getProjects();
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        Diagnostics::print(QStringLiteral("❌ Error loading projects: ") +
+                           result.error().debugDescription());
+        co_return;
+    }
+    publish(this, m_projects, std::move(*result), &TimerViewModel::projectsChanged);
+    Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
+}
+
+QCoro::Task<void> TimerViewModel::loadTasks(QString projectId) {
+    QPointer self(this);
+    auto result = co_await m_apiClient->getTasks(std::move(projectId), false);
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        Diagnostics::print(QStringLiteral("Error loading tasks: ") +
+                           result.error().debugDescription());
+        co_return;
+    }
+    setTasks(std::move(*result));
+}
+
+QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
+                                             std::optional<QString> taskId,
+                                             std::optional<QString> description) {
+    setIsLoading(true);
+    setErrorMessage(std::nullopt);
+    QPointer self(this);
+    auto result = co_await m_apiClient->startTimer(std::move(projectId), std::move(taskId),
+                                                   std::move(description));
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        setErrorMessage(result.error().errorDescription());
+        setIsLoading(false);
+        co_return;
+    }
+    setCurrentEntry(std::move(*result));
+    updateElapsedTime(m_currentEntry->startTime);
+    startElapsedTimer();
+    co_await loadRecentEntries();
+    if (self) {
+        setIsLoading(false);
+    }
+}
+
+QCoro::Task<void> TimerViewModel::stopTimer() {
+    if (!m_currentEntry) {
+        co_return;
+    }
+    setIsLoading(true);
+    setErrorMessage(std::nullopt);
+    QPointer self(this);
+    auto result = co_await m_apiClient->stopTimer(m_currentEntry->id);
+    if (!self) {
+        co_return;
+    }
+    if (!result) {
+        setErrorMessage(result.error().errorDescription());
+        setIsLoading(false);
+        co_return;
+    }
+    setCurrentEntry(std::move(*result));
+    stopElapsedTimer();
+    setElapsedTime(0);
+    co_await loadRecentEntries();
+    if (self) {
+        setIsLoading(false);
+    }
+}
+
+void TimerViewModel::updateElapsedTime(const QString& startTime) {
+    const auto start = Timestamp::parseStartTime(startTime);
+    if (!start) {
+        Diagnostics::print(QStringLiteral("❌ Failed to parse start time: ") + startTime);
+        setElapsedTime(0);
+        return;
+    }
+    setElapsedTime(Timestamp::secondsBetween(*start, Clock::now()));
+}
+
+void TimerViewModel::startElapsedTimer() {
+    stopElapsedTimer();
+    m_timer = new QTimer(this);
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, [this] { setElapsedTime(m_elapsedTime + 1); });
+    m_timer->start();
+}
+
+void TimerViewModel::stopElapsedTimer() {
+    if (m_timer) {
+        m_timer->stop();
+        m_timer->deleteLater(); // may be inside its own timeout signal
+        m_timer = nullptr;
+    }
+}
+
+QString TimerViewModel::projectName(const TimeEntry& entry) const {
+    if (entry.project) {
+        return entry.project->name;
+    }
+    if (entry.projectId) {
+        for (const Project& project : m_projects) {
+            if (project.id == *entry.projectId) {
+                return project.name;
+            }
+        }
+    }
+    return QStringLiteral("No Project");
+}
+
+QColor TimerViewModel::projectColor(const std::optional<QString>& projectId) const {
+    if (!projectId) {
+        return standardGrey();
+    }
+    for (const Project& project : m_projects) {
+        if (project.id == *projectId) {
+            return project.color ? colorFromHex(*project.color).value_or(standardGrey())
+                                 : standardGrey();
+        }
+    }
+    return standardGrey();
+}
+
+QColor TimerViewModel::entryColor(const TimeEntry& entry) const {
+    if (entry.project && entry.project->color) {
+        return colorFromHex(*entry.project->color).value_or(standardGrey());
+    }
+    return projectColor(entry.projectId);
+}
+
+} // namespace kelvo

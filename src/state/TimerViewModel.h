@@ -1,0 +1,95 @@
+#pragma once
+
+#include "api/APIClient.h"
+
+#include <QColor>
+#include <QCoroTask>
+#include <QObject>
+
+class QTimer;
+
+namespace kelvo {
+
+// Everything about time entries: the current entry and its running count, the recent entries,
+// the projects and one project's tasks, and starting and stopping timers. The count is
+// resynchronised with the entry's start time when the current entry is reloaded (at start-up and
+// whenever the program or one of its windows becomes active) and when a timer starts; in between
+// a one-second tick adds one.
+class TimerViewModel : public QObject {
+    Q_OBJECT
+public:
+    explicit TimerViewModel(APIClient* apiClient = APIClient::shared(), QObject* parent = nullptr);
+
+    const std::optional<TimeEntry>& currentEntry() const { return m_currentEntry; }
+    const QList<TimeEntry>& recentEntries() const { return m_recentEntries; }
+    const QList<Project>& projects() const { return m_projects; }
+    const QList<KelvoTask>& tasks() const { return m_tasks; }
+    bool isLoading() const { return m_isLoading; }
+    bool isRefreshing() const { return m_isRefreshing; }
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    qint64 elapsedTime() const { return m_elapsedTime; }
+    const std::optional<QString>& selectedProjectId() const { return m_selectedProjectId; }
+    const std::optional<QString>& selectedTaskId() const { return m_selectedTaskId; }
+    APIClient* apiClient() const { return m_apiClient; }
+    bool isCounting() const { return m_timer != nullptr; }
+
+    bool isTimerRunning() const { return m_currentEntry && m_currentEntry->isRunning; }
+    // "MM:SS" below an hour, then "HH:MM:SS" (hours not capped).
+    QString formattedElapsedTime() const;
+
+    // Written by the views only.
+    void setSelectedProjectId(std::optional<QString> id);
+    void setSelectedTaskId(std::optional<QString> id);
+    void setTasks(QList<KelvoTask> tasks);
+
+    QCoro::Task<void> refreshAllData();
+    QCoro::Task<void> loadCurrentEntry();
+    QCoro::Task<void> loadRecentEntries();
+    QCoro::Task<void> loadProjects();
+    QCoro::Task<void> loadTasks(QString projectId);
+    QCoro::Task<void> startTimer(std::optional<QString> projectId, std::optional<QString> taskId,
+                                 std::optional<QString> description);
+    QCoro::Task<void> stopTimer();
+
+    void updateElapsedTime(const QString& startTime);
+    void startElapsedTimer();
+
+    QString projectName(const TimeEntry& entry) const;
+    QColor projectColor(const std::optional<QString>& projectId) const;
+    QColor entryColor(const TimeEntry& entry) const;
+
+Q_SIGNALS:
+    void currentEntryChanged();
+    void recentEntriesChanged();
+    void projectsChanged();
+    void tasksChanged();
+    void isLoadingChanged();
+    void isRefreshingChanged();
+    void errorMessageChanged();
+    void elapsedTimeChanged();
+    void selectedProjectIdChanged();
+    void selectedTaskIdChanged();
+
+private:
+    void watchActivation();
+    void stopElapsedTimer();
+    void setElapsedTime(qint64 seconds);
+    void setCurrentEntry(std::optional<TimeEntry> entry);
+    void setIsLoading(bool loading);
+    void setErrorMessage(std::optional<QString> message);
+
+    std::optional<TimeEntry> m_currentEntry;
+    QList<TimeEntry> m_recentEntries;
+    QList<Project> m_projects;
+    QList<KelvoTask> m_tasks;
+    bool m_isLoading = false;
+    bool m_isRefreshing = false;
+    std::optional<QString> m_errorMessage;
+    qint64 m_elapsedTime = 0;
+    std::optional<QString> m_selectedProjectId;
+    std::optional<QString> m_selectedTaskId;
+    APIClient* m_apiClient;
+    QTimer* m_timer = nullptr;
+};
+
+} // namespace kelvo

@@ -1,0 +1,187 @@
+#include "FakeServer.h"
+#include "TestSupport.h"
+
+#include "state/AuthViewModel.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray userBody = R"({"user":{"id":"u1","name":"Ada","email":"ada@x.io"}})";
+const QByteArray authBody = R"({"message":"ok","user":{"id":"u1","name":"Ada","email":"ada@x.io"},"token":"fresh"})";
+
+} // namespace
+
+class tst_AuthViewModel : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void restoreSession_data();
+    void restoreSession();
+    void signIn_data();
+    void signIn();
+    void logoutDuringAnOutstandingSignIn();
+    void refreshChangesNoField();
+    void destroyedWhileSigningIn();
+
+private:
+    std::unique_ptr<TemporaryConfigHome> m_home;
+    std::unique_ptr<FakeServer> m_server;
+    std::unique_ptr<APIClient> m_client;
+};
+
+void tst_AuthViewModel::init() {
+    m_home = std::make_unique<TemporaryConfigHome>();
+    m_server = std::make_unique<FakeServer>();
+    m_client = std::make_unique<APIClient>(m_server->baseURL());
+}
+
+void tst_AuthViewModel::cleanup() {
+    m_client.reset();
+    m_server.reset();
+    m_home.reset();
+}
+
+void tst_AuthViewModel::restoreSession_data() {
+    QTest::addColumn<QList<int>>("meStatuses");
+    QTest::addColumn<int>("refreshStatus");
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<bool>("signedIn");
+    QTest::addColumn<std::optional<QString>>("storedToken");
+    const QString me = u"GET /auth/me"_s;
+    const QString refresh = u"POST /auth/refresh"_s;
+    QTest::newRow("accepted") << QList<int>{200} << 0 << QStringList{me} << true << std::optional<QString>(u"old"_s);
+    QTest::newRow("500, refresh, 200") << QList<int>{500, 200} << 200 << QStringList{me, refresh, me} << true
+                                       << std::optional<QString>(u"new"_s);
+    QTest::newRow("401, refresh fails") << QList<int>{401} << 401 << QStringList{me, refresh} << false
+                                        << std::optional<QString>();
+    QTest::newRow("500, refresh, 500") << QList<int>{500, 500} << 200 << QStringList{me, refresh, me} << false
+                                       << std::optional<QString>();
+}
+
+void tst_AuthViewModel::restoreSession() {
+    QFETCH(QList<int>, meStatuses);
+    QFETCH(int, refreshStatus);
+    QFETCH(QStringList, requests);
+    QFETCH(bool, signedIn);
+    QFETCH(std::optional<QString>, storedToken);
+    m_client->setAuthToken(u"old"_s);
+    for (int status : meStatuses) {
+        m_server->enqueue("GET", u"/auth/me"_s, FakeResponse::json(status, status == 200 ? userBody : QByteArray()));
+    }
+    m_server->on("POST", u"/auth/refresh"_s, FakeResponse::json(refreshStatus, R"({"message":"ok","token":"new"})"));
+
+    AuthViewModel auth(m_client.get());
+    SignalLog log(&auth);
+    QVERIFY(m_server->requests().isEmpty()); // creation only schedules the restore
+    QVERIFY(m_server->waitForRequests(requests.size()));
+    QTRY_COMPARE(log.names().isEmpty(), false);
+    QTest::qWait(50);
+    QCOMPARE(m_server->requestLines(), requests);
+    QCOMPARE(auth.isAuthenticated(), signedIn);
+    QCOMPARE(auth.currentUser().has_value(), signedIn);
+    QCOMPARE(m_home->storedToken(), storedToken);
+    QVERIFY(!auth.errorMessage());
+    QCOMPARE(log.count(u"isLoadingChanged"_s), 0);
+    if (signedIn) {
+        QCOMPARE(log.names(), (QStringList{u"currentUserChanged"_s, u"isAuthenticatedChanged"_s}));
+        QCOMPARE(m_server->requests().last().header("Authorization"), "Bearer " + storedToken->toUtf8());
+    }
+    if (meStatuses.first() == 401) {
+        QVERIFY(!m_server->requests().at(1).hasHeader("Authorization"));
+    }
+}
+
+void tst_AuthViewModel::signIn_data() {
+    QTest::addColumn<bool>("registering");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("error"); // empty: signed in
+    QTest::newRow("login ok") << false << 200 << authBody << QString();
+    QTest::newRow("register ok") << true << 201 << authBody << QString();
+    QTest::newRow("login 401") << false << 401 << QByteArray() << u"Unauthorized - please log in again"_s;
+    QTest::newRow("login 400 with error") << false << 400 << QByteArray(R"({"error":"Invalid email","message":"x"})")
+                                          << u"Invalid email"_s;
+    QTest::newRow("register 409") << true << 409 << QByteArray(R"({"error":"Email is already registered"})")
+                                  << u"Email is already registered"_s;
+    QTest::newRow("login 500") << false << 500 << QByteArray() << u"Server error - please try again later"_s;
+    QTest::newRow("login answer unreadable")
+        << false << 200 << QByteArray(R"({"token":"t"})") << u"Data parsing error: user: missing"_s;
+}
+
+void tst_AuthViewModel::signIn() {
+    QFETCH(bool, registering);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, error);
+    DiagnosticsCapture capture;
+    const QString path = registering ? u"/auth/register"_s : u"/auth/login"_s;
+    m_server->on("POST", path, FakeResponse::json(status, body));
+    AuthViewModel auth(m_client.get());
+    SignalLog log(&auth);
+    if (registering) {
+        QCoro::waitFor(auth.registerAccount(u"Ada"_s, u" Ada@X.io "_s, u"secret"_s, std::nullopt, std::nullopt));
+    } else {
+        QCoro::waitFor(auth.login(u" Ada@X.io "_s, u"pw"_s));
+    }
+    const QJsonObject sent = QJsonDocument::fromJson(m_server->requests().at(0).body).object();
+    QCOMPARE(sent.value(u"email").toString(), u" Ada@X.io "_s);
+    QCOMPARE(sent.keys(),
+             registering ? (QStringList{u"email"_s, u"name"_s, u"password"_s}) : (QStringList{u"email"_s, u"password"_s}));
+    QVERIFY(!auth.isLoading());
+    QCOMPARE(auth.isAuthenticated(), error.isEmpty());
+    QCOMPARE(auth.errorMessage().value_or(QString()), error);
+    QCOMPARE(m_home->storedToken(), error.isEmpty() ? std::optional<QString>(u"fresh"_s) : std::nullopt);
+    const QStringList start{u"isLoadingChanged"_s, u"errorMessageChanged"_s};
+    QCOMPARE(log.names(),
+             start + (error.isEmpty()
+                          ? QStringList{u"currentUserChanged"_s, u"isAuthenticatedChanged"_s, u"isLoadingChanged"_s}
+                          : QStringList{u"errorMessageChanged"_s, u"isAuthenticatedChanged"_s, u"isLoadingChanged"_s}));
+}
+
+void tst_AuthViewModel::logoutDuringAnOutstandingSignIn() {
+    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
+    AuthViewModel auth(m_client.get());
+    auto pending = auth.login(u"a@x.io"_s, u"pw"_s);
+    QVERIFY(m_server->waitForRequests(1));
+    auth.logout();
+    QVERIFY(auth.isLoading());
+    QVERIFY(!auth.isAuthenticated());
+    QCoro::waitFor(pending);
+    QVERIFY(!auth.isLoading());
+    QVERIFY(auth.isAuthenticated()); // the late success signs back in
+    QCOMPARE(m_home->storedToken(), u"fresh"_s);
+}
+
+void tst_AuthViewModel::refreshChangesNoField() {
+    m_client->setAuthToken(u"old"_s);
+    m_server->on("GET", u"/auth/me"_s, FakeResponse::json(200, userBody));
+    m_server->on("POST", u"/auth/refresh"_s, FakeResponse::json(200, R"({"message":"ok","token":"new"})"));
+    AuthViewModel auth(m_client.get());
+    QTRY_VERIFY(auth.isAuthenticated());
+    SignalLog log(&auth);
+    QVERIFY(QCoro::waitFor(auth.refreshToken()));
+    QVERIFY(log.names().isEmpty());
+    QCOMPARE(m_home->storedToken(), u"new"_s);
+    QCOMPARE(m_server->requests().last().header("Authorization"), QByteArray("Bearer old"));
+}
+
+void tst_AuthViewModel::destroyedWhileSigningIn() {
+    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 100));
+    auto* auth = new AuthViewModel(m_client.get());
+    auth->login(u"a@x.io"_s, u"pw"_s);
+    QVERIFY(m_server->waitForRequests(1));
+    delete auth;
+    QTest::qWait(250); // the answer arrives after the object is gone
+    QVERIFY(!m_home->storedToken());
+}
+
+QTEST_GUILESS_MAIN(tst_AuthViewModel)
+#include "tst_authviewmodel.moc"
