@@ -63,6 +63,10 @@ void AuthViewModel::logout() {
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
 }
 
+void AuthViewModel::clearErrorMessage() {
+    publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
+}
+
 QCoro::Task<bool> AuthViewModel::refreshToken() {
     QPointer self(this);
     const auto result = co_await m_apiClient->refreshToken();

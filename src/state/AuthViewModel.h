@@ -26,6 +26,8 @@ public:
                                       std::optional<QString> captchaId,
                                       std::optional<QString> captchaValue);
     void logout();
+    // The sign-in screens clear an old error when they appear.
+    void clearErrorMessage();
     // True when a new token was stored; any failure signs out.
     QCoro::Task<bool> refreshToken();
     QCoro::Task<void> checkAuthStatus();

@@ -70,6 +70,15 @@ QStringList FakeServer::requestLines() const {
     return lines;
 }
 
+RecordedRequest FakeServer::last(const QByteArray& method, const QString& path) const {
+    for (auto it = m_requests.crbegin(); it != m_requests.crend(); ++it) {
+        if (it->method == method && it->path.section(u'?', 0, 0) == path) {
+            return *it;
+        }
+    }
+    return {};
+}
+
 bool FakeServer::waitForRequests(qsizetype count, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (m_requests.size() < count && !deadline.hasExpired()) {

@@ -51,6 +51,8 @@ public:
 
     const QList<RecordedRequest>& requests() const { return m_requests; }
     QStringList requestLines() const; // "GET /path?query" per request
+    // The newest request for method and path (query ignored); an empty one when there is none.
+    RecordedRequest last(const QByteArray& method, const QString& path) const;
     void clearRequests() { m_requests.clear(); }
     // Spins the event loop until `count` requests in all have arrived.
     bool waitForRequests(qsizetype count, int timeoutMs = 5000);

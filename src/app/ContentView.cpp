@@ -1,0 +1,69 @@
+#include "ContentView.h"
+
+#include "screens/DashboardView.h"
+#include "screens/LoginView.h"
+#include "screens/RegisterView.h"
+#include "state/AuthViewModel.h"
+
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+ContentView::ContentView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent)
+    : QWidget(parent)
+    , m_auth(auth)
+    , m_timer(timer) {
+    setFixedSize(400, 600);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    connect(m_auth, &AuthViewModel::isAuthenticatedChanged, this, &ContentView::route);
+    route();
+}
+
+void ContentView::setShowingRegister(bool showing) {
+    m_showingRegister = showing;
+    route();
+}
+
+void ContentView::showEvent(QShowEvent*) {
+    Q_EMIT appeared();
+}
+
+void ContentView::route() {
+    const Screen wanted = m_auth->isAuthenticated() ? Screen::dashboard
+                          : m_showingRegister       ? Screen::registration
+                                                    : Screen::login;
+    // Fields announce every assignment; only a change of screen replaces it.
+    if (m_current && wanted == m_screen) {
+        return;
+    }
+    m_screen = wanted;
+    if (m_current) {
+        // The old screen may be the one whose button led here; it goes once that handler ends.
+        m_current->hide();
+        m_current->deleteLater();
+    }
+    m_current = build(wanted);
+    layout()->addWidget(m_current);
+    m_current->show();
+}
+
+QWidget* ContentView::build(Screen screen) {
+    switch (screen) {
+    case Screen::dashboard:
+        return new DashboardView(m_auth, m_timer);
+    case Screen::registration: {
+        auto* view = new RegisterView(m_auth);
+        connect(view, &RegisterView::showLoginRequested, this,
+                [this] { setShowingRegister(false); });
+        return view;
+    }
+    case Screen::login:
+        break;
+    }
+    auto* view = new LoginView(m_auth);
+    connect(view, &LoginView::showRegisterRequested, this, [this] { setShowingRegister(true); });
+    return view;
+}
+
+} // namespace kelvo

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+namespace kelvo {
+
+class AuthViewModel;
+class TimerViewModel;
+
+// The main window's root: the dashboard while someone is signed in, otherwise the sign-in or
+// the registration screen. Each entry into a screen builds it afresh; the choice between the two
+// sign-in screens is remembered for as long as this view lives.
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    enum class Screen { login, registration, dashboard };
+
+    ContentView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent = nullptr);
+
+    Screen screen() const { return m_screen; }
+    QWidget* currentScreen() const { return m_current; }
+    bool showingRegister() const { return m_showingRegister; }
+    void setShowingRegister(bool showing);
+
+Q_SIGNALS:
+    // Each time the view comes on screen.
+    void appeared();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void route();
+    QWidget* build(Screen screen);
+
+    AuthViewModel* m_auth;
+    TimerViewModel* m_timer;
+    bool m_showingRegister = false;
+    Screen m_screen = Screen::login;
+    QWidget* m_current = nullptr;
+};
+
+} // namespace kelvo

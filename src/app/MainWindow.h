@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+namespace kelvo {
+
+class ContentView;
+
+// The one main window: 400 x 600 content that cannot be resized, titled "Kelvo". Closing it
+// hides it while the program lives on in the tray; without a tray item it ends the program.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(ContentView* content, std::function<bool()> hidesOnClose);
+
+    ContentView* content() const { return m_content; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    ContentView* m_content;
+    std::function<bool()> m_hidesOnClose;
+};
+
+} // namespace kelvo

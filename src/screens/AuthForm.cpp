@@ -1,0 +1,117 @@
+#include "AuthForm.h"
+
+#include "ui/FieldEdit.h"
+#include "ui/Labels.h"
+#include "ui/PrimaryButton.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+namespace {
+
+QLabel* redCaption(const QString& objectName) {
+    auto* label = makeLabel(objectName, {}, Theme::font(Theme::TextStyle::caption), Theme::red());
+    label->setAlignment(Qt::AlignHCenter);
+    label->setWordWrap(true);
+    label->hide();
+    return label;
+}
+
+} // namespace
+
+AuthForm::AuthForm(const QString& symbol, const QString& title, const QString& subtitle,
+                   QWidget* parent)
+    : QWidget(parent)
+    , m_form(new QVBoxLayout) {
+    setAutoFillBackground(true); // the window background colour of the palette
+    auto* header = new QVBoxLayout;
+    header->setSpacing(16);
+    auto* icon = new QLabel;
+    icon->setObjectName(QStringLiteral("headerIcon"));
+    icon->setPixmap(Symbols::pixmap(symbol, Theme::blue(), 60, devicePixelRatioF()));
+    icon->setAlignment(Qt::AlignHCenter);
+    header->addWidget(icon);
+    auto* titleLabel =
+        makeLabel(QStringLiteral("title"), title, Theme::font(Theme::TextStyle::title, QFont::Bold),
+                  Theme::primaryText());
+    titleLabel->setAlignment(Qt::AlignHCenter);
+    header->addWidget(titleLabel);
+    auto* subtitleLabel =
+        makeLabel(QStringLiteral("subtitle"), subtitle, Theme::font(Theme::TextStyle::subheadline),
+                  Theme::secondaryText());
+    subtitleLabel->setAlignment(Qt::AlignHCenter);
+    header->addWidget(subtitleLabel);
+
+    m_form->setSpacing(20);
+    m_form->setContentsMargins(40, 0, 40, 0);
+
+    auto* screen = new QVBoxLayout(this);
+    screen->setContentsMargins(0, 0, 0, 0);
+    screen->setSpacing(0);
+    screen->addStretch();
+    screen->addLayout(header);
+    screen->addSpacing(40);
+    screen->addLayout(m_form);
+    screen->addStretch();
+}
+
+FieldEdit* AuthForm::addField(const QString& objectName, const QString& label,
+                              const QString& placeholder, bool hidden) {
+    auto* block = new QVBoxLayout;
+    block->setSpacing(8);
+    block->addWidget(
+        makeLabel({}, label, Theme::font(Theme::TextStyle::headline), Theme::primaryText()));
+    auto* field = new FieldEdit(placeholder);
+    field->setObjectName(objectName);
+    if (hidden) {
+        field->setEchoMode(QLineEdit::Password);
+    }
+    block->addWidget(field);
+    m_form->addLayout(block);
+    return field;
+}
+
+QLabel* AuthForm::addWarning(const QString& objectName, const QString& text) {
+    QLabel* warning = redCaption(objectName);
+    warning->setText(text);
+    m_form->addWidget(warning);
+    return warning;
+}
+
+PrimaryButton* AuthForm::finish(const QString& switchText, const QString& switchButton) {
+    m_error = redCaption(QStringLiteral("errorLabel"));
+    m_form->addWidget(m_error);
+    auto* button = new PrimaryButton;
+    button->setObjectName(QStringLiteral("primaryButton"));
+    m_form->addWidget(button);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 10, 0, 0);
+    row->addStretch();
+    row->addWidget(makeLabel({}, switchText, font(), Theme::secondaryText()));
+    auto* link = new QPushButton(switchButton);
+    link->setObjectName(QStringLiteral("switchButton"));
+    link->setFlat(true);
+    link->setCursor(Qt::PointingHandCursor);
+    QPalette palette = link->palette();
+    palette.setColor(QPalette::ButtonText, Theme::blue());
+    link->setPalette(palette);
+    connect(link, &QPushButton::clicked, this, &AuthForm::switchRequested);
+    row->addWidget(link);
+    row->addStretch();
+    m_form->addLayout(row);
+    return button;
+}
+
+void AuthForm::setError(const std::optional<QString>& error) {
+    m_error->setText(error.value_or(QString()));
+    m_error->setVisible(error.has_value());
+}
+
+} // namespace kelvo

@@ -1,0 +1,264 @@
+#include "DashboardView.h"
+
+#include "EarningsCard.h"
+#include "LoadingEarningsCard.h"
+#include "TimeEntryRow.h"
+#include "TimerView.h"
+#include "records/Formatting.h"
+#include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
+#include "state/TimerViewModel.h"
+#include "ui/CardFrame.h"
+#include "ui/Labels.h"
+#include "ui/Schedule.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+namespace {
+
+constexpr int padding = 16;
+constexpr int fadeHeight = 20;
+
+QColor background(qreal opacity) {
+    QColor color = appBackground();
+    color.setAlphaF(float(opacity));
+    return color;
+}
+
+// The band under the panel that lets the list fade out as it scrolls beneath it.
+class Fade : public QWidget {
+public:
+    explicit Fade(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFixedHeight(fadeHeight);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QLinearGradient gradient(0, 0, 0, height());
+        gradient.setColorAt(0.0, background(0.8));
+        gradient.setColorAt(0.5, background(0.4));
+        gradient.setColorAt(1.0, background(0.0));
+        painter.fillRect(rect(), gradient);
+    }
+};
+
+QWidget* row(QWidget* first, QWidget* second) {
+    auto* widget = new QWidget;
+    auto* layout = new QHBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(16);
+    layout->addWidget(first, 1);
+    layout->addWidget(second, 1);
+    return widget;
+}
+
+} // namespace
+
+DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent)
+    : QWidget(parent)
+    , m_auth(auth)
+    , m_timer(timer)
+    , m_dashboard(new DashboardViewModel(timer->apiClient(), this)) {
+    m_timerView = new TimerView(
+        timer, [this] { schedule(this, [this] { refreshSequence(); }); },
+        [this] { m_auth->logout(); });
+    m_panelCard = new CardFrame({appBackground(), 12});
+    m_panelCard->setObjectName(QStringLiteral("timerPanel"));
+    auto* panelLayout = new QVBoxLayout(m_panelCard);
+    panelLayout->setContentsMargins(padding, padding, padding, padding);
+    panelLayout->addWidget(m_timerView);
+
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("dashboardContent"));
+    auto* contentLayout = new QVBoxLayout(content);
+    // The list sits 20 px higher than its padding would put it: its top runs under the fade.
+    contentLayout->setContentsMargins(padding, 0, padding, padding);
+    contentLayout->setSpacing(16);
+    contentLayout->addWidget(buildEarningsSection());
+    contentLayout->addWidget(buildEntriesSection());
+    contentLayout->addStretch();
+    m_scroll = new QScrollArea;
+    m_scroll->setWidget(content);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A slim indicator on a clear track, rather than the full scroll bar of the widget style.
+    m_scroll->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 1px 2px 1px; }"
+        "QScrollBar::handle:vertical { background: rgba(242, 242, 242, 0.28); border-radius: 3px;"
+        " min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    m_scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_panelCard);
+    layout->addWidget(m_scroll, 1);
+    // Over the top of the scrolling area, fixed while the list moves beneath it.
+    m_fade = new Fade(m_scroll);
+    m_fade->raise();
+
+    m_turn = new QPropertyAnimation(m_timerView->refreshButton(), "rotation", this);
+    m_turn->setDuration(1000);
+    m_turn->setStartValue(0.0);
+    m_turn->setEndValue(360.0);
+    m_turn->setEasingCurve(QEasingCurve::Linear);
+
+    connect(m_dashboard, &DashboardViewModel::isLoadingChanged, this,
+            &DashboardView::updateEarnings);
+    connect(m_dashboard, &DashboardViewModel::errorMessageChanged, this,
+            &DashboardView::updateEarnings);
+    connect(m_dashboard, &DashboardViewModel::earningsChanged, this,
+            &DashboardView::updateEarnings);
+    connect(m_timer, &TimerViewModel::recentEntriesChanged, this, &DashboardView::updateEntries);
+    connect(m_timer, &TimerViewModel::isRefreshingChanged, this,
+            [this] { m_timerView->setRefreshing(m_timer->isRefreshing()); });
+    m_timerView->setRefreshing(m_timer->isRefreshing());
+    updateEarnings();
+    updateEntries();
+}
+
+DashboardView::~DashboardView() = default;
+
+QWidget* DashboardView::buildEarningsSection() {
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_loadingCards = row(new LoadingEarningsCard(QStringLiteral("Today")),
+                         new LoadingEarningsCard(QStringLiteral("This Week")));
+    m_loadingCards->setObjectName(QStringLiteral("loadingCards"));
+    m_earningsError = makeLabel(QStringLiteral("earningsError"), {},
+                                Theme::font(Theme::TextStyle::caption), accentRed());
+    m_earningsError->setWordWrap(true);
+    m_earningsError->setContentsMargins(padding, padding, padding, padding);
+    m_today = new EarningsCard(QStringLiteral("Today"), {}, {});
+    m_today->setObjectName(QStringLiteral("todayCard"));
+    m_week = new EarningsCard(QStringLiteral("This Week"), {}, {});
+    m_week->setObjectName(QStringLiteral("weekCard"));
+    m_earningsCards = row(m_today, m_week);
+    layout->addWidget(m_loadingCards);
+    layout->addWidget(m_earningsError);
+    layout->addWidget(m_earningsCards);
+    return section;
+}
+
+QWidget* DashboardView::buildEntriesSection() {
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(16);
+    layout->addWidget(makeLabel(QStringLiteral("entriesHeading"), QStringLiteral("Today"),
+                                Theme::font(Theme::TextStyle::headline), Theme::primaryText()));
+    m_noEntries = makeLabel(QStringLiteral("noEntries"), QStringLiteral("No time entries yet"),
+                            Theme::font(Theme::TextStyle::headline), Theme::secondaryText());
+    m_noEntries->setAlignment(Qt::AlignHCenter);
+    m_noEntries->setContentsMargins(0, 20, 0, 20);
+    layout->addWidget(m_noEntries);
+    m_rows = new QVBoxLayout;
+    m_rows->setSpacing(12);
+    layout->addLayout(m_rows);
+    return section;
+}
+
+void DashboardView::updateEarnings() {
+    const bool loading = m_dashboard->isLoading();
+    const auto& error = m_dashboard->errorMessage();
+    m_loadingCards->setVisible(loading);
+    m_earningsError->setVisible(!loading && error.has_value());
+    m_earningsCards->setVisible(!loading && !error);
+    if (error) {
+        m_earningsError->setText(QStringLiteral("Failed to load earnings: ") + *error);
+    }
+    const auto& earnings = m_dashboard->earnings();
+    m_today->setEarnings(earnings ? moneyText(earnings->today.earnings) : QStringLiteral("$0.00"));
+    m_today->setDuration(earnings ? DashboardViewModel::formatDuration(earnings->today.duration)
+                                  : QStringLiteral("0h 0m"));
+    m_week->setEarnings(earnings ? moneyText(earnings->thisWeek.earnings)
+                                 : QStringLiteral("$0.00"));
+    m_week->setDuration(earnings ? DashboardViewModel::formatDuration(earnings->thisWeek.duration)
+                                 : QStringLiteral("0h 0m"));
+}
+
+void DashboardView::updateEntries() {
+    const QList<TimeEntry>& entries = m_timer->recentEntries();
+    QHash<QString, TimeEntryRow*> kept;
+    for (const TimeEntry& entry : entries) {
+        TimeEntryRow* entryRow = m_rowsById.take(entry.id);
+        if (entryRow) {
+            entryRow->setEntry(entry);
+        } else {
+            entryRow = new TimeEntryRow(m_timer, entry);
+        }
+        kept.insert(entry.id, entryRow);
+        m_rows->removeWidget(entryRow);
+        m_rows->addWidget(entryRow);
+    }
+    // Rows whose entries left the list go; the others keep their widgets and blinking state.
+    qDeleteAll(m_rowsById);
+    m_rowsById = std::move(kept);
+    m_noEntries->setVisible(entries.isEmpty());
+}
+
+void DashboardView::showEvent(QShowEvent*) {
+    schedule(this, [this] { loadOnAppearance(); });
+}
+
+QCoro::Task<void> DashboardView::loadOnAppearance() {
+    QPointer self(this);
+    DashboardViewModel* dashboard = m_dashboard;
+    co_await m_timer->refreshAllData();
+    if (self) {
+        co_await dashboard->loadEarnings();
+    }
+}
+
+QCoro::Task<void> DashboardView::refreshSequence() {
+    QPointer self(this);
+    m_turn->start();
+    co_await m_timer->refreshAllData();
+    if (!self) {
+        co_return;
+    }
+    co_await m_dashboard->loadEarnings();
+    if (self) {
+        m_turn->stop();
+        m_timerView->setRotationDegrees(0);
+    }
+}
+
+void DashboardView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), appBackground());
+    // A soft shadow below the panel: black at 10 %, spread over 8 px, 4 px down.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QRectF card = QRectF(m_panelCard->geometry()).translated(0, 4);
+    for (int step = 8; step > 0; step -= 2) {
+        painter.setBrush(QColor(0, 0, 0, 26 * 2 / 8));
+        painter.drawRoundedRect(card.adjusted(-step / 2.0, -step / 2.0, step / 2.0, step / 2.0),
+                                12 + step / 2.0, 12 + step / 2.0);
+    }
+}
+
+void DashboardView::resizeEvent(QResizeEvent*) {
+    m_fade->setGeometry(0, 0, width(), fadeHeight);
+}
+
+} // namespace kelvo

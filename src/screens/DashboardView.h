@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QHash>
+#include <QWidget>
+
+class QLabel;
+class QPropertyAnimation;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace kelvo {
+
+class AuthViewModel;
+class CardFrame;
+class DashboardViewModel;
+class EarningsCard;
+class TimeEntryRow;
+class TimerView;
+class TimerViewModel;
+
+// The signed-in screen: the timer panel pinned at the top, then a scrolling area with today's
+// and this week's earnings and the recent entries. It loads its data each time it appears and
+// when the panel's refresh button is pressed; the panel's gear signs out.
+class DashboardView : public QWidget {
+    Q_OBJECT
+public:
+    DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent = nullptr);
+    ~DashboardView() override;
+
+    DashboardViewModel* dashboardViewModel() const { return m_dashboard; }
+    TimerView* timerView() const { return m_timerView; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* buildEarningsSection();
+    QWidget* buildEntriesSection();
+    void updateEarnings();
+    void updateEntries();
+    QCoro::Task<void> loadOnAppearance();
+    QCoro::Task<void> refreshSequence();
+
+    AuthViewModel* m_auth;
+    TimerViewModel* m_timer;
+    DashboardViewModel* m_dashboard;
+    CardFrame* m_panelCard;
+    TimerView* m_timerView;
+    QWidget* m_fade;
+    QScrollArea* m_scroll;
+    QWidget* m_loadingCards;
+    QLabel* m_earningsError;
+    QWidget* m_earningsCards;
+    EarningsCard* m_today;
+    EarningsCard* m_week;
+    QLabel* m_noEntries;
+    QVBoxLayout* m_rows;
+    QHash<QString, TimeEntryRow*> m_rowsById;
+    QPropertyAnimation* m_turn;
+};
+
+} // namespace kelvo

@@ -1,0 +1,54 @@
+#include "LoginView.h"
+
+#include "AuthForm.h"
+#include "state/AuthViewModel.h"
+#include "ui/FieldEdit.h"
+#include "ui/PrimaryButton.h"
+#include "ui/Schedule.h"
+
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
+    : QWidget(parent)
+    , m_auth(auth)
+    , m_form(new AuthForm(QStringLiteral("clock.circle.fill"), QStringLiteral("Sign in to Kelvo"),
+                          QStringLiteral("Track your time efficiently"))) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_form);
+    m_email = m_form->addField(QStringLiteral("emailField"), QStringLiteral("Email"),
+                               QStringLiteral("Enter your email"), false);
+    m_password = m_form->addField(QStringLiteral("passwordField"), QStringLiteral("Password"),
+                                  QStringLiteral("Enter your password"), true);
+    m_button = m_form->finish(QStringLiteral("Don't have an account?"), QStringLiteral("Sign up"));
+    connect(m_form, &AuthForm::switchRequested, this, &LoginView::showRegisterRequested);
+    connect(m_button, &PrimaryButton::clicked, this, &LoginView::submitLogin);
+    connect(m_email, &QLineEdit::textChanged, this, &LoginView::refresh);
+    connect(m_password, &QLineEdit::textChanged, this, &LoginView::refresh);
+    connect(m_auth, &AuthViewModel::isLoadingChanged, this, &LoginView::refresh);
+    connect(m_auth, &AuthViewModel::errorMessageChanged, this, &LoginView::refresh);
+    refresh();
+}
+
+void LoginView::showEvent(QShowEvent*) {
+    m_auth->clearErrorMessage();
+}
+
+void LoginView::refresh() {
+    const bool loading = m_auth->isLoading();
+    m_button->setText(loading ? QStringLiteral("Signing in...") : QStringLiteral("Sign In"));
+    m_button->setBusy(loading);
+    // Texts as typed: a field of spaces counts as filled.
+    m_button->setEnabled(!loading && !m_email->text().isEmpty() && !m_password->text().isEmpty());
+    m_form->setError(m_auth->errorMessage());
+}
+
+void LoginView::submitLogin() {
+    schedule(m_auth, [auth = m_auth, email = m_email->text(), password = m_password->text()] {
+        auth->login(email, password);
+    });
+}
+
+} // namespace kelvo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+namespace kelvo {
+
+class AuthViewModel;
+class AuthForm;
+class FieldEdit;
+class PrimaryButton;
+
+// The sign-in screen: e-mail and password, sent exactly as typed.
+class LoginView : public QWidget {
+    Q_OBJECT
+public:
+    explicit LoginView(AuthViewModel* auth, QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    // The user asked for the registration screen.
+    void showRegisterRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void refresh();
+    void submitLogin();
+
+    AuthViewModel* m_auth;
+    AuthForm* m_form;
+    FieldEdit* m_email;
+    FieldEdit* m_password;
+    PrimaryButton* m_button;
+};
+
+} // namespace kelvo

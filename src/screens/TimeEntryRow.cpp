@@ -1,0 +1,112 @@
+#include "TimeEntryRow.h"
+
+#include "records/Formatting.h"
+#include "state/TimerViewModel.h"
+#include "ui/CardFrame.h"
+#include "ui/ElidedLabel.h"
+#include "ui/Labels.h"
+#include "ui/PulsingDot.h"
+#include "ui/Schedule.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+namespace {
+
+CardFrame::Look boxLook(bool running) {
+    QColor border = running ? accentGreen() : Theme::primaryText();
+    border.setAlphaF(running ? 0.5f : 0.1f);
+    return {Qt::transparent, 8, border, 0.5, 12};
+}
+
+} // namespace
+
+TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidget* parent)
+    : QWidget(parent)
+    , m_timer(timer)
+    , m_box(new CardFrame(boxLook(false)))
+    , m_dot(new PulsingDot(8)) {
+    m_project = new ElidedLabel(Theme::font(Theme::TextStyle::headline), Theme::primaryText());
+    m_project->setObjectName(QStringLiteral("entryProject"));
+    m_task = new ElidedLabel(Theme::font(Theme::TextStyle::subheadline), Theme::secondaryText());
+    m_task->setObjectName(QStringLiteral("entryTask"));
+    m_duration =
+        makeLabel(QStringLiteral("entryDuration"), {},
+                  Theme::font(Theme::TextStyle::headline, QFont::Medium), Theme::primaryText());
+    m_description =
+        new ElidedLabel(Theme::font(Theme::TextStyle::subheadline), Theme::secondaryText());
+    m_description->setObjectName(QStringLiteral("entryDescription"));
+    m_restart = new SymbolButton(QStringLiteral("play.circle.fill"), accentGreen(),
+                                 Theme::pixelSize(Theme::TextStyle::title2));
+    m_restart->setObjectName(QStringLiteral("restartButton"));
+    m_restart->setToolTip(QStringLiteral("Restart this timer"));
+    m_dot->setObjectName(QStringLiteral("entryDot"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_dot);
+    top->addWidget(m_project);
+    top->addWidget(m_task);
+    top->addStretch();
+    top->addWidget(m_duration);
+    auto* box = new QVBoxLayout(m_box);
+    box->setContentsMargins(16, 16, 16, 16);
+    box->setSpacing(4);
+    box->addLayout(top);
+    box->addWidget(m_description);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    layout->addWidget(m_box, 1);
+    layout->addWidget(m_restart);
+
+    connect(m_restart, &SymbolButton::clicked, this, [this] {
+        schedule(m_timer, [timer = m_timer, entry = m_entry] {
+            timer->startTimer(entry.projectId, entry.taskId, entry.description);
+        });
+    });
+    connect(m_timer, &TimerViewModel::currentEntryChanged, this,
+            &TimeEntryRow::updateRestartButton);
+    connect(m_timer, &TimerViewModel::projectsChanged, this, [this] { setEntry(m_entry); });
+    connect(m_timer, &TimerViewModel::elapsedTimeChanged, m_dot, &PulsingDot::step);
+    setEntry(entry);
+    updateRestartButton();
+}
+
+void TimeEntryRow::setEntry(const TimeEntry& entry) {
+    const bool wasRunning = m_entry.isRunning;
+    m_entry = entry;
+    m_dot->setColor(m_timer->entryColor(entry));
+    m_project->setText(m_timer->projectName(entry));
+    m_task->setText(entry.task ? entry.task->name : QString());
+    m_task->setVisible(entry.task.has_value());
+    m_duration->setText(entry.formattedDuration());
+    m_duration->setVisible(!entry.isRunning);
+    const bool described = entry.description && !entry.description->isEmpty();
+    m_description->setText(described ? *entry.description : QString());
+    m_description->setVisible(described);
+    m_box->setLook(boxLook(entry.isRunning));
+    if (isVisible() && wasRunning != entry.isRunning) {
+        m_dot->setPulsing(entry.isRunning);
+    }
+}
+
+bool TimeEntryRow::isBlinking() const {
+    return m_dot->isPulsing();
+}
+
+void TimeEntryRow::showEvent(QShowEvent*) {
+    if (m_entry.isRunning) {
+        m_dot->setPulsing(true);
+    }
+}
+
+void TimeEntryRow::updateRestartButton() {
+    m_restart->setVisible(!m_timer->isTimerRunning());
+}
+
+} // namespace kelvo

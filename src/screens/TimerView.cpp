@@ -1,0 +1,303 @@
+#include "TimerView.h"
+
+#include "records/Formatting.h"
+#include "state/TimerViewModel.h"
+#include "ui/CircleButton.h"
+#include "ui/ElidedLabel.h"
+#include "ui/Labels.h"
+#include "ui/PullDownButton.h"
+#include "ui/Schedule.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+namespace {
+
+QIcon dotIcon(const QColor& color) {
+    QPixmap pixmap(8, 8);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(pixmap.rect());
+    return QIcon(pixmap);
+}
+
+std::optional<QString> unlessEmpty(const QString& text) {
+    return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
+} // namespace
+
+TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
+                     std::function<void()> onSettings, QWidget* parent)
+    : QWidget(parent)
+    , m_timer(timer)
+    , m_onRefresh(std::move(onRefresh))
+    , m_onSettings(std::move(onSettings)) {
+    m_error = makeLabel(QStringLiteral("timerError"), {}, Theme::font(Theme::TextStyle::caption),
+                        accentRed());
+    m_error->setAlignment(Qt::AlignHCenter);
+    m_error->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(16);
+    layout->addWidget(m_runningFace = buildRunningFace());
+    layout->addWidget(m_idleFace = buildIdleFace());
+    layout->addWidget(m_error);
+
+    connect(m_timer, &TimerViewModel::currentEntryChanged, this, &TimerView::updateFace);
+    connect(m_timer, &TimerViewModel::elapsedTimeChanged, this, &TimerView::updateCounter);
+    connect(m_timer, &TimerViewModel::projectsChanged, this, &TimerView::updateChoices);
+    connect(m_timer, &TimerViewModel::tasksChanged, this, &TimerView::updateChoices);
+    connect(m_timer, &TimerViewModel::errorMessageChanged, this, &TimerView::updateError);
+    connect(m_timer, &TimerViewModel::isLoadingChanged, this,
+            [this] { m_stop->setEnabled(!m_timer->isLoading()); });
+    updateFace();
+    updateChoices();
+    updateError();
+}
+
+QWidget* TimerView::buildRunningFace() {
+    auto* face = new QWidget;
+    face->setObjectName(QStringLiteral("runningFace"));
+    m_projectName =
+        new ElidedLabel(Theme::font(Theme::TextStyle::title2, QFont::Bold), Theme::primaryText());
+    m_projectName->setObjectName(QStringLiteral("runningProject"));
+    m_taskName = new ElidedLabel(Theme::font(Theme::TextStyle::title3), Theme::secondaryText());
+    m_taskName->setObjectName(QStringLiteral("runningTask"));
+    const int symbolSize = Theme::pixelSize(Theme::TextStyle::title3);
+    m_settings = new SymbolButton(QStringLiteral("gearshape"), Theme::primaryText(), symbolSize);
+    m_settings->setObjectName(QStringLiteral("settingsButton"));
+    m_refresh =
+        new SymbolButton(QStringLiteral("arrow.clockwise"), Theme::primaryText(), symbolSize);
+    m_refresh->setObjectName(QStringLiteral("refreshButton"));
+    connect(m_settings, &SymbolButton::clicked, this, [this] { m_onSettings(); });
+    connect(m_refresh, &SymbolButton::clicked, this, [this] { m_onRefresh(); });
+
+    auto* names = new QVBoxLayout;
+    names->setSpacing(8);
+    names->addWidget(m_projectName);
+    names->addWidget(m_taskName);
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(m_settings, 0, Qt::AlignHCenter);
+    buttons->addWidget(m_refresh, 0, Qt::AlignHCenter);
+    auto* header = new QHBoxLayout;
+    header->addLayout(names, 1);
+    header->addLayout(buttons);
+
+    m_counter = makeLabel(QStringLiteral("counter"), {}, Theme::monospaceFont(36, QFont::Bold),
+                          Theme::primaryText());
+    m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
+                           Theme::font(Theme::TextStyle::title, QFont::Bold), accentGreen());
+    m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
+    m_stop->setObjectName(QStringLiteral("stopButton"));
+    connect(m_stop, &CircleButton::clicked, this,
+            [this] { schedule(this, [this] { stopSequence(); }); });
+    auto* figures = new QVBoxLayout;
+    figures->setSpacing(8);
+    figures->addWidget(m_counter);
+    figures->addWidget(m_earnings);
+    auto* counterRow = new QHBoxLayout;
+    counterRow->addLayout(figures);
+    counterRow->addStretch();
+    counterRow->addWidget(m_stop, 0, Qt::AlignVCenter);
+
+    auto* layout = new QVBoxLayout(face);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(20);
+    layout->addLayout(header);
+    layout->addLayout(counterRow);
+    return face;
+}
+
+QWidget* TimerView::buildIdleFace() {
+    auto* face = new QWidget;
+    face->setObjectName(QStringLiteral("idleFace"));
+    m_projectChooser = new PullDownButton([this](QMenu& menu) { buildProjectMenu(menu); });
+    m_projectChooser->setObjectName(QStringLiteral("projectChooser"));
+    m_taskChooser = new PullDownButton([this](QMenu& menu) { buildTaskMenu(menu); });
+    m_taskChooser->setObjectName(QStringLiteral("taskChooser"));
+    m_description = new QLineEdit;
+    m_description->setObjectName(QStringLiteral("descriptionField"));
+    m_description->setPlaceholderText(QStringLiteral("What are you working on?"));
+    m_start = new CircleButton(CircleButton::Content::play, accentGreen(), 60);
+    m_start->setObjectName(QStringLiteral("startButton"));
+    connect(m_start, &CircleButton::clicked, this, &TimerView::start);
+
+    auto* form = new QVBoxLayout;
+    form->setSpacing(10);
+    form->addWidget(m_projectChooser);
+    form->addWidget(m_taskChooser);
+    form->addWidget(m_description);
+    auto* layout = new QHBoxLayout(face);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    layout->addLayout(form, 1);
+    layout->addWidget(m_start, 0, Qt::AlignVCenter);
+    return face;
+}
+
+void TimerView::setRotationDegrees(qreal degrees) {
+    m_refresh->setRotation(degrees);
+}
+
+void TimerView::setRefreshing(bool refreshing) {
+    m_refresh->setEnabled(!refreshing);
+}
+
+void TimerView::showEvent(QShowEvent*) {
+    preselectProject();
+}
+
+void TimerView::updateFace() {
+    const bool running = m_timer->isTimerRunning();
+    m_runningFace->setVisible(running);
+    m_idleFace->setVisible(!running);
+    m_stop->setEnabled(!m_timer->isLoading());
+    if (running) {
+        const TimeEntry& entry = *m_timer->currentEntry();
+        m_projectName->setText(entry.project ? entry.project->name : QStringLiteral("No Project"));
+        m_taskName->setText(entry.task ? entry.task->name : QStringLiteral("No Task"));
+        updateCounter();
+    }
+}
+
+void TimerView::updateCounter() {
+    if (!m_timer->isTimerRunning()) {
+        return;
+    }
+    m_counter->setText(m_timer->formattedElapsedTime());
+    const auto rate = m_timer->currentEntry()->hourlyRateSnapshot;
+    const bool earning = rate && *rate > 0;
+    m_earnings->setVisible(earning);
+    if (earning) {
+        m_earnings->setText(moneyText(*rate * double(m_timer->elapsedTime()) / 3600.0));
+    }
+}
+
+void TimerView::updateChoices() {
+    if (m_selectedProjectId.isEmpty()) {
+        m_projectChooser->setLabel(QStringLiteral("Project"), std::nullopt, true);
+    } else {
+        QString name = QStringLiteral("No Project");
+        for (const Project& project : m_timer->projects()) {
+            if (project.id == m_selectedProjectId) {
+                name = project.name;
+                break;
+            }
+        }
+        m_projectChooser->setLabel(name, m_timer->projectColor(m_selectedProjectId), false);
+    }
+    if (m_selectedTaskId.isEmpty()) {
+        m_taskChooser->setLabel(QStringLiteral("Task"), std::nullopt, true);
+    } else {
+        QString name = QStringLiteral("No Task");
+        for (const KelvoTask& task : m_timer->tasks()) {
+            if (task.id == m_selectedTaskId) {
+                name = task.name;
+                break;
+            }
+        }
+        m_taskChooser->setLabel(name, std::nullopt, false);
+    }
+    m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
+    m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());
+    m_start->setEnabled(!m_selectedProjectId.isEmpty());
+}
+
+void TimerView::updateError() {
+    const auto& error = m_timer->errorMessage();
+    m_error->setText(error.value_or(QString()));
+    m_error->setVisible(error.has_value());
+}
+
+void TimerView::buildProjectMenu(QMenu& menu) {
+    menu.addAction(QStringLiteral("No Project"), this, [this] { chooseProject({}); });
+    for (const Project& project : m_timer->projects()) {
+        if (project.isActive) {
+            const QString id = project.id;
+            menu.addAction(dotIcon(m_timer->projectColor(id)), project.name, this,
+                           [this, id] { chooseProject(id); });
+        }
+    }
+}
+
+void TimerView::buildTaskMenu(QMenu& menu) {
+    menu.addAction(QStringLiteral("No Task"), this, [this] { chooseTask({}); });
+    for (const KelvoTask& task : m_timer->tasks()) {
+        const QString id = task.id;
+        menu.addAction(task.name, this, [this, id] { chooseTask(id); });
+    }
+}
+
+void TimerView::chooseProject(const QString& projectId) {
+    m_selectedProjectId = projectId;
+    m_selectedTaskId.clear();
+    updateChoices();
+    schedule(m_timer, [timer = m_timer, projectId] {
+        timer->setSelectedProjectId(unlessEmpty(projectId));
+        timer->setSelectedTaskId(std::nullopt);
+        if (projectId.isEmpty()) {
+            timer->setTasks({});
+        } else {
+            timer->loadTasks(projectId);
+        }
+    });
+}
+
+void TimerView::chooseTask(const QString& taskId) {
+    m_selectedTaskId = taskId;
+    updateChoices();
+}
+
+void TimerView::preselectProject() {
+    if (!m_selectedProjectId.isEmpty()) {
+        return;
+    }
+    for (const Project& project : m_timer->projects()) {
+        if (project.isActive) {
+            m_selectedProjectId = project.id;
+            updateChoices();
+            schedule(m_timer, [timer = m_timer, id = project.id] {
+                timer->setSelectedProjectId(id);
+                timer->setSelectedTaskId(std::nullopt);
+                timer->loadTasks(id);
+            });
+            return;
+        }
+    }
+}
+
+void TimerView::start() {
+    schedule(m_timer, [timer = m_timer, project = unlessEmpty(m_selectedProjectId),
+                       task = unlessEmpty(m_selectedTaskId),
+                       description = unlessEmpty(m_description->text())] {
+        timer->startTimer(project, task, description);
+    });
+}
+
+QCoro::Task<void> TimerView::stopSequence() {
+    QPointer self(this);
+    co_await m_timer->stopTimer();
+    if (!self) {
+        co_return;
+    }
+    m_selectedProjectId.clear();
+    m_selectedTaskId.clear();
+    m_description->clear();
+    updateChoices();
+}
+
+} // namespace kelvo

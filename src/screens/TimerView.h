@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+
+namespace kelvo {
+
+class CircleButton;
+class ElidedLabel;
+class PullDownButton;
+class SymbolButton;
+class TimerViewModel;
+
+// The panel at the top of the dashboard. Idle, it offers a project, a task and a description and
+// starts a timer; running, it shows the entry, the counter, what it has earned so far and a stop
+// button, with the settings and refresh buttons. The choices are its own until a timer starts.
+class TimerView : public QWidget {
+    Q_OBJECT
+public:
+    TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
+              std::function<void()> onSettings, QWidget* parent = nullptr);
+
+    // Passed down by the dashboard: the refresh symbol's turn, and whether a refresh runs.
+    void setRotationDegrees(qreal degrees);
+    void setRefreshing(bool refreshing);
+    SymbolButton* refreshButton() const { return m_refresh; }
+
+    const QString& selectedProjectId() const { return m_selectedProjectId; }
+    const QString& selectedTaskId() const { return m_selectedTaskId; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildRunningFace();
+    QWidget* buildIdleFace();
+    void updateFace();
+    void updateCounter();
+    void updateChoices();
+    void updateError();
+    void buildProjectMenu(class QMenu& menu);
+    void buildTaskMenu(class QMenu& menu);
+    void chooseProject(const QString& projectId);
+    void chooseTask(const QString& taskId);
+    void preselectProject();
+    void start();
+    QCoro::Task<void> stopSequence();
+
+    TimerViewModel* m_timer;
+    std::function<void()> m_onRefresh;
+    std::function<void()> m_onSettings;
+    QString m_selectedProjectId;
+    QString m_selectedTaskId;
+
+    QWidget* m_runningFace;
+    QWidget* m_idleFace;
+    QLabel* m_error;
+    ElidedLabel* m_projectName;
+    ElidedLabel* m_taskName;
+    SymbolButton* m_settings;
+    SymbolButton* m_refresh;
+    QLabel* m_counter;
+    QLabel* m_earnings;
+    CircleButton* m_stop;
+    PullDownButton* m_projectChooser;
+    PullDownButton* m_taskChooser;
+    QLineEdit* m_description;
+    CircleButton* m_start;
+};
+
+} // namespace kelvo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QLineEdit>
+
+namespace kelvo {
+
+// A single-line field that can carry a thin square outline just inside its bounds (the
+// registration form marks a mismatching confirmation with it).
+class FieldEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit FieldEdit(const QString& placeholder, QWidget* parent = nullptr);
+
+    void setOutline(const QColor& color);
+    QColor outline() const { return m_outline; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_outline = Qt::transparent;
+};
+
+} // namespace kelvo

@@ -1,0 +1,73 @@
+#include "PullDownButton.h"
+
+#include "Theme.h"
+
+#include <QMenu>
+#include <QPainter>
+
+namespace kelvo {
+
+namespace {
+constexpr int horizontalPadding = 8;
+constexpr int verticalPadding = 6;
+constexpr int dotSize = 8;
+constexpr int spacing = 6;
+} // namespace
+
+PullDownButton::PullDownButton(MenuBuilder builder, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_builder(std::move(builder))
+    , m_menu(new QMenu(this)) {
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(this, &QAbstractButton::clicked, this, &PullDownButton::openMenu);
+}
+
+void PullDownButton::setLabel(const QString& text, std::optional<QColor> dot, bool placeholder) {
+    setText(text);
+    m_dot = dot;
+    m_placeholder = placeholder;
+    update();
+}
+
+QSize PullDownButton::sizeHint() const {
+    return {160, fontMetrics().height() + 2 * verticalPadding};
+}
+
+QSize PullDownButton::minimumSizeHint() const {
+    return {60, sizeHint().height()};
+}
+
+void PullDownButton::openMenu() {
+    m_menu->clear();
+    m_builder(*m_menu);
+    m_menu->setMinimumWidth(width());
+    m_menu->popup(mapToGlobal(QPoint(0, height() + 2)));
+}
+
+void PullDownButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(isEnabled() ? 1.0 : 0.45);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::controlBackground());
+    painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    QRectF content = QRectF(rect()).adjusted(horizontalPadding, verticalPadding,
+                                             -horizontalPadding - 12, -verticalPadding);
+    if (m_dot) {
+        painter.setBrush(*m_dot);
+        painter.drawEllipse(
+            QRectF(content.left(), content.center().y() - dotSize / 2.0, dotSize, dotSize));
+        content.setLeft(content.left() + dotSize + spacing);
+    }
+    painter.setPen(m_placeholder ? Theme::secondaryText() : Theme::primaryText());
+    painter.drawText(content, Qt::AlignVCenter | Qt::AlignLeft,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, int(content.width())));
+    // A small chevron tells that a menu opens.
+    const QPointF tip(width() - horizontalPadding - 4, height() / 2.0 + 2);
+    painter.setPen(QPen(Theme::secondaryText(), 1.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(tip + QPointF(-4, -4), tip);
+    painter.drawLine(tip, tip + QPointF(4, -4));
+}
+
+} // namespace kelvo

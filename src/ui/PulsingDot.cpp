@@ -1,0 +1,42 @@
+#include "PulsingDot.h"
+
+#include <QPainter>
+
+namespace kelvo {
+
+PulsingDot::PulsingDot(int diameter, QWidget* parent) : QWidget(parent), m_color(Qt::gray) {
+    setFixedSize(diameter, diameter);
+}
+
+void PulsingDot::setColor(const QColor& color) {
+    if (color != m_color) {
+        m_color = color;
+        update();
+    }
+}
+
+void PulsingDot::setPulsing(bool pulsing) {
+    m_pulsing = pulsing;
+    if (!pulsing && m_dimmed) {
+        m_dimmed = false;
+        update();
+    }
+}
+
+void PulsingDot::step() {
+    if (m_pulsing) {
+        m_dimmed = !m_dimmed;
+        update();
+    }
+}
+
+void PulsingDot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(currentOpacity());
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    painter.drawEllipse(rect());
+}
+
+} // namespace kelvo

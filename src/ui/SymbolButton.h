@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+namespace kelvo {
+
+// A borderless button that shows one symbol, optionally turned by `rotation` degrees about its
+// centre (animatable).
+class SymbolButton : public QAbstractButton {
+    Q_OBJECT
+    Q_PROPERTY(qreal rotation READ rotation WRITE setRotation)
+public:
+    SymbolButton(const QString& symbol, const QColor& color, int pixelSize,
+                 QWidget* parent = nullptr);
+
+    qreal rotation() const { return m_rotation; }
+    void setRotation(qreal degrees);
+    QString symbol() const { return m_symbol; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_symbol;
+    QColor m_color;
+    int m_pixelSize;
+    qreal m_rotation = 0;
+};
+
+} // namespace kelvo

@@ -1,0 +1,112 @@
+#include "FakeServer.h"
+#include "TestSupport.h"
+
+#include "api/APIClient.h"
+#include "app/ContentView.h"
+#include "app/KelvoApp.h"
+#include "app/MainWindow.h"
+#include "app/SingleInstance.h"
+#include "state/AuthViewModel.h"
+#include "state/TimerViewModel.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+class tst_App : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void windowIsFixedAndReusedWhateverItsTitle();
+    void closingHidesOnlyWhileATrayItemExists();
+    void relaunchBringsTheWindowForward();
+    void secondProcessExitsAndLeavesTheFirst();
+};
+
+void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
+    TemporaryConfigHome home;
+    DiagnosticsCapture quiet;
+    FakeServer server;
+    APIClient client(server.baseURL());
+    KelvoApp app(&client);
+    app.start();
+    QTRY_VERIFY(app.mainWindow()); // built once the event loop runs, after the first requests
+    MainWindow* window = app.mainWindow();
+    QCOMPARE(window->windowTitle(), u"Kelvo"_s);
+    QCOMPARE(window->size(), QSize(400, 600));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+    window->hide();
+    window->setWindowTitle(QString());
+    app.showMainWindow();
+    app.showMainWindow();
+    QVERIFY(window->isVisible());
+    const auto windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<MainWindow*>(w); }), 1);
+    QVERIFY(window->findChild<QAction*>(u"showMainWindowAction"_s)->shortcut() == QKeySequence(u"Ctrl+M"_s));
+    QVERIFY(window->findChild<QAction*>(u"quitAction"_s)->shortcut() == QKeySequence(u"Ctrl+Q"_s));
+}
+
+void tst_App::closingHidesOnlyWhileATrayItemExists() {
+    TemporaryConfigHome home;
+    DiagnosticsCapture quiet;
+    FakeServer server;
+    APIClient client(server.baseURL());
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client);
+    bool trayItem = true;
+    MainWindow window(new ContentView(&auth, &timer), [&] { return trayItem; });
+    window.show();
+    QVERIFY(!window.close()); // hidden, the program goes on
+    QVERIFY(!window.isVisible());
+    window.show();
+    trayItem = false;
+    QVERIFY(window.close());
+}
+
+void tst_App::relaunchBringsTheWindowForward() {
+    TemporaryConfigHome home;
+    DiagnosticsCapture quiet;
+    QTemporaryDir runtime;
+    const QString socket = runtime.filePath(u"kelvo.socket"_s);
+    FakeServer server;
+    APIClient client(server.baseURL());
+    KelvoApp app(&client);
+    app.start();
+    QTRY_VERIFY(app.mainWindow());
+    SingleInstance instance(socket);
+    QVERIFY(instance.isListening());
+    connect(&instance, &SingleInstance::activationRequested, &app, &KelvoApp::showMainWindow);
+    app.mainWindow()->hide();
+    QVERIFY(SingleInstance::notifyRunning(socket));
+    QTRY_VERIFY(app.mainWindow()->isVisible());
+    QVERIFY(!SingleInstance::notifyRunning(runtime.filePath(u"nobody.socket"_s)));
+}
+
+void tst_App::secondProcessExitsAndLeavesTheFirst() {
+    QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QStringLiteral(KELVO_BINARY), {});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"kelvo.socket"_s)), 20000);
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(QStringLiteral(KELVO_BINARY), {});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    QVERIFY(first.waitForFinished(20000));
+}
+
+QTEST_MAIN(tst_App)
+#include "tst_app.moc"

@@ -1,0 +1,210 @@
+// kelvo-gallery FOLDER: renders each screen in its key states from canned server answers and
+// writes one PNG per state into FOLDER, for looking at the screens without a server or a desktop.
+#include "FakeServer.h"
+#include "TestSupport.h"
+
+#include "app/ContentView.h"
+#include "records/Clock.h"
+#include "records/Formatting.h"
+#include "screens/DashboardView.h"
+#include "screens/LoginView.h"
+#include "screens/RegisterView.h"
+#include "screens/TimerView.h"
+#include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
+#include "state/TimerViewModel.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime now(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC);
+
+QByteArray entry(const char* id, const char* project, const char* color, const char* task, const char* description,
+                 const char* start, int duration, double rate) {
+    const bool running = duration < 0;
+    QByteArray json = R"({"id":")" + QByteArray(id) + R"(","startTime":")" + start + R"(","isRunning":)" +
+                      (running ? "true" : "false") + R"(,"hourlyRateSnapshot":)" + QByteArray::number(rate) +
+                      R"(,"projectId":"p-)" + project + R"(","project":{"id":"p-)" + project + R"(","name":")" + project +
+                      R"(","color":")" + color + "\"}";
+    if (!running) {
+        json += R"(,"duration":)" + QByteArray::number(duration);
+    }
+    if (task) {
+        json += R"(,"taskId":"t-)" + QByteArray(task) + R"(","task":{"id":"t-)" + task + R"(","name":")" + task + "\"}";
+    }
+    if (description) {
+        json += R"(,"description":")" + QByteArray(description) + "\"";
+    }
+    return json + "}";
+}
+
+const QByteArray runningEntry =
+    entry("e0", "Website Redesign", "#10B981", "Visual design", "Homepage hero", "2025-03-05T13:45:12.000Z", -1, 110);
+const QByteArray stoppedEntries[] = {
+    entry("e1", "Website Redesign", "#10B981", "Frontend build", "Contact form", "2025-03-05T09:00:00.000Z", 5400, 85),
+    entry("e2", "Mobile App", "#3B82F6", "iOS features", "Offline sync", "2025-03-04T13:00:00.000Z", 12000, 95),
+    entry("e3", "Internal", "#F59E0B", nullptr, nullptr, "2025-03-04T08:00:00.000Z", 42, 40),
+    entry("e4", "Mobile App", "#3B82F6", "iOS features", "Crash on resume", "2025-03-03T10:00:00.000Z", 3725, 95),
+};
+
+QByteArray list(bool running) {
+    QByteArray json = "{\"entries\":[";
+    if (running) {
+        json += runningEntry + ",";
+    }
+    for (const QByteArray& e : stoppedEntries) {
+        json += e + ",";
+    }
+    json.chop(1);
+    return json + "]}";
+}
+
+const QByteArray projects =
+    R"({"projects":[{"id":"p-Website Redesign","name":"Website Redesign","color":"#10B981","hourlyRate":85,"isActive":true},{"id":"p-Mobile App","name":"Mobile App","color":"#3B82F6","isActive":true},{"id":"p-Old","name":"Old","isActive":false}]})";
+const QByteArray tasks =
+    R"({"tasks":[{"id":"t-Visual design","name":"Visual design","isCompleted":false},{"id":"t-Frontend build","name":"Frontend build","isCompleted":false}]})";
+const QByteArray earnings =
+    R"({"earnings":{"currentTimer":{"earnings":2.25,"duration":75,"isRunning":true,"hourlyRate":110},"today":{"earnings":212.5,"duration":9000},"thisWeek":{"earnings":1044.17,"duration":44100}}})";
+
+template <class Condition> void waitUntil(Condition condition) {
+    if (!QTest::qWaitFor(condition, 5000)) {
+        std::fprintf(stderr, "warning: a state did not settle; the picture may show it half-way\n");
+    }
+}
+
+class Gallery {
+public:
+    explicit Gallery(QString folder) : m_folder(std::move(folder)) { QDir().mkpath(m_folder); }
+
+    // Screens are shot at the window's 400 x 600; panels at their own size.
+    bool shoot(const QString& name, QWidget& widget, QSize size = {400, 600}) {
+        widget.resize(size);
+        widget.show();
+        QTest::qWait(120);
+        const QString path = m_folder + u'/' + name + u".png"_s;
+        const bool saved = widget.grab().save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+        return saved;
+    }
+
+    // A server answering the signed-in user's data; `running` puts a timer in progress.
+    void serve(FakeServer& server, bool running, bool withEntries, FakeResponse earningsAnswer) {
+        server.on("GET", u"/time-entries/current"_s,
+                  FakeResponse::json(200, running ? "{\"timeEntry\":" + runningEntry + "}" : R"({"timeEntry":null})"));
+        server.on("GET", u"/time-entries"_s, FakeResponse::json(200, withEntries ? list(running) : R"({"entries":[]})"));
+        server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
+        server.on("GET", u"/tasks"_s, FakeResponse::json(200, tasks));
+        server.on("GET", u"/users/dashboard-earnings"_s, earningsAnswer);
+    }
+
+private:
+    QString m_folder;
+};
+
+bool signInShots(Gallery& gallery) {
+    FakeServer server;
+    APIClient client(server.baseURL());
+    server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
+    bool ok = true;
+    {
+        AuthViewModel auth(&client);
+        LoginView view(&auth);
+        ok &= gallery.shoot(u"signin-empty"_s, view);
+        view.findChild<QLineEdit*>(u"emailField"_s)->setText(u"ada@example.com"_s);
+        view.findChild<QLineEdit*>(u"passwordField"_s)->setText(u"wrong-password"_s);
+        QCoro::waitFor(auth.login(u"ada@example.com"_s, u"wrong-password"_s));
+        ok &= gallery.shoot(u"signin-error"_s, view);
+        server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}, 60'000));
+        auth.login(u"ada@example.com"_s, u"secret"_s);
+        ok &= gallery.shoot(u"signin-busy"_s, view);
+    }
+    AuthViewModel auth(&client);
+    RegisterView view(&auth);
+    view.findChild<QLineEdit*>(u"nameField"_s)->setText(u"Ada Lovelace"_s);
+    view.findChild<QLineEdit*>(u"emailField"_s)->setText(u"ada@example.com"_s);
+    view.findChild<QLineEdit*>(u"passwordField"_s)->setText(u"analytical"_s);
+    view.findChild<QLineEdit*>(u"confirmPasswordField"_s)->setText(u"analytic"_s);
+    ok &= gallery.shoot(u"register-mismatch"_s, view);
+    view.findChild<QLineEdit*>(u"confirmPasswordField"_s)->setText(u"analytical"_s);
+    ok &= gallery.shoot(u"register-valid"_s, view);
+    return ok;
+}
+
+bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool withEntries, FakeResponse earningsAnswer,
+                   bool waitForEarnings) {
+    FakeServer server;
+    gallery.serve(server, running, withEntries, earningsAnswer);
+    APIClient client(server.baseURL());
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client);
+    DashboardView view(&auth, &timer);
+    view.resize(400, 600);
+    view.show();
+    waitUntil([&] { return !timer.isRefreshing() && timer.projects().size() == 3; });
+    if (waitForEarnings) {
+        waitUntil([&] { return !view.dashboardViewModel()->isLoading() && server.requests().size() >= 7; });
+    } else {
+        waitUntil([&] { return view.dashboardViewModel()->isLoading(); });
+    }
+    return gallery.shoot(name, view);
+}
+
+bool timerShots(Gallery& gallery) {
+    bool ok = true;
+    for (const bool running : {false, true}) {
+        FakeServer server;
+        gallery.serve(server, running, true, FakeResponse::json(200, earnings));
+        APIClient client(server.baseURL());
+        TimerViewModel timer(&client);
+        waitUntil([&] { return timer.projects().size() == 3; });
+        QWidget panel;
+        panel.setAutoFillBackground(true);
+        QPalette palette = panel.palette();
+        palette.setColor(QPalette::Window, appBackground());
+        panel.setPalette(palette);
+        TimerView view(
+            &timer, [] {}, [] {}, &panel);
+        view.move(16, 16);
+        view.resize(368, view.sizeHint().height());
+        panel.resize(400, view.sizeHint().height() + 32);
+        panel.show();
+        waitUntil([&] { return running || !timer.tasks().isEmpty(); });
+        ok &= gallery.shoot(running ? u"timer-running"_s : u"timer-idle-project-chosen"_s, panel, panel.size());
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kelvo-gallery FOLDER\n");
+        return 2;
+    }
+    Theme::apply(app);
+    TemporaryConfigHome home;
+    DiagnosticsCapture quiet;
+    Clock::setFixedNow(now);
+    Gallery gallery(QString::fromLocal8Bit(argv[1]));
+    bool ok = signInShots(gallery);
+    ok &= dashboardShot(gallery, u"dashboard-idle"_s, false, true, FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-running"_s, true, true, FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-earnings-loading"_s, false, true, FakeResponse::json(200, earnings, 60'000), false);
+    ok &= dashboardShot(gallery, u"dashboard-earnings-failed"_s, false, true, FakeResponse::json(500, {}), true);
+    ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false, FakeResponse::json(200, earnings), true);
+    ok &= timerShots(gallery);
+    return ok ? 0 : 1;
+}
