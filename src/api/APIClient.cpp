@@ -3,7 +3,6 @@
 #include "records/APIError.h"
 
 #include <QCoreApplication>
-#include <QCoroNetworkReply>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -53,6 +52,46 @@ APIClientError classifyFailure(int status, const QByteArray& body) {
 
 } // namespace
 
+// A request waiting for its reply: resumed when the reply has finished, or cancelled by the
+// client. The awaiter that co_await uses only points here (the compiler may copy awaiters).
+class PendingReply {
+public:
+    explicit PendingReply(QNetworkReply* reply) : m_reply(reply) {}
+    PendingReply(const PendingReply&) = delete;
+    PendingReply& operator=(const PendingReply&) = delete;
+
+    struct Awaiter {
+        PendingReply* pending;
+        bool await_ready() const noexcept { return pending->m_reply->isFinished(); }
+        void await_suspend(std::coroutine_handle<> waiting) {
+            pending->m_waiting = waiting;
+            pending->m_connection = QObject::connect(pending->m_reply, &QNetworkReply::finished,
+                                                     [p = pending] { p->resume(); });
+        }
+        void await_resume() const noexcept {}
+    };
+    Awaiter finished() { return Awaiter{this}; }
+
+    void cancel() {
+        m_cancelled = true;
+        resume();
+    }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    void resume() {
+        QObject::disconnect(m_connection);
+        if (auto waiting = std::exchange(m_waiting, {})) {
+            waiting.resume();
+        }
+    }
+
+    QNetworkReply* m_reply;
+    std::coroutine_handle<> m_waiting;
+    QMetaObject::Connection m_connection;
+    bool m_cancelled = false;
+};
+
 APIClient::APIClient(QString baseURL, QObject* parent)
     : QObject(parent)
     , m_baseURL(std::move(baseURL))
@@ -65,11 +104,11 @@ APIClient::APIClient(QString baseURL, QObject* parent)
 }
 
 APIClient::~APIClient() {
-    // Ending the replies here lets every waiting request finish with a network error instead of
-    // waiting for ever on a reply that the network manager would delete silently.
-    const auto replies = m_network->findChildren<QNetworkReply*>();
-    for (QNetworkReply* reply : replies) {
-        reply->abort();
+    // The network manager deletes its replies without a word; every request still waiting ends
+    // here with a network error instead of waiting for ever.
+    const auto pending = std::exchange(m_pending, {});
+    for (PendingReply* request : pending) {
+        request->cancel();
     }
 }
 
@@ -167,7 +206,16 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     }
     const std::unique_ptr<QNetworkReply, DeleteLater> reply(started);
     QPointer<APIClient> self(this);
-    co_await qCoro(started).waitForFinished();
+    PendingReply pending(started);
+    m_pending.insert(&pending);
+    co_await pending.finished();
+    if (pending.cancelled()) {
+        co_return std::unexpected(
+            APIClientError::networkError(QStringLiteral("Operation canceled")));
+    }
+    if (self) {
+        self->m_pending.remove(&pending);
+    }
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {

@@ -13,6 +13,7 @@
 #include <QCoroTask>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 
 #include <expected>
@@ -124,6 +125,8 @@ private:
     QString m_baseURL;
     std::optional<QString> m_authToken;
     QNetworkAccessManager* m_network;
+    // Requests waiting for their reply; ended by the destructor so that none waits for ever.
+    QSet<class PendingReply*> m_pending;
 };
 
 template <class T>

@@ -2,11 +2,14 @@
 
 #include "ContentView.h"
 #include "MainWindow.h"
+#include "menubar/MenuBarManager.h"
 #include "state/AuthViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/Schedule.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QSystemTrayIcon>
 
 namespace kelvo {
 
@@ -25,7 +28,7 @@ void KelvoApp::start() {
 
 void KelvoApp::buildMainWindow() {
     auto* content = new ContentView(m_auth, m_timer);
-    m_window = std::make_unique<MainWindow>(content, [this] { return m_menuBar != nullptr; });
+    m_window = std::make_unique<MainWindow>(content, [this] { return hidesMainWindowOnClose(); });
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
 
     auto* show = new QAction(QStringLiteral("Show Main Window"), m_window.get());
@@ -53,8 +56,20 @@ void KelvoApp::showMainWindow() {
 }
 
 void KelvoApp::createMenuBarIfNeeded() {
-    // The tray item arrives with its own controller; until then there is nothing to create.
+    if (m_menuBar || m_menuBarScheduled) {
+        return;
+    }
     m_menuBarScheduled = true;
+    schedule(this, [this] {
+        m_menuBar = new MenuBarManager(
+            m_timer, m_auth, [this] { showMainWindow(); }, this);
+        m_menuBar->setupMenuBar();
+    });
+}
+
+bool KelvoApp::hidesMainWindowOnClose() const {
+    // Without a tray to come back from, closing the window must end the program.
+    return m_menuBar && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 } // namespace kelvo

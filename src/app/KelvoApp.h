@@ -32,6 +32,7 @@ public:
     TimerViewModel* timerViewModel() const { return m_timer; }
     MainWindow* mainWindow() const { return m_window.get(); }
     MenuBarManager* menuBarManager() const { return m_menuBar; }
+    bool hidesMainWindowOnClose() const;
 
 private:
     void buildMainWindow();

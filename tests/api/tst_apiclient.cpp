@@ -56,6 +56,7 @@ private Q_SLOTS:
     void bodyThatCannotBeEncodedIsNotSent();
     void tokenFileIsPrivateAndRestored();
     void sharedClientIsOneInstance();
+    void destroyedClientEndsWaitingRequests();
 
 private:
     std::unique_ptr<TemporaryConfigHome> m_home;
@@ -365,6 +366,18 @@ void tst_APIClient::sharedClientIsOneInstance() {
     qunsetenv("KELVO_API_URL");
     QCOMPARE(APIClient::shared(), first);
     QCOMPARE(first->baseURL(), u"http://127.0.0.1:9/shared"_s);
+}
+
+void tst_APIClient::destroyedClientEndsWaitingRequests() {
+    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})", 3000));
+    std::optional<APIResult<QList<Project>>> outcome;
+    auto waiting = [](APIClient* client, auto* out) -> QCoro::Task<void> {
+        *out = co_await client->getProjects();
+    }(m_client.get(), &outcome);
+    QVERIFY(m_server->waitForRequests(1));
+    m_client.reset();
+    QVERIFY(outcome.has_value()); // ended at once, not left waiting for ever
+    QCOMPARE(errorText(*outcome), u"Network error: Operation canceled"_s);
 }
 
 QTEST_GUILESS_MAIN(tst_APIClient)

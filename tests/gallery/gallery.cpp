@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 
 #include "app/ContentView.h"
+#include "menubar/MenuBarManager.h"
+#include "menubar/MenuBarView.h"
 #include "records/Clock.h"
 #include "records/Formatting.h"
 #include "screens/DashboardView.h"
@@ -13,11 +15,13 @@
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTest>
 
 #include <cstdio>
@@ -185,6 +189,75 @@ bool timerShots(Gallery& gallery) {
     return ok;
 }
 
+enum class PanelState { signedOut, running, stoppedEntry, idleWithLatest, earningsLoading, earningsFailed };
+
+bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
+    FakeServer server;
+    const bool running = state == PanelState::running || state == PanelState::stoppedEntry;
+    gallery.serve(server, running, true,
+                  state == PanelState::earningsFailed    ? FakeResponse::json(500, {})
+                  : state == PanelState::earningsLoading ? FakeResponse::json(200, earnings, 60'000)
+                                                         : FakeResponse::json(200, earnings));
+    server.on("POST", u"/auth/login"_s,
+              FakeResponse::json(200, R"({"user":{"id":"u","name":"Ada","email":"a@x.io"},"token":"t"})"));
+    const QByteArray stoppedEntry =
+        QByteArray(runningEntry).replace("\"isRunning\":true", "\"isRunning\":false,\"duration\":4488");
+    server.on("POST", u"/time-entries/e0/stop"_s,
+              FakeResponse::json(200, "{\"message\":\"ok\",\"timeEntry\":" + stoppedEntry + "}"));
+    APIClient client(server.baseURL());
+    client.clearAuthToken(); // no session restore from an earlier shot
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client);
+    if (state != PanelState::signedOut) {
+        QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
+    }
+    waitUntil([&] { return timer.projects().size() == 3; });
+    if (state == PanelState::stoppedEntry) {
+        server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + stoppedEntry + "}"));
+        QCoro::waitFor(timer.stopTimer());
+    }
+    MenuBarManager manager(&timer, &auth, [] {});
+    MenuBarView view(&timer, &auth, &manager);
+    view.show();
+    if (state == PanelState::earningsLoading) {
+        waitUntil([&] { return view.isLoadingEarnings(); });
+    } else if (state != PanelState::signedOut) {
+        waitUntil(
+            [&] { return !view.isLoadingEarnings() && server.requestLines().join(u' ').contains(u"dashboard-earnings"_s); });
+    }
+    return gallery.shoot(name, view, view.size());
+}
+
+// The tray item's icon in both states as panels would show it: 22 px on a dark and on a light
+// strip, drawn 4x.
+bool trayIconShots(Gallery& gallery, const QString& folder) {
+    bool ok = true;
+    for (const bool running : {false, true}) {
+        FakeServer server;
+        gallery.serve(server, running, true, FakeResponse::json(200, earnings));
+        APIClient client(server.baseURL());
+        AuthViewModel auth(&client);
+        TimerViewModel timer(&client);
+        QCoro::waitFor(timer.loadCurrentEntry());
+        MenuBarManager manager(&timer, &auth, {});
+        manager.setupMenuBar();
+        const QIcon icon = manager.statusItem()->icon();
+        const char* symbol = running ? "stop.fill" : "play.fill";
+        QImage strip(68, 28, QImage::Format_ARGB32);
+        strip.fill(QColor(0x24, 0x24, 0x24));
+        QPainter painter(&strip);
+        painter.fillRect(34, 0, 34, 28, QColor(0xE8, 0xE8, 0xE8));
+        painter.drawPixmap(6, 3, icon.pixmap(22));
+        painter.drawPixmap(40, 3, icon.pixmap(22));
+        painter.end();
+        const QString path = folder + u"/tray-icon-"_s + QString::fromLatin1(symbol) + u".png"_s;
+        const bool saved = strip.scaled(272, 112, Qt::KeepAspectRatio, Qt::FastTransformation).save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+        ok &= saved;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -206,5 +279,12 @@ int main(int argc, char** argv) {
     ok &= dashboardShot(gallery, u"dashboard-earnings-failed"_s, false, true, FakeResponse::json(500, {}), true);
     ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false, FakeResponse::json(200, earnings), true);
     ok &= timerShots(gallery);
+    ok &= popoverShot(gallery, u"popover-signed-out"_s, PanelState::signedOut);
+    ok &= popoverShot(gallery, u"popover-running"_s, PanelState::running);
+    ok &= popoverShot(gallery, u"popover-stopped-entry"_s, PanelState::stoppedEntry);
+    ok &= popoverShot(gallery, u"popover-idle-start-latest"_s, PanelState::idleWithLatest);
+    ok &= popoverShot(gallery, u"popover-earnings-loading"_s, PanelState::earningsLoading);
+    ok &= popoverShot(gallery, u"popover-earnings-failed"_s, PanelState::earningsFailed);
+    ok &= trayIconShots(gallery, QString::fromLocal8Bit(argv[1]));
     return ok ? 0 : 1;
 }

@@ -45,6 +45,10 @@ QByteArray answerWith(const char* member, const QByteArray& json) {
     return "{\"" + QByteArray(member) + "\":" + json + "}";
 }
 
+QByteArray timerAnswer(const QByteArray& entry) {
+    return R"({"message":"ok","timeEntry":)" + entry + "}";
+}
+
 template <class T> T* find(QWidget* root, const QString& name) {
     T* child = root->findChild<T*>(name);
     if (!child) {
@@ -293,17 +297,16 @@ void tst_Screens::timerPanelChoices() {
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
     description->setText(u"  Spacing kept "_s);
-    m_server->on(
-        "POST", u"/time-entries/start"_s,
-        FakeResponse::json(201, answerWith("timeEntry", running).replace("{\"timeEntry\"", "{\"message\":\"ok\",\"timeEntry\"")));
+    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timerAnswer(running)));
+    // As a real server would, from now on the running entry is the current one.
+    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
     QTest::mouseClick(start, Qt::LeftButton);
-    QTRY_VERIFY(m_timer->isTimerRunning());
+    QTRY_VERIFY(m_timer->isTimerRunning() && !m_timer->isLoading()); // stop stays disabled until then
     QCOMPARE(m_server->last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
 
-    m_server->on(
-        "POST", u"/time-entries/r1/stop"_s,
-        FakeResponse::json(200, answerWith("timeEntry", stopped).replace("{\"timeEntry\"", "{\"message\":\"ok\",\"timeEntry\"")));
+    m_server->on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timerAnswer(stopped)));
+    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
     QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
     QTRY_VERIFY(!m_timer->isLoading() && !m_timer->isTimerRunning());
     QTRY_COMPARE(panel.selectedProjectId(), QString());

@@ -1,0 +1,54 @@
+#include "PopoverWindow.h"
+
+#include "MenuBarView.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kelvo {
+
+namespace {
+constexpr int popoverWidth = 300;
+constexpr int popoverHeight = 400;
+} // namespace
+
+PopoverWindow::PopoverWindow(MenuBarView* panel)
+    : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint)
+    , m_panel(panel) {
+    setObjectName(QStringLiteral("popover"));
+    setFixedSize(popoverWidth, popoverHeight);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
+}
+
+QPoint PopoverWindow::placement(const QRect& anchor, const QPoint& cursor, const QRect& available) {
+    const QRect from = anchor.isValid() ? anchor : QRect(cursor, QSize(1, 1));
+    QPoint at(from.center().x() - popoverWidth / 2, from.bottom() + 1);
+    // A tray at the bottom of the screen: hang above the item instead of below it.
+    if (at.y() + popoverHeight > available.bottom() + 1) {
+        at.setY(from.top() - popoverHeight);
+    }
+    at.setX(qBound(available.left(), at.x(), available.right() + 1 - popoverWidth));
+    at.setY(qBound(available.top(), at.y(), available.bottom() + 1 - popoverHeight));
+    return at;
+}
+
+void PopoverWindow::showBelow(const QRect& anchor) {
+    const QPoint cursor = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(anchor.isValid() ? anchor.center() : cursor);
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    move(placement(anchor, cursor, screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080)));
+    show();
+    activateWindow();
+}
+
+void PopoverWindow::hideEvent(QHideEvent*) {
+    Q_EMIT closed();
+}
+
+} // namespace kelvo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+namespace kelvo {
+
+// A small borderless action: a symbol and a word in white on a coloured rounded pill
+// (16 px of margin left and right, 6 above and below, corner radius 6).
+class PillButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    PillButton(const QString& symbol, const QString& text, const QColor& fill,
+               QWidget* parent = nullptr);
+
+    void setContent(const QString& symbol, const QString& text, const QColor& fill);
+    QString symbol() const { return m_symbol; }
+    QColor fill() const { return m_fill; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_symbol;
+    QColor m_fill;
+};
+
+} // namespace kelvo

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Under Xvfb with a real tray host (trayer): Kelvo, signed in to a demo session with a timer
+# running, shows its tray icon; a left click on the icon opens the popover below it. Saves a
+# screenshot of the screen with the popover open.
+# usage: tray_popover.sh KELVO KELVO_SERVER KELVO_SCREENSHOT OUTPUT.png
+set -euo pipefail
+kelvo=$1 server=$2 screenshot=$3 output=$4
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A display of our own: Xvfb picks a free number and writes it to a descriptor.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+trayer --edge top --align right --widthtype request --height 24 --transparent false >/dev/null 2>&1 &
+pids+=($!)
+
+mkfifo "$work/server-out"
+"$server" --port 0 --db "$work/kelvo.db" --seed-demo >"$work/server-out" &
+pids+=($!)
+read -r line <"$work/server-out"
+url=${line#Listening on }
+cat "$work/server-out" >/dev/null &
+token=$(curl -sf -X POST "$url/auth/login" -d '{"email":"demo@kelvo.local","password":"kelvo-demo"}' |
+        sed -n 's/.*"token":"\([^"]*\)".*/\1/p')
+[ -n "$token" ] || fail "could not sign in to the demo account"
+curl -sf -X POST "$url/time-entries/start" -H "Authorization: Bearer $token" -d '{}' >/dev/null
+mkdir -p "$work/config/Kelvo"
+printf '[General]\nkelvo_auth_token=%s\n' "$token" >"$work/config/Kelvo/Kelvo.conf"
+
+XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" >"$work/kelvo.log" 2>&1 &
+pids+=($!)
+
+# Kelvo's windows that are 22 px square: its icon, embedded in the tray.
+icon=""
+for _ in $(seq 150); do
+    for window in $(xdotool search --class kelvo 2>/dev/null); do
+        if xdotool getwindowgeometry "$window" | grep -q 'Geometry: 2[0-9]x2[0-9]'; then
+            icon=$window
+        fi
+    done
+    [ -n "$icon" ] && break
+    sleep 0.1
+done
+[ -n "$icon" ] || fail "no tray icon appeared"
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+icon_x=$X icon_y=$Y icon_w=$WIDTH icon_h=$HEIGHT
+grep -q "Data refresh completed" <(for _ in $(seq 100); do cat "$work/kelvo.log"; sleep 0.1; grep -q "✅" "$work/kelvo.log" && break; done; cat "$work/kelvo.log") ||
+    fail "Kelvo did not load its data"
+
+xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
+popover=""
+for _ in $(seq 50); do
+    for window in $(xdotool search --class kelvo 2>/dev/null); do
+        if xdotool getwindowgeometry "$window" | grep -q 'Geometry: 300x400'; then
+            popover=$window
+        fi
+    done
+    [ -n "$popover" ] && break
+    sleep 0.1
+done
+[ -n "$popover" ] || fail "the popover did not open"
+eval "$(xdotool getwindowgeometry --shell "$popover")"
+[ "$Y" -ge $((icon_y + icon_h)) ] || fail "the popover is not below the icon (icon at y=$icon_y, popover at y=$Y)"
+[ $((X + WIDTH)) -le 1024 ] || fail "the popover leaves the screen"
+sleep 0.5
+"$screenshot" "$output" || fail "no screenshot"
+echo "tray icon at $icon_x,$icon_y; popover at $X,$Y; screenshot: $output"
