@@ -1,6 +1,8 @@
 // Load on a real kelvo-server over loopback: 20 clients, each its own connection and user, doing
 // start/stop cycles for 10 seconds. Reports requests per second and p50/p99 latency, then checks
 // that every acknowledged entry is stored exactly once.
+#include "BenchServer.h"
+
 #include <QCoreApplication>
 #include <QCoroNetworkReply>
 #include <QCoroTask>
@@ -164,19 +166,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral(KELVO_SERVER_BINARY),
-                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                  dir.filePath(QStringLiteral("load.db"))});
-    QByteArray line;
-    while (!line.contains('\n') && server.waitForReadyRead(30'000)) {
-        line += server.readAllStandardOutput();
-    }
-    if (!line.startsWith("Listening on ")) {
+    const QString base = startKelvoServer(server, dir.filePath(QStringLiteral("load.db")), false);
+    if (base.isEmpty()) {
         std::fprintf(stderr, "kelvo-server did not start\n");
         return 1;
     }
-    const QString base = QString::fromUtf8(line.mid(13).trimmed());
     const int result = QCoro::waitFor(benchmark(base));
     server.terminate();
     server.waitForFinished();

@@ -5,6 +5,8 @@
 // its first frame. Resident memory is read at that moment (medians of seven launches each, the
 // two programs taking turns), CPU time over the next 60 seconds of one more launch each.
 // Needs an X display (run it under Xvfb) or QT_QPA_PLATFORM=offscreen.
+#include "BenchServer.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -122,15 +124,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral(KELVO_SERVER_BINARY),
-                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                  dir.filePath(QStringLiteral("k.db")), QStringLiteral("--seed-demo")});
-    QByteArray line;
-    while (!line.contains('\n') && server.waitForReadyRead(30'000)) {
-        line += server.readAllStandardOutput();
+    const QString base = startKelvoServer(server, dir.filePath(QStringLiteral("k.db")), true);
+    if (base.isEmpty()) {
+        std::fprintf(stderr, "kelvo-server did not start\n");
+        return 1;
     }
-    const QString base = QString::fromUtf8(line.mid(13).trimmed());
 
     // A stored session for the demo account, and a timer running on the server.
     QProcess curl;

@@ -188,9 +188,16 @@ QWidget* MenuBarView::buildCurrentEntry() {
     m_stopResume = new PillButton(QStringLiteral("stop.fill"), QStringLiteral("Stop"), accentRed());
     m_stopResume->setObjectName(QStringLiteral("stopResumeButton"));
     connect(m_stopResume, &PillButton::clicked, this, [this] {
-        if (m_shownEntry) {
-            schedule(this, [this, shown = *m_shownEntry] { stopOrResume(shown); });
+        if (!m_shownEntry) {
+            return;
         }
+        // Decided when the task runs: a timer stopped meanwhile is resumed, not stopped again.
+        schedule(this, [this, shown = *m_shownEntry] {
+            thenLoadEarnings(
+                m_timer->isTimerRunning()
+                    ? m_timer->stopTimer()
+                    : m_timer->startTimer(shown.projectId, shown.taskId, shown.description));
+        });
     });
     auto* row2 = new QHBoxLayout;
     row2->addStretch();
@@ -215,8 +222,10 @@ QWidget* MenuBarView::buildCurrentEntry() {
     m_startLatest->setObjectName(QStringLiteral("startLatestButton"));
     connect(m_startLatest, &PillButton::clicked, this, [this] {
         if (!m_timer->recentEntries().isEmpty()) {
-            schedule(this,
-                     [this, latest = m_timer->recentEntries().first()] { startLatest(latest); });
+            schedule(this, [this, latest = m_timer->recentEntries().first()] {
+                thenLoadEarnings(
+                    m_timer->startTimer(latest.projectId, latest.taskId, latest.description));
+            });
         }
     });
     none->addWidget(m_startLatest, 0, Qt::AlignHCenter);
@@ -274,7 +283,7 @@ QWidget* MenuBarView::buildQuickActions() {
     auto* windowButton =
         borderedButton(QStringLiteral("mainWindowButton"), QStringLiteral("Main Window"));
     connect(refreshButton, &QPushButton::clicked, this,
-            [this] { schedule(this, [this] { refreshAll(); }); });
+            [this] { schedule(this, [this] { thenLoadEarnings(m_timer->refreshAllData()); }); });
     connect(windowButton, &QPushButton::clicked, this, &MenuBarView::showMainWindow);
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
@@ -397,29 +406,9 @@ QCoro::Task<void> MenuBarView::loadPanelEarnings() {
     refreshEarnings();
 }
 
-QCoro::Task<void> MenuBarView::stopOrResume(TimeEntry shown) {
+QCoro::Task<void> MenuBarView::thenLoadEarnings(QCoro::Task<void> action) {
     QPointer self(this);
-    if (m_timer->isTimerRunning()) {
-        co_await m_timer->stopTimer();
-    } else {
-        co_await m_timer->startTimer(shown.projectId, shown.taskId, shown.description);
-    }
-    if (self) {
-        co_await loadPanelEarnings();
-    }
-}
-
-QCoro::Task<void> MenuBarView::startLatest(TimeEntry latest) {
-    QPointer self(this);
-    co_await m_timer->startTimer(latest.projectId, latest.taskId, latest.description);
-    if (self) {
-        co_await loadPanelEarnings();
-    }
-}
-
-QCoro::Task<void> MenuBarView::refreshAll() {
-    QPointer self(this);
-    co_await m_timer->refreshAllData();
+    co_await action;
     if (self) {
         co_await loadPanelEarnings();
     }

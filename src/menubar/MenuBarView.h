@@ -54,9 +54,8 @@ private:
     void refreshEarnings();
     void refreshElapsed();
     void showMainWindow();
-    QCoro::Task<void> stopOrResume(TimeEntry shown);
-    QCoro::Task<void> startLatest(TimeEntry latest);
-    QCoro::Task<void> refreshAll();
+    // Each timer action of the panel is followed by a fresh load of the earnings.
+    QCoro::Task<void> thenLoadEarnings(QCoro::Task<void> action);
 
     TimerViewModel* m_timer;
     AuthViewModel* m_auth;

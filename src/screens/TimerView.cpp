@@ -11,12 +11,14 @@
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kelvo {
 
@@ -31,6 +33,14 @@ QIcon dotIcon(const QColor& color) {
     painter.setBrush(color);
     painter.drawEllipse(pixmap.rect());
     return QIcon(pixmap);
+}
+
+// The name of the element of `list` with `id`, or `fallback` when none has it.
+template <class List>
+QString nameById(const List& list, const QString& id, const QString& fallback) {
+    const auto it =
+        std::find_if(list.begin(), list.end(), [&id](const auto& item) { return item.id == id; });
+    return it != list.end() ? it->name : fallback;
 }
 
 std::optional<QString> unlessEmpty(const QString& text) {
@@ -191,26 +201,16 @@ void TimerView::updateChoices() {
     if (m_selectedProjectId.isEmpty()) {
         m_projectChooser->setLabel(QStringLiteral("Project"), std::nullopt, true);
     } else {
-        QString name = QStringLiteral("No Project");
-        for (const Project& project : m_timer->projects()) {
-            if (project.id == m_selectedProjectId) {
-                name = project.name;
-                break;
-            }
-        }
-        m_projectChooser->setLabel(name, m_timer->projectColor(m_selectedProjectId), false);
+        m_projectChooser->setLabel(
+            nameById(m_timer->projects(), m_selectedProjectId, QStringLiteral("No Project")),
+            m_timer->projectColor(m_selectedProjectId), false);
     }
     if (m_selectedTaskId.isEmpty()) {
         m_taskChooser->setLabel(QStringLiteral("Task"), std::nullopt, true);
     } else {
-        QString name = QStringLiteral("No Task");
-        for (const KelvoTask& task : m_timer->tasks()) {
-            if (task.id == m_selectedTaskId) {
-                name = task.name;
-                break;
-            }
-        }
-        m_taskChooser->setLabel(name, std::nullopt, false);
+        m_taskChooser->setLabel(
+            nameById(m_timer->tasks(), m_selectedTaskId, QStringLiteral("No Task")), std::nullopt,
+            false);
     }
     m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
     m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());

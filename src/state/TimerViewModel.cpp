@@ -98,72 +98,64 @@ QCoro::Task<void> TimerViewModel::refreshAllData() {
     publish(this, m_isRefreshing, false, &TimerViewModel::isRefreshingChanged);
 }
 
-QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
+template <class T, class Apply>
+QCoro::Task<void> TimerViewModel::load(QCoro::Task<APIResult<T>> request, QString failureLine,
+                                       Apply apply) {
     QPointer self(this);
-    auto result = co_await m_apiClient->getCurrentTimeEntry();
+    auto result = co_await request;
     if (!self) {
         co_return;
     }
     if (!result) {
-        Diagnostics::print(QStringLiteral("❌ Error loading current entry: ") +
-                           result.error().debugDescription());
+        Diagnostics::print(failureLine + result.error().debugDescription());
         co_return;
     }
-    setCurrentEntry(std::move(*result));
-    if (isTimerRunning()) {
-        Diagnostics::print(
-            QStringLiteral("⏱️ Found running timer, starting elapsed time counter"));
-        updateElapsedTime(m_currentEntry->startTime);
-        startElapsedTimer();
-    } else {
-        Diagnostics::print(QStringLiteral("⏹️ No running timer found"));
-        stopElapsedTimer();
-        setElapsedTime(0);
-    }
+    apply(std::move(*result));
+}
+
+QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
+    co_await load(m_apiClient->getCurrentTimeEntry(),
+                  QStringLiteral("❌ Error loading current entry: "),
+                  [this](std::optional<TimeEntry> entry) {
+                      setCurrentEntry(std::move(entry));
+                      if (isTimerRunning()) {
+                          Diagnostics::print(QStringLiteral(
+                              "⏱️ Found running timer, starting elapsed time counter"));
+                          updateElapsedTime(m_currentEntry->startTime);
+                          startElapsedTimer();
+                      } else {
+                          Diagnostics::print(QStringLiteral("⏹️ No running timer found"));
+                          stopElapsedTimer();
+                          setElapsedTime(0);
+                      }
+                  });
 }
 
 QCoro::Task<void> TimerViewModel::loadRecentEntries() {
-    QPointer self(this);
-    auto result = co_await m_apiClient->getTimeEntries({.limit = 10});
-    if (!self) {
-        co_return;
-    }
-    if (!result) {
-        Diagnostics::print(QStringLiteral("❌ Error loading recent entries: ") +
-                           result.error().debugDescription());
-        co_return;
-    }
-    publish(this, m_recentEntries, std::move(*result), &TimerViewModel::recentEntriesChanged);
-    Diagnostics::print(QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
+    co_await load(m_apiClient->getTimeEntries({.limit = 10}),
+                  QStringLiteral("❌ Error loading recent entries: "),
+                  [this](QList<TimeEntry> entries) {
+                      publish(this, m_recentEntries, std::move(entries),
+                              &TimerViewModel::recentEntriesChanged);
+                      Diagnostics::print(
+                          QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
+                  });
 }
 
 QCoro::Task<void> TimerViewModel::loadProjects() {
-    QPointer self(this);
-    auto result = co_await m_apiClient->getProjects();
-    if (!self) {
-        co_return;
-    }
-    if (!result) {
-        Diagnostics::print(QStringLiteral("❌ Error loading projects: ") +
-                           result.error().debugDescription());
-        co_return;
-    }
-    publish(this, m_projects, std::move(*result), &TimerViewModel::projectsChanged);
-    Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
+    co_await load(
+        m_apiClient->getProjects(), QStringLiteral("❌ Error loading projects: "),
+        [this](QList<Project> projects) {
+            publish(this, m_projects, std::move(projects), &TimerViewModel::projectsChanged);
+            Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
+        });
 }
 
 QCoro::Task<void> TimerViewModel::loadTasks(QString projectId) {
-    QPointer self(this);
-    auto result = co_await m_apiClient->getTasks(std::move(projectId), false);
-    if (!self) {
-        co_return;
-    }
-    if (!result) {
-        Diagnostics::print(QStringLiteral("Error loading tasks: ") +
-                           result.error().debugDescription());
-        co_return;
-    }
-    setTasks(std::move(*result));
+    // Only open tasks. A failure keeps whatever tasks were shown, possibly another project's.
+    co_await load(m_apiClient->getTasks(std::move(projectId), false),
+                  QStringLiteral("Error loading tasks: "),
+                  [this](QList<KelvoTask> tasks) { setTasks(std::move(tasks)); });
 }
 
 QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
@@ -230,6 +222,9 @@ void TimerViewModel::startElapsedTimer() {
     stopElapsedTimer();
     m_timer = new QTimer(this);
     m_timer->setInterval(1000);
+    // A coarse timer may fire up to 5 % early or late; the counter would then skip or repeat a
+    // second against the wall clock.
+    m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, [this] { setElapsedTime(m_elapsedTime + 1); });
     m_timer->start();
 }

@@ -71,6 +71,10 @@ Q_SIGNALS:
     void selectedTaskIdChanged();
 
 private:
+    // Awaits one background load; success goes to `apply`, a failure prints `failureLine` with
+    // the error and leaves every field as it was.
+    template <class T, class Apply>
+    QCoro::Task<void> load(QCoro::Task<APIResult<T>> request, QString failureLine, Apply apply);
     void watchActivation();
     void stopElapsedTimer();
     void setElapsedTime(qint64 seconds);

@@ -16,7 +16,7 @@ struct StyleSpec {
     QFont::Weight weight;
 };
 
-StyleSpec spec(Theme::TextStyle style) {
+StyleSpec styleOf(Theme::TextStyle style) {
     switch (style) {
     case Theme::TextStyle::title:
         return {22, QFont::Normal};
@@ -63,11 +63,11 @@ void Theme::apply(QApplication& app) {
 }
 
 int Theme::pixelSize(TextStyle style) {
-    return spec(style).pixelSize;
+    return styleOf(style).pixelSize;
 }
 
 QFont Theme::font(TextStyle style, std::optional<QFont::Weight> weight) {
-    const StyleSpec s = spec(style);
+    const StyleSpec s = styleOf(style);
     return systemFont(s.pixelSize, weight.value_or(s.weight));
 }
 

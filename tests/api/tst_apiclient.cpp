@@ -59,21 +59,15 @@ private Q_SLOTS:
     void destroyedClientEndsWaitingRequests();
 
 private:
-    std::unique_ptr<TemporaryConfigHome> m_home;
-    std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<ClientFixture> m_f;
 };
 
 void tst_APIClient::init() {
-    m_home = std::make_unique<TemporaryConfigHome>();
-    m_server = std::make_unique<FakeServer>();
-    m_client = std::make_unique<APIClient>(m_server->baseURL());
+    m_f = std::make_unique<ClientFixture>();
 }
 
 void tst_APIClient::cleanup() {
-    m_client.reset();
-    m_server.reset();
-    m_home.reset();
+    m_f.reset();
 }
 
 void tst_APIClient::headers_data() {
@@ -88,34 +82,34 @@ void tst_APIClient::headers() {
     QFETCH(std::optional<QString>, token);
     QFETCH(QByteArray, authorization);
     if (token) {
-        m_client->setAuthToken(*token);
+        m_f->client.setAuthToken(*token);
     }
-    m_server->on("GET", u"/auth/me"_s, FakeResponse::json(200, userJson));
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(200, timerJson));
-    QVERIFY(QCoro::waitFor(m_client->getCurrentUser()));
-    QVERIFY(QCoro::waitFor(m_client->startTimer({}, {}, {})));
-    for (const RecordedRequest& request : m_server->requests()) {
+    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(200, userJson));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(200, timerJson));
+    QVERIFY(QCoro::waitFor(m_f->client.getCurrentUser()));
+    QVERIFY(QCoro::waitFor(m_f->client.startTimer({}, {}, {})));
+    for (const RecordedRequest& request : m_f->server.requests()) {
         QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
         QCOMPARE(request.hasHeader("Authorization"), token.has_value());
         QCOMPARE(request.header("Authorization"), authorization);
     }
-    QCOMPARE(m_server->requests().at(1).body, QByteArray("{}"));
+    QCOMPARE(m_f->server.requests().at(1).body, QByteArray("{}"));
 }
 
 void tst_APIClient::unauthorizedForgetsToken() {
-    m_client->setAuthToken(u"stale"_s);
-    QCOMPARE(m_home->storedToken(), u"stale"_s);
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(401, R"({"error":"expired"})"));
+    m_f->client.setAuthToken(u"stale"_s);
+    QCOMPARE(m_f->home.storedToken(), u"stale"_s);
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(401, R"({"error":"expired"})"));
 
-    const auto first = QCoro::waitFor(m_client->getProjects());
+    const auto first = QCoro::waitFor(m_f->client.getProjects());
     QCOMPARE(errorText(first), u"Unauthorized - please log in again"_s);
-    QVERIFY(!m_client->authToken());
-    QVERIFY(!m_home->storedToken());
+    QVERIFY(!m_f->client.authToken());
+    QVERIFY(!m_f->home.storedToken());
 
-    QVERIFY(!QCoro::waitFor(m_client->getProjects()));
-    QCOMPARE(m_server->requests().size(), 2);
-    QVERIFY(m_server->requests().at(0).hasHeader("Authorization"));
-    QVERIFY(!m_server->requests().at(1).hasHeader("Authorization"));
+    QVERIFY(!QCoro::waitFor(m_f->client.getProjects()));
+    QCOMPARE(m_f->server.requests().size(), 2);
+    QVERIFY(m_f->server.requests().at(0).hasHeader("Authorization"));
+    QVERIFY(!m_f->server.requests().at(1).hasHeader("Authorization"));
 }
 
 void tst_APIClient::statusClassification_data() {
@@ -139,10 +133,10 @@ void tst_APIClient::statusClassification() {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QString, text);
-    m_client->setAuthToken(u"kept"_s);
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(status, body));
-    QCOMPARE(errorText(QCoro::waitFor(m_client->getProjects())), text);
-    QCOMPARE(m_client->authToken(), u"kept"_s);
+    m_f->client.setAuthToken(u"kept"_s);
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(status, body));
+    QCOMPARE(errorText(QCoro::waitFor(m_f->client.getProjects())), text);
+    QCOMPARE(m_f->client.authToken(), u"kept"_s);
 }
 
 void tst_APIClient::undecodableSuccessBody_data() {
@@ -159,9 +153,9 @@ void tst_APIClient::undecodableSuccessBody() {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QString, rawLine);
-    DiagnosticsCapture capture;
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(status, body));
-    const auto result = QCoro::waitFor(m_client->getProjects());
+    DiagnosticsCapture& capture = m_f->lines;
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(status, body));
+    const auto result = QCoro::waitFor(m_f->client.getProjects());
     QVERIFY(!result);
     QCOMPARE(result.error().kind(), APIClientError::Kind::decodingError);
     QVERIFY(errorText(result).startsWith(u"Data parsing error: "_s));
@@ -178,13 +172,13 @@ void tst_APIClient::transportFailures_data() {
 
 void tst_APIClient::transportFailures() {
     QFETCH(bool, refused);
-    QString base = m_server->baseURL();
+    QString base = m_f->server.baseURL();
     if (refused) {
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         base = u"http://127.0.0.1:%1"_s.arg(closed.serverPort());
     } else {
-        m_server->on("GET", u"/projects"_s, FakeResponse::dropped());
+        m_f->server.on("GET", u"/projects"_s, FakeResponse::dropped());
     }
     APIClient client(base);
     client.setAuthToken(u"kept"_s);
@@ -230,9 +224,9 @@ void tst_APIClient::baseURLIsUsedVerbatim() {
 
     // The URL keeps both slashes; Qt's HTTP layer folds them into one on the wire, so a base URL
     // with a trailing slash still reaches the server.
-    APIClient slash(m_server->baseURL() + u'/');
-    QCOMPARE(slash.urlFor(u"/projects"_s).toString(), m_server->baseURL() + u"//projects"_s);
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
+    APIClient slash(m_f->server.baseURL() + u'/');
+    QCOMPARE(slash.urlFor(u"/projects"_s).toString(), m_f->server.baseURL() + u"//projects"_s);
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
     QVERIFY(QCoro::waitFor(slash.getProjects()));
 }
 
@@ -313,11 +307,11 @@ void tst_APIClient::operations() {
     QFETCH(QByteArray, sentBody);
     const QString method = requestLine.section(u' ', 0, 0);
     const QString path = requestLine.section(u' ', 1);
-    m_server->on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()), FakeResponse::json(200, answer));
-    m_server->on(method.toLatin1(), path, FakeResponse::json(200, answer));
-    QVERIFY(operation(*m_client));
-    QCOMPARE(m_server->requestLines(), QStringList{requestLine});
-    const QByteArray body = m_server->requests().at(0).body;
+    m_f->server.on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()), FakeResponse::json(200, answer));
+    m_f->server.on(method.toLatin1(), path, FakeResponse::json(200, answer));
+    QVERIFY(operation(m_f->client));
+    QCOMPARE(m_f->server.requestLines(), QStringList{requestLine});
+    const QByteArray body = m_f->server.requests().at(0).body;
     if (sentBody.isEmpty()) {
         QCOMPARE(body, QByteArray());
     } else {
@@ -326,38 +320,38 @@ void tst_APIClient::operations() {
 }
 
 void tst_APIClient::currentEntryAbsentMeansNone() {
-    DiagnosticsCapture capture;
-    m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    const auto none = QCoro::waitFor(m_client->getCurrentTimeEntry());
+    DiagnosticsCapture& capture = m_f->lines;
+    m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    const auto none = QCoro::waitFor(m_f->client.getCurrentTimeEntry());
     QVERIFY(none && !none->has_value());
     QCOMPARE(capture.lines().size(), 2);
     QCOMPARE(capture.lines().at(1), u"Raw response: {\"timeEntry\":null}"_s);
 
-    m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(500, {}));
-    QCOMPARE(errorText(QCoro::waitFor(m_client->getCurrentTimeEntry())), u"Server error - please try again later"_s);
+    m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(500, {}));
+    QCOMPARE(errorText(QCoro::waitFor(m_f->client.getCurrentTimeEntry())), u"Server error - please try again later"_s);
 }
 
 void tst_APIClient::bodyThatCannotBeEncodedIsNotSent() {
-    const auto result = QCoro::waitFor(m_client->registerAccount(u"N"_s, u"e"_s, u"p"_s, std::nan("")));
+    const auto result = QCoro::waitFor(m_f->client.registerAccount(u"N"_s, u"e"_s, u"p"_s, std::nan("")));
     QVERIFY(!result);
     QVERIFY(result.error().encodingError());
     QVERIFY(!result.error().clientError());
     QVERIFY(errorText(result).contains(u"defaultHourlyRate"_s));
     QTest::qWait(50);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_f->server.requests().isEmpty());
 }
 
 void tst_APIClient::tokenFileIsPrivateAndRestored() {
-    m_client->setAuthToken(u"abc=/+"_s);
-    const QFileInfo file(m_home->tokenFile());
+    m_f->client.setAuthToken(u"abc=/+"_s);
+    const QFileInfo file(m_f->home.tokenFile());
     constexpr auto ownerGroupOther = 0x7077; // Qt's permission bits without the "current user" copy
     QCOMPARE(int(file.permissions()) & ownerGroupOther, 0x6000);
     QCOMPARE(int(QFileInfo(file.absolutePath()).permissions()) & ownerGroupOther, 0x7000);
-    QCOMPARE(APIClient(m_server->baseURL()).authToken(), u"abc=/+"_s);
+    QCOMPARE(APIClient(m_f->server.baseURL()).authToken(), u"abc=/+"_s);
 
-    m_client->clearAuthToken();
-    QVERIFY(!m_home->storedToken());
-    QVERIFY(!APIClient(m_server->baseURL()).authToken());
+    m_f->client.clearAuthToken();
+    QVERIFY(!m_f->home.storedToken());
+    QVERIFY(!APIClient(m_f->server.baseURL()).authToken());
 }
 
 void tst_APIClient::sharedClientIsOneInstance() {
@@ -369,13 +363,13 @@ void tst_APIClient::sharedClientIsOneInstance() {
 }
 
 void tst_APIClient::destroyedClientEndsWaitingRequests() {
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})", 3000));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})", 3000));
+    auto client = std::make_unique<APIClient>(m_f->server.baseURL());
     std::optional<APIResult<QList<Project>>> outcome;
-    auto waiting = [](APIClient* client, auto* out) -> QCoro::Task<void> {
-        *out = co_await client->getProjects();
-    }(m_client.get(), &outcome);
-    QVERIFY(m_server->waitForRequests(1));
-    m_client.reset();
+    auto waiting = [](APIClient* client, auto* out) -> QCoro::Task<void> { *out = co_await client->getProjects(); }(client.get(),
+                                                                                                                    &outcome);
+    QVERIFY(m_f->server.waitForRequests(1));
+    client.reset();
     QVERIFY(outcome.has_value()); // ended at once, not left waiting for ever
     QCOMPARE(errorText(*outcome), u"Network error: Operation canceled"_s);
 }

@@ -28,11 +28,8 @@ private Q_SLOTS:
 };
 
 void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
-    TemporaryConfigHome home;
-    DiagnosticsCapture quiet;
-    FakeServer server;
-    APIClient client(server.baseURL());
-    KelvoApp app(&client);
+    ClientFixture f;
+    KelvoApp app(&f.client);
     app.start();
     QTRY_VERIFY(app.mainWindow()); // built once the event loop runs, after the first requests
     MainWindow* window = app.mainWindow();
@@ -51,12 +48,9 @@ void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
 }
 
 void tst_App::closingHidesOnlyWhileATrayItemExists() {
-    TemporaryConfigHome home;
-    DiagnosticsCapture quiet;
-    FakeServer server;
-    APIClient client(server.baseURL());
-    AuthViewModel auth(&client);
-    TimerViewModel timer(&client);
+    ClientFixture f;
+    AuthViewModel auth(&f.client);
+    TimerViewModel timer(&f.client);
     bool trayItem = true;
     MainWindow window(new ContentView(&auth, &timer), [&] { return trayItem; });
     window.show();
@@ -68,13 +62,10 @@ void tst_App::closingHidesOnlyWhileATrayItemExists() {
 }
 
 void tst_App::relaunchBringsTheWindowForward() {
-    TemporaryConfigHome home;
-    DiagnosticsCapture quiet;
+    ClientFixture f;
     QTemporaryDir runtime;
     const QString socket = runtime.filePath(u"kelvo.socket"_s);
-    FakeServer server;
-    APIClient client(server.baseURL());
-    KelvoApp app(&client);
+    KelvoApp app(&f.client);
     app.start();
     QTRY_VERIFY(app.mainWindow());
     SingleInstance instance(socket);

@@ -76,10 +76,7 @@ private:
     void run(const QByteArray& current);
     MenuBarManager* manager(std::function<void()> callback = {});
 
-    std::unique_ptr<TemporaryConfigHome> m_home;
-    std::unique_ptr<DiagnosticsCapture> m_lines;
-    std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<ClientFixture> m_f;
     std::unique_ptr<AuthViewModel> m_auth;
     std::unique_ptr<TimerViewModel> m_timer;
     std::unique_ptr<MenuBarManager> m_manager;
@@ -87,38 +84,32 @@ private:
 
 void tst_MenuBar::init() {
     Clock::setFixedNow(now);
-    m_home = std::make_unique<TemporaryConfigHome>();
-    m_lines = std::make_unique<DiagnosticsCapture>();
-    m_server = std::make_unique<FakeServer>();
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, R"({"entries":[]})"));
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
-    m_client = std::make_unique<APIClient>(m_server->baseURL());
-    m_auth = std::make_unique<AuthViewModel>(m_client.get());
-    m_timer = std::make_unique<TimerViewModel>(m_client.get());
-    QTRY_VERIFY(m_lines->lines().contains(u"✅ Data refresh completed"_s));
+    m_f = std::make_unique<ClientFixture>();
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, R"({"entries":[]})"));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
+    m_auth = std::make_unique<AuthViewModel>(&m_f->client);
+    m_timer = std::make_unique<TimerViewModel>(&m_f->client);
+    QTRY_VERIFY(m_f->lines.lines().contains(u"✅ Data refresh completed"_s));
 }
 
 void tst_MenuBar::cleanup() {
     m_manager.reset();
     m_timer.reset();
     m_auth.reset();
-    m_client.reset();
-    m_server.reset();
-    m_lines.reset();
-    m_home.reset();
+    m_f.reset();
     Clock::setFixedNow(std::nullopt);
 }
 
 void tst_MenuBar::signIn() {
-    m_server->on("POST", u"/auth/login"_s,
-                 FakeResponse::json(200, R"({"user":{"id":"u","name":"A","email":"a@x.io"},"token":"t"})"));
+    m_f->server.on("POST", u"/auth/login"_s,
+                   FakeResponse::json(200, R"({"user":{"id":"u","name":"A","email":"a@x.io"},"token":"t"})"));
     QCoro::waitFor(m_auth->login(u"a@x.io"_s, u"pw"_s));
 }
 
 void tst_MenuBar::run(const QByteArray& current) {
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + current + "}"));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + current + "}"));
     QCoro::waitFor(m_timer->loadCurrentEntry());
 }
 
@@ -165,20 +156,20 @@ void tst_MenuBar::contextMenu() {
 
 void tst_MenuBar::startLatestAndStop() {
     MenuBarManager* bar = manager();
-    m_server->clearRequests();
+    m_f->server.clearRequests();
     bar->startLatestTimerAction();
     QTest::qWait(50);
-    QVERIFY(m_server->requests().isEmpty()); // nothing to restart
+    QVERIFY(m_f->server.requests().isEmpty()); // nothing to restart
 
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + stopped + "]}"));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + stopped + "]}"));
     QCoro::waitFor(m_timer->loadRecentEntries());
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(running)));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(running)));
     bar->startLatestTimerAction();
     QTRY_VERIFY(m_timer->isTimerRunning());
-    QCOMPARE(m_server->last("POST", u"/time-entries/start"_s).body,
+    QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"Notes","projectId":"p1","taskId":"t1"})"));
 
-    m_server->on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->actions().first()->trigger();
     QTRY_VERIFY(!m_timer->isTimerRunning());
@@ -215,9 +206,9 @@ void tst_MenuBar::popoverToggles() {
 
 void tst_MenuBar::earningsLoadWhileOpen() {
     signIn();
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
     MenuBarView* view = manager()->panel();
-    m_server->clearRequests();
+    m_f->server.clearRequests();
     manager()->togglePopover();
     view = m_manager->panel();
     QTRY_VERIFY(view->isLoadingEarnings());
@@ -227,7 +218,7 @@ void tst_MenuBar::earningsLoadWhileOpen() {
     QCOMPARE(text(view, u"todayAmount"_s), u"$12.50"_s);
     QCOMPARE(text(view, u"weekAmount"_s), u"$40.00"_s);
     QVERIFY(!shown(view, u"currentTimerAmount"_s)); // nothing runs
-    QCOMPARE(m_server->requestLines().filter(u"dashboard-earnings"_s),
+    QCOMPARE(m_f->server.requestLines().filter(u"dashboard-earnings"_s),
              QStringList{u"GET /users/dashboard-earnings?timezone="_s + QString::fromUtf8(QTimeZone::systemTimeZoneId())});
     m_manager->popover()->close();
     QVERIFY(!view->isRefreshingPeriodically());
@@ -235,14 +226,14 @@ void tst_MenuBar::earningsLoadWhileOpen() {
 
 void tst_MenuBar::failedLoads() {
     signIn();
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
     MenuBarView* view = manager()->panel();
     m_manager->togglePopover();
-    QTRY_VERIFY(m_lines->lines().contains(u"Error loading earnings: serverError"_s));
+    QTRY_VERIFY(m_f->lines.lines().contains(u"Error loading earnings: serverError"_s));
     QVERIFY(shown(view, u"earningsUnavailable"_s));
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
     QCoro::waitFor(view->loadPanelEarnings());
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
     QCoro::waitFor(view->loadPanelEarnings());
     QVERIFY(shown(view, u"earningsFigures"_s));
     QCOMPARE(text(view, u"todayAmount"_s), u"$12.50"_s);
@@ -260,19 +251,19 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
     QCOMPARE(text(view, u"headerText"_s), u"Timer Running"_s);
     QTRY_COMPARE_WITH_TIMEOUT(text(view, u"currentTimerAmount"_s), u"$1.01"_s, 1500); // 101 s
 
-    m_server->on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
     auto* button = view->findChild<PillButton*>(u"stopResumeButton"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_COMPARE(button->text(), u"Resume"_s);
     QCOMPARE(text(view, u"headerText"_s), u"Timer Stopped"_s);
     QVERIFY(shown(view, u"entryBox"_s));
-    m_server->clearRequests();
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(QByteArray(running).replace("r1", "r2"))));
+    m_f->server.clearRequests();
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(QByteArray(running).replace("r1", "r2"))));
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_VERIFY(m_timer->isTimerRunning());
-    QCOMPARE(m_server->last("POST", u"/time-entries/start"_s).body,
+    QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"Notes","projectId":"p1","taskId":"t1"})"));
-    QTRY_VERIFY(m_server->requestLines().last().startsWith(u"GET /users/dashboard-earnings"_s));
+    QTRY_VERIFY(m_f->server.requestLines().last().startsWith(u"GET /users/dashboard-earnings"_s));
 }
 
 void tst_MenuBar::refreshReloadsEverythingThenEarnings() {
@@ -280,17 +271,17 @@ void tst_MenuBar::refreshReloadsEverythingThenEarnings() {
     MenuBarView* view = manager()->panel();
     m_manager->togglePopover();
     QTRY_VERIFY(!view->isLoadingEarnings());
-    m_server->clearRequests();
+    m_f->server.clearRequests();
     QTest::mouseClick(view->findChild<QPushButton*>(u"refreshButton"_s), Qt::LeftButton);
     // The refresh reloads the timer data in order, and the earnings only after all of it.
     const auto inOrder = [this] {
-        const QStringList lines = m_server->requestLines();
+        const QStringList lines = m_f->server.requestLines();
         const qsizetype entries = lines.indexOf(u"GET /time-entries?limit=10"_s);
         const qsizetype projects = lines.indexOf(u"GET /projects"_s);
         const qsizetype earnings = lines.lastIndexOf(QRegularExpression(u"GET /users/dashboard-earnings.*"_s));
         return entries > 0 && projects > entries && earnings > projects;
     };
-    QTRY_VERIFY2(inOrder(), qPrintable(m_server->requestLines().join(u", "_s)));
+    QTRY_VERIFY2(inOrder(), qPrintable(m_f->server.requestLines().join(u", "_s)));
 }
 
 void tst_MenuBar::signedOut() {
@@ -302,7 +293,7 @@ void tst_MenuBar::signedOut() {
     QCOMPARE(text(view, u"pleaseLogIn"_s), u"Please log in to Kelvo"_s);
     QTest::mouseClick(view->findChild<QPushButton*>(u"openMainWindowButton"_s), Qt::LeftButton);
     QCOMPARE(calls, 1);
-    QTRY_VERIFY(m_server->requestLines().join(u' ').contains(u"dashboard-earnings"_s)); // loaded even while signed out
+    QTRY_VERIFY(m_f->server.requestLines().join(u' ').contains(u"dashboard-earnings"_s)); // loaded even while signed out
 }
 
 QTEST_MAIN(tst_MenuBar)

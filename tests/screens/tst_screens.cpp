@@ -94,47 +94,38 @@ private Q_SLOTS:
 
 private:
     QString lastBody(const QString& member) const {
-        const RecordedRequest& sent = m_server->requests().last();
+        const RecordedRequest& sent = m_f->server.requests().last();
         return QJsonDocument::fromJson(sent.body).object().value(member).toString();
     }
 
-    std::unique_ptr<TemporaryConfigHome> m_home;
-    std::unique_ptr<DiagnosticsCapture> m_quiet;
-    std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<ClientFixture> m_f;
     std::unique_ptr<AuthViewModel> m_auth;
     std::unique_ptr<TimerViewModel> m_timer;
 };
 
 void tst_Screens::init() {
     Clock::setFixedNow(now);
-    m_home = std::make_unique<TemporaryConfigHome>();
-    m_quiet = std::make_unique<DiagnosticsCapture>();
-    m_server = std::make_unique<FakeServer>();
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, answerWith("entries", "[" + stopped + "]")));
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, projects));
-    m_server->on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"Build","isCompleted":false}]})"));
-    m_server->on(
+    m_f = std::make_unique<ClientFixture>();
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, answerWith("entries", "[" + stopped + "]")));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
+    m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"Build","isCompleted":false}]})"));
+    m_f->server.on(
         "GET", u"/users/dashboard-earnings"_s,
         FakeResponse::json(
             200,
             R"({"earnings":{"currentTimer":{"earnings":0,"duration":0,"isRunning":false,"hourlyRate":0},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":120}}})"));
-    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody));
-    m_server->on("POST", u"/auth/register"_s, FakeResponse::json(201, authBody));
-    m_client = std::make_unique<APIClient>(m_server->baseURL());
-    m_auth = std::make_unique<AuthViewModel>(m_client.get());
-    m_timer = std::make_unique<TimerViewModel>(m_client.get());
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody));
+    m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, authBody));
+    m_auth = std::make_unique<AuthViewModel>(&m_f->client);
+    m_timer = std::make_unique<TimerViewModel>(&m_f->client);
     QTRY_VERIFY(m_timer->projects().size() == 3 && !m_timer->isRefreshing());
 }
 
 void tst_Screens::cleanup() {
     m_timer.reset();
     m_auth.reset();
-    m_client.reset();
-    m_server.reset();
-    m_quiet.reset();
-    m_home.reset();
+    m_f.reset();
     Clock::setFixedNow(std::nullopt);
 }
 
@@ -160,7 +151,7 @@ void tst_Screens::signInButton() {
     QCOMPARE(button->isEnabled(), enabled);
     QCOMPARE(button->text(), u"Sign In"_s);
     if (enabled) {
-        m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(m_auth->isLoading());
         QVERIFY(!button->isEnabled());
@@ -192,7 +183,7 @@ void tst_Screens::emailIsSentAsTypedOrTidied() {
     type(view.get(), u"passwordField"_s, u"secret"_s);
     QTest::keyClick(find<QLineEdit>(view.get(), u"passwordField"_s), Qt::Key_Return);
     QTest::qWait(50);
-    QVERIFY(m_server->requests().size() == 3); // Return sends nothing
+    QVERIFY(m_f->server.requests().size() == 3); // Return sends nothing
     QTest::mouseClick(find<PrimaryButton>(view.get(), u"primaryButton"_s), Qt::LeftButton);
     QTRY_VERIFY(m_auth->isAuthenticated());
     QCOMPARE(lastBody(u"email"_s), sentEmail);
@@ -243,7 +234,7 @@ void tst_Screens::routingAndErrorLine() {
     ContentView content(m_auth.get(), m_timer.get());
     content.show();
     QVERIFY(qobject_cast<LoginView*>(content.currentScreen()));
-    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
     type(content.currentScreen(), u"emailField"_s, u"a"_s);
     type(content.currentScreen(), u"passwordField"_s, u"b"_s);
     QTest::mouseClick(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s), Qt::LeftButton);
@@ -282,7 +273,7 @@ void tst_Screens::timerPanelChoices() {
     QCOMPARE(projectChooser->text(), u"Web"_s);
     QCOMPARE(projectChooser->dotColor(), QColor(0x10, 0xB9, 0x81));
     QTRY_COMPARE(m_timer->tasks().size(), 1);
-    QVERIFY(m_server->requestLines().contains(u"GET /tasks?projectId=p1&isCompleted=false"_s));
+    QVERIFY(m_f->server.requestLines().contains(u"GET /tasks?projectId=p1&isCompleted=false"_s));
     QVERIFY(taskChooser->isEnabled() && start->isEnabled() && !description->isEnabled());
 
     chooseFromMenu(projectChooser, u"No Project"_s);
@@ -297,16 +288,16 @@ void tst_Screens::timerPanelChoices() {
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
     description->setText(u"  Spacing kept "_s);
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timerAnswer(running)));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timerAnswer(running)));
     // As a real server would, from now on the running entry is the current one.
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
     QTest::mouseClick(start, Qt::LeftButton);
     QTRY_VERIFY(m_timer->isTimerRunning() && !m_timer->isLoading()); // stop stays disabled until then
-    QCOMPARE(m_server->last("POST", u"/time-entries/start"_s).body,
+    QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
 
-    m_server->on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timerAnswer(stopped)));
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timerAnswer(stopped)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
     QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
     QTRY_VERIFY(!m_timer->isLoading() && !m_timer->isTimerRunning());
     QTRY_COMPARE(panel.selectedProjectId(), QString());
@@ -314,7 +305,7 @@ void tst_Screens::timerPanelChoices() {
 }
 
 void tst_Screens::runningFace() {
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
     QCoro::waitFor(m_timer->loadCurrentEntry());
     TimerView panel(
         m_timer.get(), [] {}, [] {});
@@ -326,13 +317,13 @@ void tst_Screens::runningFace() {
 
     QByteArray unrated = running;
     unrated.replace("\"hourlyRateSnapshot\":60", "\"hourlyRateSnapshot\":0");
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", unrated)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", unrated)));
     QCoro::waitFor(m_timer->loadCurrentEntry());
     QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
 }
 
 void tst_Screens::earningsSection() {
-    m_server->on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}, 300));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}, 300));
     DashboardView view(m_auth.get(), m_timer.get());
     auto* today = find<EarningsCard>(&view, u"todayCard"_s);
     QCOMPARE(today->earnings(), u"$0.00"_s);
@@ -344,7 +335,7 @@ void tst_Screens::earningsSection() {
              u"Failed to load earnings: Server error - please try again later"_s);
     QVERIFY(!today->isVisible());
 
-    m_server->on(
+    m_f->server.on(
         "GET", u"/users/dashboard-earnings"_s,
         FakeResponse::json(
             200,
@@ -364,8 +355,9 @@ void tst_Screens::restartButtonsFollowTheTimer() {
     QVERIFY(rows[0]->findChild<QWidget*>(u"restartButton"_s)->isVisible());
     QCOMPARE(rows[0]->findChild<QLabel*>(u"entryDuration"_s)->text(), u"01:02"_s);
 
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, answerWith("entries", "[" + running + "," + stopped + "]")));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
+    m_f->server.on("GET", u"/time-entries"_s,
+                   FakeResponse::json(200, answerWith("entries", "[" + running + "," + stopped + "]")));
     QCoro::waitFor(m_timer->refreshAllData());
     rows = view.findChildren<TimeEntryRow*>();
     QCOMPARE(rows.size(), 2);

@@ -32,21 +32,15 @@ private Q_SLOTS:
     void destroyedWhileSigningIn();
 
 private:
-    std::unique_ptr<TemporaryConfigHome> m_home;
-    std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<ClientFixture> m_f;
 };
 
 void tst_AuthViewModel::init() {
-    m_home = std::make_unique<TemporaryConfigHome>();
-    m_server = std::make_unique<FakeServer>();
-    m_client = std::make_unique<APIClient>(m_server->baseURL());
+    m_f = std::make_unique<ClientFixture>();
 }
 
 void tst_AuthViewModel::cleanup() {
-    m_client.reset();
-    m_server.reset();
-    m_home.reset();
+    m_f.reset();
 }
 
 void tst_AuthViewModel::restoreSession_data() {
@@ -72,30 +66,30 @@ void tst_AuthViewModel::restoreSession() {
     QFETCH(QStringList, requests);
     QFETCH(bool, signedIn);
     QFETCH(std::optional<QString>, storedToken);
-    m_client->setAuthToken(u"old"_s);
+    m_f->client.setAuthToken(u"old"_s);
     for (int status : meStatuses) {
-        m_server->enqueue("GET", u"/auth/me"_s, FakeResponse::json(status, status == 200 ? userBody : QByteArray()));
+        m_f->server.enqueue("GET", u"/auth/me"_s, FakeResponse::json(status, status == 200 ? userBody : QByteArray()));
     }
-    m_server->on("POST", u"/auth/refresh"_s, FakeResponse::json(refreshStatus, R"({"message":"ok","token":"new"})"));
+    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(refreshStatus, R"({"message":"ok","token":"new"})"));
 
-    AuthViewModel auth(m_client.get());
+    AuthViewModel auth(&m_f->client);
     SignalLog log(&auth);
-    QVERIFY(m_server->requests().isEmpty()); // creation only schedules the restore
-    QVERIFY(m_server->waitForRequests(requests.size()));
+    QVERIFY(m_f->server.requests().isEmpty()); // creation only schedules the restore
+    QVERIFY(m_f->server.waitForRequests(requests.size()));
     QTRY_COMPARE(log.names().isEmpty(), false);
     QTest::qWait(50);
-    QCOMPARE(m_server->requestLines(), requests);
+    QCOMPARE(m_f->server.requestLines(), requests);
     QCOMPARE(auth.isAuthenticated(), signedIn);
     QCOMPARE(auth.currentUser().has_value(), signedIn);
-    QCOMPARE(m_home->storedToken(), storedToken);
+    QCOMPARE(m_f->home.storedToken(), storedToken);
     QVERIFY(!auth.errorMessage());
     QCOMPARE(log.count(u"isLoadingChanged"_s), 0);
     if (signedIn) {
         QCOMPARE(log.names(), (QStringList{u"currentUserChanged"_s, u"isAuthenticatedChanged"_s}));
-        QCOMPARE(m_server->requests().last().header("Authorization"), "Bearer " + storedToken->toUtf8());
+        QCOMPARE(m_f->server.requests().last().header("Authorization"), "Bearer " + storedToken->toUtf8());
     }
     if (meStatuses.first() == 401) {
-        QVERIFY(!m_server->requests().at(1).hasHeader("Authorization"));
+        QVERIFY(!m_f->server.requests().at(1).hasHeader("Authorization"));
     }
 }
 
@@ -121,24 +115,23 @@ void tst_AuthViewModel::signIn() {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QString, error);
-    DiagnosticsCapture capture;
     const QString path = registering ? u"/auth/register"_s : u"/auth/login"_s;
-    m_server->on("POST", path, FakeResponse::json(status, body));
-    AuthViewModel auth(m_client.get());
+    m_f->server.on("POST", path, FakeResponse::json(status, body));
+    AuthViewModel auth(&m_f->client);
     SignalLog log(&auth);
     if (registering) {
         QCoro::waitFor(auth.registerAccount(u"Ada"_s, u" Ada@X.io "_s, u"secret"_s, std::nullopt, std::nullopt));
     } else {
         QCoro::waitFor(auth.login(u" Ada@X.io "_s, u"pw"_s));
     }
-    const QJsonObject sent = QJsonDocument::fromJson(m_server->requests().at(0).body).object();
+    const QJsonObject sent = QJsonDocument::fromJson(m_f->server.requests().at(0).body).object();
     QCOMPARE(sent.value(u"email").toString(), u" Ada@X.io "_s);
     QCOMPARE(sent.keys(),
              registering ? (QStringList{u"email"_s, u"name"_s, u"password"_s}) : (QStringList{u"email"_s, u"password"_s}));
     QVERIFY(!auth.isLoading());
     QCOMPARE(auth.isAuthenticated(), error.isEmpty());
     QCOMPARE(auth.errorMessage().value_or(QString()), error);
-    QCOMPARE(m_home->storedToken(), error.isEmpty() ? std::optional<QString>(u"fresh"_s) : std::nullopt);
+    QCOMPARE(m_f->home.storedToken(), error.isEmpty() ? std::optional<QString>(u"fresh"_s) : std::nullopt);
     const QStringList start{u"isLoadingChanged"_s, u"errorMessageChanged"_s};
     QCOMPARE(log.names(),
              start + (error.isEmpty()
@@ -147,40 +140,40 @@ void tst_AuthViewModel::signIn() {
 }
 
 void tst_AuthViewModel::logoutDuringAnOutstandingSignIn() {
-    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
-    AuthViewModel auth(m_client.get());
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
+    AuthViewModel auth(&m_f->client);
     auto pending = auth.login(u"a@x.io"_s, u"pw"_s);
-    QVERIFY(m_server->waitForRequests(1));
+    QVERIFY(m_f->server.waitForRequests(1));
     auth.logout();
     QVERIFY(auth.isLoading());
     QVERIFY(!auth.isAuthenticated());
     QCoro::waitFor(pending);
     QVERIFY(!auth.isLoading());
     QVERIFY(auth.isAuthenticated()); // the late success signs back in
-    QCOMPARE(m_home->storedToken(), u"fresh"_s);
+    QCOMPARE(m_f->home.storedToken(), u"fresh"_s);
 }
 
 void tst_AuthViewModel::refreshChangesNoField() {
-    m_client->setAuthToken(u"old"_s);
-    m_server->on("GET", u"/auth/me"_s, FakeResponse::json(200, userBody));
-    m_server->on("POST", u"/auth/refresh"_s, FakeResponse::json(200, R"({"message":"ok","token":"new"})"));
-    AuthViewModel auth(m_client.get());
+    m_f->client.setAuthToken(u"old"_s);
+    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(200, userBody));
+    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(200, R"({"message":"ok","token":"new"})"));
+    AuthViewModel auth(&m_f->client);
     QTRY_VERIFY(auth.isAuthenticated());
     SignalLog log(&auth);
     QVERIFY(QCoro::waitFor(auth.refreshToken()));
     QVERIFY(log.names().isEmpty());
-    QCOMPARE(m_home->storedToken(), u"new"_s);
-    QCOMPARE(m_server->requests().last().header("Authorization"), QByteArray("Bearer old"));
+    QCOMPARE(m_f->home.storedToken(), u"new"_s);
+    QCOMPARE(m_f->server.requests().last().header("Authorization"), QByteArray("Bearer old"));
 }
 
 void tst_AuthViewModel::destroyedWhileSigningIn() {
-    m_server->on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 100));
-    auto* auth = new AuthViewModel(m_client.get());
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 100));
+    auto* auth = new AuthViewModel(&m_f->client);
     auth->login(u"a@x.io"_s, u"pw"_s);
-    QVERIFY(m_server->waitForRequests(1));
+    QVERIFY(m_f->server.waitForRequests(1));
     delete auth;
     QTest::qWait(250); // the answer arrives after the object is gone
-    QVERIFY(!m_home->storedToken());
+    QVERIFY(!m_f->home.storedToken());
 }
 
 QTEST_GUILESS_MAIN(tst_AuthViewModel)

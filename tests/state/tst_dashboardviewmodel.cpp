@@ -24,39 +24,34 @@ private Q_SLOTS:
 };
 
 void tst_DashboardViewModel::loadsInTheMachinesZone() {
-    TemporaryConfigHome home;
-    FakeServer server;
-    APIClient client(server.baseURL());
-    server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
-    DashboardViewModel model(&client);
-    QVERIFY(server.requests().isEmpty());
+    ClientFixture f;
+    f.server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
+    DashboardViewModel model(&f.client);
+    QVERIFY(f.server.requests().isEmpty());
     SignalLog log(&model);
     qputenv("TZ", "Europe/Berlin");
     QCoro::waitFor(model.loadEarnings());
     qputenv("TZ", "America/New_York");
     QCoro::waitFor(model.loadEarnings());
     qunsetenv("TZ");
-    QCOMPARE(server.requestLines(), (QStringList{u"GET /users/dashboard-earnings?timezone=Europe/Berlin"_s,
-                                                 u"GET /users/dashboard-earnings?timezone=America/New_York"_s}));
+    QCOMPARE(f.server.requestLines(), (QStringList{u"GET /users/dashboard-earnings?timezone=Europe/Berlin"_s,
+                                                   u"GET /users/dashboard-earnings?timezone=America/New_York"_s}));
     QCOMPARE(model.earnings()->today.earnings, 12.5);
     QCOMPARE(log.names().mid(0, 4),
              (QStringList{u"isLoadingChanged"_s, u"errorMessageChanged"_s, u"earningsChanged"_s, u"isLoadingChanged"_s}));
 }
 
 void tst_DashboardViewModel::failureKeepsTheLastSummary() {
-    TemporaryConfigHome home;
-    FakeServer server;
-    APIClient client(server.baseURL());
-    DiagnosticsCapture lines;
-    DashboardViewModel model(&client);
-    server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
+    ClientFixture f;
+    DashboardViewModel model(&f.client);
+    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
     QCoro::waitFor(model.loadEarnings());
     QVERIFY(!model.earnings());
     QCOMPARE(model.errorMessage(), u"Server error - please try again later"_s);
-    QCOMPARE(lines.lines(), QStringList{u"Error loading dashboard earnings: serverError"_s});
+    QCOMPARE(f.lines.lines(), QStringList{u"Error loading dashboard earnings: serverError"_s});
 
-    server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
-    server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(401, {}));
+    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
+    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(401, {}));
     auto loading = model.loadEarnings();
     QVERIFY(!model.errorMessage()); // cleared before the answer arrives
     QVERIFY(model.isLoading());

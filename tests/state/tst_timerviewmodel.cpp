@@ -56,54 +56,45 @@ private:
     // A model whose start-up refresh (no entry, no entries, two projects) has completed.
     std::unique_ptr<TimerViewModel> settledModel();
 
-    std::unique_ptr<TemporaryConfigHome> m_home;
-    std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<APIClient> m_client;
-    std::unique_ptr<DiagnosticsCapture> m_lines;
+    std::unique_ptr<ClientFixture> m_f;
 };
 
 void tst_TimerViewModel::init() {
     Clock::setFixedNow(now);
-    m_home = std::make_unique<TemporaryConfigHome>();
-    m_server = std::make_unique<FakeServer>();
-    m_client = std::make_unique<APIClient>(m_server->baseURL());
-    m_lines = std::make_unique<DiagnosticsCapture>();
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, noEntries));
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(200, projects));
+    m_f = std::make_unique<ClientFixture>();
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, noEntries));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
 }
 
 void tst_TimerViewModel::cleanup() {
-    m_lines.reset();
-    m_client.reset();
-    m_server.reset();
-    m_home.reset();
+    m_f.reset();
     Clock::setFixedNow(std::nullopt);
 }
 
 std::unique_ptr<TimerViewModel> tst_TimerViewModel::settledModel() {
-    auto model = std::make_unique<TimerViewModel>(m_client.get());
-    if (!QTest::qWaitFor([this] { return m_lines->lines().contains(u"✅ Data refresh completed"_s); }, 5000)) {
+    auto model = std::make_unique<TimerViewModel>(&m_f->client);
+    if (!QTest::qWaitFor([this] { return m_f->lines.lines().contains(u"✅ Data refresh completed"_s); }, 5000)) {
         qFatal("the start-up refresh did not complete");
     }
-    m_server->clearRequests();
-    m_lines->clear();
+    m_f->server.clearRequests();
+    m_f->lines.clear();
     return model;
 }
 
 void tst_TimerViewModel::refreshIsStrictlySequential() {
-    m_server->enqueue("GET", u"/time-entries/current"_s,
-                      FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 200));
-    m_server->enqueue("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e1", true) + "]}", 200));
-    TimerViewModel model(m_client.get());
+    m_f->server.enqueue("GET", u"/time-entries/current"_s,
+                        FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 200));
+    m_f->server.enqueue("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e1", true) + "]}", 200));
+    TimerViewModel model(&m_f->client);
     SignalLog log(&model);
-    QVERIFY(m_server->waitForRequests(1));
+    QVERIFY(m_f->server.waitForRequests(1));
     QTest::qWait(100);
-    QCOMPARE(m_server->requests().size(), 1); // the next load waits for this answer
+    QCOMPARE(m_f->server.requests().size(), 1); // the next load waits for this answer
     QTRY_COMPARE(model.isRefreshing(), false);
-    QCOMPARE(m_server->requestLines(),
+    QCOMPARE(m_f->server.requestLines(),
              (QStringList{u"GET /time-entries/current"_s, u"GET /time-entries?limit=10"_s, u"GET /projects"_s}));
-    QCOMPARE(m_lines->lines(),
+    QCOMPARE(m_f->lines.lines(),
              (QStringList{u"🔄 Starting full data refresh..."_s, u"📊 Loading current entry..."_s,
                           u"⏱️ Found running timer, starting elapsed time counter"_s, u"📋 Loading recent entries..."_s,
                           u"📝 Loaded 1 recent entries"_s, u"📁 Loading projects..."_s, u"📂 Loaded 2 projects"_s,
@@ -116,13 +107,13 @@ void tst_TimerViewModel::refreshIsStrictlySequential() {
 
 void tst_TimerViewModel::startThenStop() {
     auto model = settledModel();
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e9", true, "2025-03-01T10:00:05Z"))));
-    m_server->on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, timer(entry("e9", false))));
-    m_server->on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e9", false) + "]}", 100));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e9", true, "2025-03-01T10:00:05Z"))));
+    m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, timer(entry("e9", false))));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e9", false) + "]}", 100));
     SignalLog log(model.get());
 
     QCoro::waitFor(model->startTimer(u"p1"_s, std::nullopt, u"Notes"_s));
-    QCOMPARE(m_server->requests().at(0).body, QByteArray(R"({"description":"Notes","projectId":"p1"})"));
+    QCOMPARE(m_f->server.requests().at(0).body, QByteArray(R"({"description":"Notes","projectId":"p1"})"));
     QVERIFY(model->isTimerRunning());
     QCOMPARE(model->elapsedTime(), 60);
     QVERIFY(model->isCounting());
@@ -140,19 +131,19 @@ void tst_TimerViewModel::startThenStop() {
     QVERIFY(!model->isLoading());
     QCOMPARE(model->recentEntries().size(), 1);
     QVERIFY(!model->isCounting());
-    QCOMPARE(m_server->requestLines().mid(1),
+    QCOMPARE(m_f->server.requestLines().mid(1),
              (QStringList{u"GET /time-entries?limit=10"_s, u"POST /time-entries/e9/stop"_s, u"GET /time-entries?limit=10"_s}));
 }
 
 void tst_TimerViewModel::failuresLeaveTheCountAlone() {
     auto model = settledModel();
     QCoro::waitFor(model->stopTimer());
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_f->server.requests().isEmpty());
     QVERIFY(!model->isLoading());
 
     model->updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
     model->startElapsedTimer();
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(409, R"({"error":"A timer is already running"})"));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(409, R"({"error":"A timer is already running"})"));
     QCoro::waitFor(model->startTimer(std::nullopt, std::nullopt, std::nullopt));
     QCOMPARE(model->errorMessage(), u"A timer is already running"_s);
     QCOMPARE(model->elapsedTime(), 65);
@@ -162,8 +153,8 @@ void tst_TimerViewModel::failuresLeaveTheCountAlone() {
 
 void tst_TimerViewModel::tickAndResynchronise() {
     auto model = settledModel();
-    m_server->on("GET", u"/time-entries/current"_s,
-                 FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true, "2025-03-01T10:02:05Z") + "}"));
+    m_f->server.on("GET", u"/time-entries/current"_s,
+                   FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true, "2025-03-01T10:02:05Z") + "}"));
     QCoro::waitFor(model->loadCurrentEntry());
     QCOMPARE(model->elapsedTime(), 0); // a start one minute ahead counts from 0
     QTRY_COMPARE_WITH_TIMEOUT(model->elapsedTime(), 1, 1500);
@@ -173,12 +164,12 @@ void tst_TimerViewModel::tickAndResynchronise() {
     QCOMPARE(model->elapsedTime(), 3540);
     QCOMPARE(model->formattedElapsedTime(), u"59:00"_s);
 
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
     QCoro::waitFor(model->loadCurrentEntry());
     QVERIFY(!model->currentEntry());
     QCOMPARE(model->elapsedTime(), 0);
     QVERIFY(!model->isCounting());
-    QVERIFY(m_lines->lines().contains(u"⏹️ No running timer found"_s));
+    QVERIFY(m_f->lines.lines().contains(u"⏹️ No running timer found"_s));
 }
 
 void tst_TimerViewModel::startTimeForms_data() {
@@ -194,21 +185,21 @@ void tst_TimerViewModel::startTimeForms() {
     QFETCH(QString, start);
     QFETCH(qint64, elapsed);
     auto model = settledModel();
-    m_server->on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e2", true, start.toUtf8()))));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e2", true, start.toUtf8()))));
     QCoro::waitFor(model->startTimer(std::nullopt, std::nullopt, std::nullopt));
     QCOMPARE(model->elapsedTime(), elapsed);
     QVERIFY(model->isCounting());
-    QCOMPARE(m_lines->lines().contains(u"❌ Failed to parse start time: "_s + start), elapsed == 0);
+    QCOMPARE(m_f->lines.lines().contains(u"❌ Failed to parse start time: "_s + start), elapsed == 0);
 }
 
 void tst_TimerViewModel::failingLoadsKeepOldData() {
     auto model = settledModel();
-    m_server->on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"A","isCompleted":false}]})"));
+    m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"A","isCompleted":false}]})"));
     QCoro::waitFor(model->loadTasks(u"p1"_s));
-    QCOMPARE(m_server->requestLines().last(), u"GET /tasks?projectId=p1&isCompleted=false"_s);
-    m_server->on("GET", u"/tasks"_s, FakeResponse::json(500, {}));
-    m_server->on("GET", u"/projects"_s, FakeResponse::json(500, {}));
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::dropped());
+    QCOMPARE(m_f->server.requestLines().last(), u"GET /tasks?projectId=p1&isCompleted=false"_s);
+    m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(500, {}));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(500, {}));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::dropped());
     model->updateElapsedTime(u"2025-03-01T10:00:00Z"_s);
     model->startElapsedTimer();
     QCoro::waitFor(model->loadTasks(u"p2"_s));
@@ -218,9 +209,9 @@ void tst_TimerViewModel::failingLoadsKeepOldData() {
     QCOMPARE(model->projects().size(), 2);
     QVERIFY(model->isCounting());
     QVERIFY(!model->errorMessage());
-    QCOMPARE(m_lines->lines().filter(u"Error loading"_s).size(), 3);
-    QVERIFY(m_lines->lines().contains(u"Error loading tasks: serverError"_s));
-    QVERIFY(m_lines->lines().contains(u"❌ Error loading projects: serverError"_s));
+    QCOMPARE(m_f->lines.lines().filter(u"Error loading"_s).size(), 3);
+    QVERIFY(m_f->lines.lines().contains(u"Error loading tasks: serverError"_s));
+    QVERIFY(m_f->lines.lines().contains(u"❌ Error loading projects: serverError"_s));
 }
 
 void tst_TimerViewModel::lookups() {
@@ -255,18 +246,19 @@ void tst_TimerViewModel::formattedElapsedTime_data() {
 void tst_TimerViewModel::formattedElapsedTime() {
     QFETCH(QString, start);
     QFETCH(QString, text);
-    TimerViewModel model(m_client.get());
+    TimerViewModel model(&m_f->client);
     model.updateElapsedTime(start);
     QCOMPARE(model.formattedElapsedTime(), text);
 }
 
 void tst_TimerViewModel::overlappingLoadsApplyTheirOwnOutcome() {
     auto model = settledModel();
-    m_server->enqueue("GET", u"/time-entries/current"_s,
-                      FakeResponse::json(200, "{\"timeEntry\":" + entry("slow", true) + "}", 300));
-    m_server->enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + entry("fast", false) + "}"));
+    m_f->server.enqueue("GET", u"/time-entries/current"_s,
+                        FakeResponse::json(200, "{\"timeEntry\":" + entry("slow", true) + "}", 300));
+    m_f->server.enqueue("GET", u"/time-entries/current"_s,
+                        FakeResponse::json(200, "{\"timeEntry\":" + entry("fast", false) + "}"));
     auto first = model->loadCurrentEntry();
-    QVERIFY(m_server->waitForRequests(1));
+    QVERIFY(m_f->server.waitForRequests(1));
     QCoro::waitFor(model->loadCurrentEntry());
     QCOMPARE(model->currentEntry()->id, u"fast"_s);
     QCoro::waitFor(first);
@@ -279,16 +271,16 @@ void tst_TimerViewModel::windowFocusReloadsTheCurrentEntry() {
     QWindow window;
     window.show();
     window.requestActivate();
-    QTRY_VERIFY(m_server->requestLines().contains(u"GET /time-entries/current"_s));
+    QTRY_VERIFY(m_f->server.requestLines().contains(u"GET /time-entries/current"_s));
 }
 
 void tst_TimerViewModel::destroyedDuringARefresh() {
-    m_server->on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 100));
-    auto* model = new TimerViewModel(m_client.get());
-    QVERIFY(m_server->waitForRequests(1));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 100));
+    auto* model = new TimerViewModel(&m_f->client);
+    QVERIFY(m_f->server.waitForRequests(1));
     delete model;
     QTest::qWait(250);
-    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_f->server.requests().size(), 1);
 }
 
 QTEST_MAIN(tst_TimerViewModel)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FakeServer.h"
+
+#include "api/APIClient.h"
 #include "records/Diagnostics.h"
 
 #include <QObject>
@@ -35,6 +38,15 @@ public:
 
 private:
     QStringList m_lines;
+};
+
+// What most client-side tests share, set up in this order: a private config folder, captured
+// diagnostic lines, a fake server and a client pointed at it.
+struct ClientFixture {
+    TemporaryConfigHome home;
+    DiagnosticsCapture lines;
+    FakeServer server;
+    APIClient client{server.baseURL()};
 };
 
 // Records, in order, the names of the <field>Changed signals an object emits.

@@ -10,10 +10,22 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
-    rm -rf "$work"
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The id of a Kelvo window whose size matches the pattern, waiting up to $2 tenths of a second.
+kelvo_window() {
+    for _ in $(seq "$2"); do
+        for window in $(xdotool search --class kelvo 2>/dev/null); do
+            if xdotool getwindowgeometry "$window" | grep -q "Geometry: $1"; then
+                echo "$window"
+                return
+            fi
+        done
+        sleep 0.1
+    done
+}
 
 # A display of our own: Xvfb picks a free number and writes it to a descriptor.
 exec 3>"$work/display"
@@ -40,34 +52,16 @@ printf '[General]\nkelvo_auth_token=%s\n' "$token" >"$work/config/Kelvo/Kelvo.co
 XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" >"$work/kelvo.log" 2>&1 &
 pids+=($!)
 
-# Kelvo's windows that are 22 px square: its icon, embedded in the tray.
-icon=""
-for _ in $(seq 150); do
-    for window in $(xdotool search --class kelvo 2>/dev/null); do
-        if xdotool getwindowgeometry "$window" | grep -q 'Geometry: 2[0-9]x2[0-9]'; then
-            icon=$window
-        fi
-    done
-    [ -n "$icon" ] && break
-    sleep 0.1
-done
+# Kelvo's icon, embedded in the tray, is its only window of about 22 px square.
+icon=$(kelvo_window '2[0-9]x2[0-9]' 300)
 [ -n "$icon" ] || fail "no tray icon appeared"
 eval "$(xdotool getwindowgeometry --shell "$icon")"
 icon_x=$X icon_y=$Y icon_w=$WIDTH icon_h=$HEIGHT
-grep -q "Data refresh completed" <(for _ in $(seq 100); do cat "$work/kelvo.log"; sleep 0.1; grep -q "✅" "$work/kelvo.log" && break; done; cat "$work/kelvo.log") ||
-    fail "Kelvo did not load its data"
+for _ in $(seq 300); do grep -q "Data refresh completed" "$work/kelvo.log" && break; sleep 0.1; done
+grep -q "Data refresh completed" "$work/kelvo.log" || fail "Kelvo did not load its data"
 
 xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
-popover=""
-for _ in $(seq 50); do
-    for window in $(xdotool search --class kelvo 2>/dev/null); do
-        if xdotool getwindowgeometry "$window" | grep -q 'Geometry: 300x400'; then
-            popover=$window
-        fi
-    done
-    [ -n "$popover" ] && break
-    sleep 0.1
-done
+popover=$(kelvo_window '300x400' 50)
 [ -n "$popover" ] || fail "the popover did not open"
 eval "$(xdotool getwindowgeometry --shell "$popover")"
 [ "$Y" -ge $((icon_y + icon_h)) ] || fail "the popover is not below the icon (icon at y=$icon_y, popover at y=$Y)"

@@ -34,18 +34,20 @@ namespace {
 
 const QDateTime now(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC);
 
-QByteArray entry(const char* id, const char* project, const char* color, const char* task, const char* description,
-                 const char* start, int duration, double rate) {
+QByteArray entry(const char* id, const char* project, const char* color, const char* task,
+                 const char* description, const char* start, int duration, double rate) {
     const bool running = duration < 0;
-    QByteArray json = R"({"id":")" + QByteArray(id) + R"(","startTime":")" + start + R"(","isRunning":)" +
-                      (running ? "true" : "false") + R"(,"hourlyRateSnapshot":)" + QByteArray::number(rate) +
-                      R"(,"projectId":"p-)" + project + R"(","project":{"id":"p-)" + project + R"(","name":")" + project +
-                      R"(","color":")" + color + "\"}";
+    QByteArray json = R"({"id":")" + QByteArray(id) + R"(","startTime":")" + start +
+                      R"(","isRunning":)" + (running ? "true" : "false") +
+                      R"(,"hourlyRateSnapshot":)" + QByteArray::number(rate) +
+                      R"(,"projectId":"p-)" + project + R"(","project":{"id":"p-)" + project +
+                      R"(","name":")" + project + R"(","color":")" + color + "\"}";
     if (!running) {
         json += R"(,"duration":)" + QByteArray::number(duration);
     }
     if (task) {
-        json += R"(,"taskId":"t-)" + QByteArray(task) + R"(","task":{"id":"t-)" + task + R"(","name":")" + task + "\"}";
+        json += R"(,"taskId":"t-)" + QByteArray(task) + R"(","task":{"id":"t-)" + task +
+                R"(","name":")" + task + "\"}";
     }
     if (description) {
         json += R"(,"description":")" + QByteArray(description) + "\"";
@@ -53,13 +55,16 @@ QByteArray entry(const char* id, const char* project, const char* color, const c
     return json + "}";
 }
 
-const QByteArray runningEntry =
-    entry("e0", "Website Redesign", "#10B981", "Visual design", "Homepage hero", "2025-03-05T13:45:12.000Z", -1, 110);
+const QByteArray runningEntry = entry("e0", "Website Redesign", "#10B981", "Visual design",
+                                      "Homepage hero", "2025-03-05T13:45:12.000Z", -1, 110);
 const QByteArray stoppedEntries[] = {
-    entry("e1", "Website Redesign", "#10B981", "Frontend build", "Contact form", "2025-03-05T09:00:00.000Z", 5400, 85),
-    entry("e2", "Mobile App", "#3B82F6", "iOS features", "Offline sync", "2025-03-04T13:00:00.000Z", 12000, 95),
+    entry("e1", "Website Redesign", "#10B981", "Frontend build", "Contact form",
+          "2025-03-05T09:00:00.000Z", 5400, 85),
+    entry("e2", "Mobile App", "#3B82F6", "iOS features", "Offline sync", "2025-03-04T13:00:00.000Z",
+          12000, 95),
     entry("e3", "Internal", "#F59E0B", nullptr, nullptr, "2025-03-04T08:00:00.000Z", 42, 40),
-    entry("e4", "Mobile App", "#3B82F6", "iOS features", "Crash on resume", "2025-03-03T10:00:00.000Z", 3725, 95),
+    entry("e4", "Mobile App", "#3B82F6", "iOS features", "Crash on resume",
+          "2025-03-03T10:00:00.000Z", 3725, 95),
 };
 
 QByteArray list(bool running) {
@@ -105,8 +110,10 @@ public:
     // A server answering the signed-in user's data; `running` puts a timer in progress.
     void serve(FakeServer& server, bool running, bool withEntries, FakeResponse earningsAnswer) {
         server.on("GET", u"/time-entries/current"_s,
-                  FakeResponse::json(200, running ? "{\"timeEntry\":" + runningEntry + "}" : R"({"timeEntry":null})"));
-        server.on("GET", u"/time-entries"_s, FakeResponse::json(200, withEntries ? list(running) : R"({"entries":[]})"));
+                  FakeResponse::json(200, running ? "{\"timeEntry\":" + runningEntry + "}"
+                                                  : R"({"timeEntry":null})"));
+        server.on("GET", u"/time-entries"_s,
+                  FakeResponse::json(200, withEntries ? list(running) : R"({"entries":[]})"));
         server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
         server.on("GET", u"/tasks"_s, FakeResponse::json(200, tasks));
         server.on("GET", u"/users/dashboard-earnings"_s, earningsAnswer);
@@ -145,8 +152,8 @@ bool signInShots(Gallery& gallery) {
     return ok;
 }
 
-bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool withEntries, FakeResponse earningsAnswer,
-                   bool waitForEarnings) {
+bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool withEntries,
+                   FakeResponse earningsAnswer, bool waitForEarnings) {
     FakeServer server;
     gallery.serve(server, running, withEntries, earningsAnswer);
     APIClient client(server.baseURL());
@@ -157,7 +164,9 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
     view.show();
     waitUntil([&] { return !timer.isRefreshing() && timer.projects().size() == 3; });
     if (waitForEarnings) {
-        waitUntil([&] { return !view.dashboardViewModel()->isLoading() && server.requests().size() >= 7; });
+        waitUntil([&] {
+            return !view.dashboardViewModel()->isLoading() && server.requests().size() >= 7;
+        });
     } else {
         waitUntil([&] { return view.dashboardViewModel()->isLoading(); });
     }
@@ -184,12 +193,20 @@ bool timerShots(Gallery& gallery) {
         panel.resize(400, view.sizeHint().height() + 32);
         panel.show();
         waitUntil([&] { return running || !timer.tasks().isEmpty(); });
-        ok &= gallery.shoot(running ? u"timer-running"_s : u"timer-idle-project-chosen"_s, panel, panel.size());
+        ok &= gallery.shoot(running ? u"timer-running"_s : u"timer-idle-project-chosen"_s, panel,
+                            panel.size());
     }
     return ok;
 }
 
-enum class PanelState { signedOut, running, stoppedEntry, idleWithLatest, earningsLoading, earningsFailed };
+enum class PanelState {
+    signedOut,
+    running,
+    stoppedEntry,
+    idleWithLatest,
+    earningsLoading,
+    earningsFailed
+};
 
 bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     FakeServer server;
@@ -199,9 +216,11 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
                   : state == PanelState::earningsLoading ? FakeResponse::json(200, earnings, 60'000)
                                                          : FakeResponse::json(200, earnings));
     server.on("POST", u"/auth/login"_s,
-              FakeResponse::json(200, R"({"user":{"id":"u","name":"Ada","email":"a@x.io"},"token":"t"})"));
+              FakeResponse::json(
+                  200, R"({"user":{"id":"u","name":"Ada","email":"a@x.io"},"token":"t"})"));
     const QByteArray stoppedEntry =
-        QByteArray(runningEntry).replace("\"isRunning\":true", "\"isRunning\":false,\"duration\":4488");
+        QByteArray(runningEntry)
+            .replace("\"isRunning\":true", "\"isRunning\":false,\"duration\":4488");
     server.on("POST", u"/time-entries/e0/stop"_s,
               FakeResponse::json(200, "{\"message\":\"ok\",\"timeEntry\":" + stoppedEntry + "}"));
     APIClient client(server.baseURL());
@@ -213,7 +232,8 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     }
     waitUntil([&] { return timer.projects().size() == 3; });
     if (state == PanelState::stoppedEntry) {
-        server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + stoppedEntry + "}"));
+        server.on("GET", u"/time-entries/current"_s,
+                  FakeResponse::json(200, "{\"timeEntry\":" + stoppedEntry + "}"));
         QCoro::waitFor(timer.stopTimer());
     }
     MenuBarManager manager(&timer, &auth, [] {});
@@ -222,8 +242,10 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     if (state == PanelState::earningsLoading) {
         waitUntil([&] { return view.isLoadingEarnings(); });
     } else if (state != PanelState::signedOut) {
-        waitUntil(
-            [&] { return !view.isLoadingEarnings() && server.requestLines().join(u' ').contains(u"dashboard-earnings"_s); });
+        waitUntil([&] {
+            return !view.isLoadingEarnings() &&
+                   server.requestLines().join(u' ').contains(u"dashboard-earnings"_s);
+        });
     }
     return gallery.shoot(name, view, view.size());
 }
@@ -251,7 +273,8 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
         painter.drawPixmap(40, 3, icon.pixmap(22));
         painter.end();
         const QString path = folder + u"/tray-icon-"_s + QString::fromLatin1(symbol) + u".png"_s;
-        const bool saved = strip.scaled(272, 112, Qt::KeepAspectRatio, Qt::FastTransformation).save(path);
+        const bool saved =
+            strip.scaled(272, 112, Qt::KeepAspectRatio, Qt::FastTransformation).save(path);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
         ok &= saved;
     }
@@ -273,11 +296,16 @@ int main(int argc, char** argv) {
     Clock::setFixedNow(now);
     Gallery gallery(QString::fromLocal8Bit(argv[1]));
     bool ok = signInShots(gallery);
-    ok &= dashboardShot(gallery, u"dashboard-idle"_s, false, true, FakeResponse::json(200, earnings), true);
-    ok &= dashboardShot(gallery, u"dashboard-running"_s, true, true, FakeResponse::json(200, earnings), true);
-    ok &= dashboardShot(gallery, u"dashboard-earnings-loading"_s, false, true, FakeResponse::json(200, earnings, 60'000), false);
-    ok &= dashboardShot(gallery, u"dashboard-earnings-failed"_s, false, true, FakeResponse::json(500, {}), true);
-    ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false, FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-idle"_s, false, true,
+                        FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-running"_s, true, true,
+                        FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-earnings-loading"_s, false, true,
+                        FakeResponse::json(200, earnings, 60'000), false);
+    ok &= dashboardShot(gallery, u"dashboard-earnings-failed"_s, false, true,
+                        FakeResponse::json(500, {}), true);
+    ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false,
+                        FakeResponse::json(200, earnings), true);
     ok &= timerShots(gallery);
     ok &= popoverShot(gallery, u"popover-signed-out"_s, PanelState::signedOut);
     ok &= popoverShot(gallery, u"popover-running"_s, PanelState::running);

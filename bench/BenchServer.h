@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Starts kelvo-server on a free port with the database at `databasePath` and answers with its
+// base URL, or an empty text when it did not come up.
+inline QString startKelvoServer(QProcess& server, const QString& databasePath, bool seedDemo) {
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList arguments{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                          databasePath};
+    if (seedDemo) {
+        arguments.append(QStringLiteral("--seed-demo"));
+    }
+    server.start(QStringLiteral(KELVO_SERVER_BINARY), arguments);
+    QByteArray line;
+    while (!line.contains('\n') && server.waitForReadyRead(30'000)) {
+        line += server.readAllStandardOutput();
+    }
+    const QByteArray prefix = "Listening on ";
+    return line.startsWith(prefix) ? QString::fromUtf8(line.mid(prefix.size()).trimmed())
+                                   : QString();
+}
