@@ -35,6 +35,10 @@ bool ServerProcess::start(const QString& databasePath, const QStringList& extraA
 
 int ServerProcess::terminate() {
     m_process.terminate();
+    return waitForExit();
+}
+
+int ServerProcess::waitForExit() {
     if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(30'000)) {
         m_process.kill();
         m_process.waitForFinished();

@@ -16,6 +16,8 @@ public:
     bool start(const QString& databasePath, const QStringList& extraArguments = {});
     // SIGTERM, then waits for the exit; the exit code, or -1 when it crashed or hung.
     int terminate();
+    // Waits for an exit already asked for (a second SIGTERM would cut the clean shutdown short).
+    int waitForExit();
     QString baseURL() const { return m_baseURL; }
     QProcess& process() { return m_process; }
 
