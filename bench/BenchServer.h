@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 // Starts kelvo-server on a free port with the database at `databasePath` and answers with its
-// base URL, or an empty text when it did not come up.
+// base URL, or an empty text (after saying so on stderr) when it did not come up.
 inline QString startKelvoServer(QProcess& server, const QString& databasePath, bool seedDemo) {
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList arguments{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
@@ -19,6 +21,9 @@ inline QString startKelvoServer(QProcess& server, const QString& databasePath, b
         line += server.readAllStandardOutput();
     }
     const QByteArray prefix = "Listening on ";
-    return line.startsWith(prefix) ? QString::fromUtf8(line.mid(prefix.size()).trimmed())
-                                   : QString();
+    if (!line.startsWith(prefix)) {
+        std::fprintf(stderr, "kelvo-server did not start\n");
+        return {};
+    }
+    return QString::fromUtf8(line.mid(prefix.size()).trimmed());
 }

@@ -168,7 +168,6 @@ int main(int argc, char** argv) {
     QProcess server;
     const QString base = startKelvoServer(server, dir.filePath(QStringLiteral("load.db")), false);
     if (base.isEmpty()) {
-        std::fprintf(stderr, "kelvo-server did not start\n");
         return 1;
     }
     const int result = QCoro::waitFor(benchmark(base));

@@ -126,7 +126,6 @@ int main(int argc, char** argv) {
     QProcess server;
     const QString base = startKelvoServer(server, dir.filePath(QStringLiteral("k.db")), true);
     if (base.isEmpty()) {
-        std::fprintf(stderr, "kelvo-server did not start\n");
         return 1;
     }
 

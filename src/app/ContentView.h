@@ -19,7 +19,6 @@ public:
 
     Screen screen() const { return m_screen; }
     QWidget* currentScreen() const { return m_current; }
-    bool showingRegister() const { return m_showingRegister; }
     void setShowingRegister(bool showing);
 
 Q_SIGNALS:

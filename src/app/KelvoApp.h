@@ -31,7 +31,6 @@ public:
     AuthViewModel* authViewModel() const { return m_auth; }
     TimerViewModel* timerViewModel() const { return m_timer; }
     MainWindow* mainWindow() const { return m_window.get(); }
-    MenuBarManager* menuBarManager() const { return m_menuBar; }
     bool hidesMainWindowOnClose() const;
 
 private:

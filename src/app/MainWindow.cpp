@@ -9,8 +9,7 @@
 namespace kelvo {
 
 MainWindow::MainWindow(ContentView* content, std::function<bool()> hidesOnClose)
-    : m_content(content)
-    , m_hidesOnClose(std::move(hidesOnClose)) {
+    : m_hidesOnClose(std::move(hidesOnClose)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Kelvo"));
     // Pre-rendered sizes: no SVG icon engine to load before the first frame.

@@ -15,13 +15,10 @@ class MainWindow : public QWidget {
 public:
     MainWindow(ContentView* content, std::function<bool()> hidesOnClose);
 
-    ContentView* content() const { return m_content; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ContentView* m_content;
     std::function<bool()> m_hidesOnClose;
 };
 

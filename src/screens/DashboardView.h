@@ -29,7 +29,6 @@ public:
     ~DashboardView() override;
 
     DashboardViewModel* dashboardViewModel() const { return m_dashboard; }
-    TimerView* timerView() const { return m_timerView; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -99,8 +99,8 @@ QCoro::Task<void> TimerViewModel::refreshAllData() {
 }
 
 template <class T, class Apply>
-QCoro::Task<void> TimerViewModel::load(QCoro::Task<APIResult<T>> request, QString failureLine,
-                                       Apply apply) {
+QCoro::Task<void> TimerViewModel::load(QCoro::Task<APIResult<T>>&& request,
+                                       const QString& failureLine, const Apply& apply) {
     QPointer self(this);
     auto result = co_await request;
     if (!self) {
@@ -114,58 +114,58 @@ QCoro::Task<void> TimerViewModel::load(QCoro::Task<APIResult<T>> request, QStrin
 }
 
 QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
+    const auto loaded = [this](std::optional<TimeEntry> entry) {
+        setCurrentEntry(std::move(entry));
+        if (isTimerRunning()) {
+            Diagnostics::print(
+                QStringLiteral("⏱️ Found running timer, starting elapsed time counter"));
+            updateElapsedTime(m_currentEntry->startTime);
+            startElapsedTimer();
+        } else {
+            Diagnostics::print(QStringLiteral("⏹️ No running timer found"));
+            stopElapsedTimer();
+            setElapsedTime(0);
+        }
+    };
     co_await load(m_apiClient->getCurrentTimeEntry(),
-                  QStringLiteral("❌ Error loading current entry: "),
-                  [this](std::optional<TimeEntry> entry) {
-                      setCurrentEntry(std::move(entry));
-                      if (isTimerRunning()) {
-                          Diagnostics::print(QStringLiteral(
-                              "⏱️ Found running timer, starting elapsed time counter"));
-                          updateElapsedTime(m_currentEntry->startTime);
-                          startElapsedTimer();
-                      } else {
-                          Diagnostics::print(QStringLiteral("⏹️ No running timer found"));
-                          stopElapsedTimer();
-                          setElapsedTime(0);
-                      }
-                  });
+                  QStringLiteral("❌ Error loading current entry: "), loaded);
 }
 
 QCoro::Task<void> TimerViewModel::loadRecentEntries() {
+    const auto loaded = [this](QList<TimeEntry> entries) {
+        publish(this, m_recentEntries, std::move(entries), &TimerViewModel::recentEntriesChanged);
+        Diagnostics::print(
+            QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
+    };
     co_await load(m_apiClient->getTimeEntries({.limit = 10}),
-                  QStringLiteral("❌ Error loading recent entries: "),
-                  [this](QList<TimeEntry> entries) {
-                      publish(this, m_recentEntries, std::move(entries),
-                              &TimerViewModel::recentEntriesChanged);
-                      Diagnostics::print(
-                          QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
-                  });
+                  QStringLiteral("❌ Error loading recent entries: "), loaded);
 }
 
 QCoro::Task<void> TimerViewModel::loadProjects() {
-    co_await load(
-        m_apiClient->getProjects(), QStringLiteral("❌ Error loading projects: "),
-        [this](QList<Project> projects) {
-            publish(this, m_projects, std::move(projects), &TimerViewModel::projectsChanged);
-            Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
-        });
+    const auto loaded = [this](QList<Project> projects) {
+        publish(this, m_projects, std::move(projects), &TimerViewModel::projectsChanged);
+        Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
+    };
+    co_await load(m_apiClient->getProjects(), QStringLiteral("❌ Error loading projects: "), loaded);
 }
 
 QCoro::Task<void> TimerViewModel::loadTasks(QString projectId) {
     // Only open tasks. A failure keeps whatever tasks were shown, possibly another project's.
+    const auto loaded = [this](QList<KelvoTask> tasks) { setTasks(std::move(tasks)); };
     co_await load(m_apiClient->getTasks(std::move(projectId), false),
-                  QStringLiteral("Error loading tasks: "),
-                  [this](QList<KelvoTask> tasks) { setTasks(std::move(tasks)); });
+                  QStringLiteral("Error loading tasks: "), loaded);
 }
 
-QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
-                                             std::optional<QString> taskId,
-                                             std::optional<QString> description) {
+void TimerViewModel::beginTimerAction() {
     setIsLoading(true);
     setErrorMessage(std::nullopt);
+}
+
+template <class Result, class Apply>
+QCoro::Task<void> TimerViewModel::finishTimerAction(QCoro::Task<Result>&& request,
+                                                    const Apply& apply) {
     QPointer self(this);
-    auto result = co_await m_apiClient->startTimer(std::move(projectId), std::move(taskId),
-                                                   std::move(description));
+    auto result = co_await request;
     if (!self) {
         co_return;
     }
@@ -174,38 +174,38 @@ QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
         setIsLoading(false);
         co_return;
     }
-    setCurrentEntry(std::move(*result));
-    updateElapsedTime(m_currentEntry->startTime);
-    startElapsedTimer();
+    apply(std::move(*result));
     co_await loadRecentEntries();
     if (self) {
         setIsLoading(false);
     }
+}
+
+QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
+                                             std::optional<QString> taskId,
+                                             std::optional<QString> description) {
+    beginTimerAction();
+    const auto started = [this](TimeEntry entry) {
+        setCurrentEntry(std::move(entry));
+        updateElapsedTime(m_currentEntry->startTime);
+        startElapsedTimer();
+    };
+    co_await finishTimerAction(
+        m_apiClient->startTimer(std::move(projectId), std::move(taskId), std::move(description)),
+        started);
 }
 
 QCoro::Task<void> TimerViewModel::stopTimer() {
     if (!m_currentEntry) {
         co_return;
     }
-    setIsLoading(true);
-    setErrorMessage(std::nullopt);
-    QPointer self(this);
-    auto result = co_await m_apiClient->stopTimer(m_currentEntry->id);
-    if (!self) {
-        co_return;
-    }
-    if (!result) {
-        setErrorMessage(result.error().errorDescription());
-        setIsLoading(false);
-        co_return;
-    }
-    setCurrentEntry(std::move(*result));
-    stopElapsedTimer();
-    setElapsedTime(0);
-    co_await loadRecentEntries();
-    if (self) {
-        setIsLoading(false);
-    }
+    beginTimerAction();
+    const auto stopped = [this](TimeEntry entry) {
+        setCurrentEntry(std::move(entry));
+        stopElapsedTimer();
+        setElapsedTime(0);
+    };
+    co_await finishTimerAction(m_apiClient->stopTimer(m_currentEntry->id), stopped);
 }
 
 void TimerViewModel::updateElapsedTime(const QString& startTime) {

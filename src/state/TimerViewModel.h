@@ -71,10 +71,21 @@ Q_SIGNALS:
     void selectedTaskIdChanged();
 
 private:
+    // The helpers below take their arguments by reference and are given named closures: g++ 12
+    // destroys a closure twice when it is a temporary inside a co_await expression or is passed
+    // to a coroutine by value.
+    //
     // Awaits one background load; success goes to `apply`, a failure prints `failureLine` with
     // the error and leaves every field as it was.
     template <class T, class Apply>
-    QCoro::Task<void> load(QCoro::Task<APIResult<T>> request, QString failureLine, Apply apply);
+    QCoro::Task<void> load(QCoro::Task<APIResult<T>>&& request, const QString& failureLine,
+                           const Apply& apply);
+    // A start or stop: busy from before the request until the recent entries have been reloaded
+    // after it; a failure sets the error text and changes nothing else. `apply` takes the entry
+    // the server answered with.
+    void beginTimerAction();
+    template <class Result, class Apply>
+    QCoro::Task<void> finishTimerAction(QCoro::Task<Result>&& request, const Apply& apply);
     void watchActivation();
     void stopElapsedTimer();
     void setElapsedTime(qint64 seconds);

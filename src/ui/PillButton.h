@@ -14,8 +14,6 @@ public:
                QWidget* parent = nullptr);
 
     void setContent(const QString& symbol, const QString& text, const QColor& fill);
-    QString symbol() const { return m_symbol; }
-    QColor fill() const { return m_fill; }
     QSize sizeHint() const override;
 
 protected:

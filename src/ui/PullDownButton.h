@@ -21,7 +21,6 @@ public:
 
     // The label: `dot` in front when given; `placeholder` draws the text in the secondary colour.
     void setLabel(const QString& text, std::optional<QColor> dot, bool placeholder);
-    bool isPlaceholder() const { return m_placeholder; }
     std::optional<QColor> dotColor() const { return m_dot; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -16,7 +16,6 @@ public:
 
     qreal rotation() const { return m_rotation; }
     void setRotation(qreal degrees);
-    QString symbol() const { return m_symbol; }
     QSize sizeHint() const override;
 
 protected:

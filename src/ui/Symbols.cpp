@@ -1,6 +1,5 @@
 #include "Symbols.h"
 
-#include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -50,10 +49,6 @@ QPixmap Symbols::pixmap(const QString& name, const QColor& color, int pixelSize,
     QPixmap result = render(name, color, pixelSize, devicePixelRatio);
     cache.insert(key, result);
     return result;
-}
-
-bool Symbols::exists(const QString& name) {
-    return QFile::exists(resourcePath(name));
 }
 
 } // namespace kelvo

@@ -14,7 +14,6 @@ public:
     // The symbol at `pixelSize` logical pixels square, for a screen with `devicePixelRatio`.
     static QPixmap pixmap(const QString& name, const QColor& color, int pixelSize,
                           qreal devicePixelRatio = 1.0);
-    static bool exists(const QString& name);
 };
 
 } // namespace kelvo
