@@ -1,5 +1,6 @@
 #include "APIClient.h"
 
+#include "TokenRedactor.h"
 #include "records/APIError.h"
 
 #include <QCoreApplication>
@@ -31,11 +32,37 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-// The body as UTF-8 text, or "nil" when it is not valid UTF-8.
-QString rawResponseText(const QByteArray& body) {
+bool isValidUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(body);
-    return decoder.hasError() ? QStringLiteral("nil") : text;
+    const QString text = decoder(bytes); // decoding is what sets the error flag
+    Q_UNUSED(text);
+    return !decoder.hasError();
+}
+
+// The body as UTF-8 text with any bearer token masked, or "nil" when it is not valid UTF-8.
+QString rawResponseText(const QByteArray& body) {
+    return isValidUtf8(body) ? QString::fromUtf8(TokenRedactor::redact(body))
+                             : QStringLiteral("nil");
+}
+
+// A transport failure (1-199: connection, timeout, cancellation; 301-399: protocol) outranks
+// any status, also one that arrived before it: the body is then incomplete and says nothing.
+// Qt's own reading of a 4xx or 5xx status never does. That reading lies mostly in 201-299 and
+// 401-499, but Qt reads a 400 or 418 as ProtocolInvalidOperationError and a 407 as
+// ProxyAuthenticationRequiredError.
+bool isTransportFailure(QNetworkReply::NetworkError error, const QVariant& status) {
+    const int code = int(error);
+    if (!((code >= 1 && code <= 199) || (code >= 301 && code <= 399))) {
+        return false;
+    }
+    const int http = status.isValid() ? status.toInt() : 0;
+    if (error == QNetworkReply::ProtocolInvalidOperationError) {
+        return http != 400 && http != 418;
+    }
+    if (error == QNetworkReply::ProxyAuthenticationRequiredError) {
+        return http != 407;
+    }
+    return true;
 }
 
 APIClientError classifyFailure(int status, const QByteArray& body) {
@@ -218,6 +245,9 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     }
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (isTransportFailure(reply->error(), status)) {
+        co_return std::unexpected(APIClientError::networkError(reply->errorString()));
+    }
     if (!status.isValid()) {
         if (reply->error() != QNetworkReply::NoError) {
             co_return std::unexpected(APIClientError::networkError(reply->errorString()));

@@ -171,6 +171,11 @@ QCoro::Task<BodyResult<TimeEntry>> APIClient::startTimer(std::optional<QString> 
 
 QCoro::Task<APIResult<TimeEntry>> APIClient::stopTimer(QString entryId) {
     // The id comes from the server: encoded as one path segment so it cannot reach another path.
+    // An empty segment, "." and ".." would still move the request elsewhere once the URL is
+    // resolved, so they are refused before anything is sent.
+    if (entryId.isEmpty() || entryId == u"." || entryId == u"..") {
+        co_return std::unexpected(APIClientError::invalidURL());
+    }
     const QString path =
         QStringLiteral("/time-entries/") + percentEncoded(entryId, {}) + QStringLiteral("/stop");
     auto answer = co_await request<TimerResponse>(path, HTTPMethod::POST, std::nullopt);

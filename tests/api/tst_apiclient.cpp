@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "api/APIClient.h"
+#include "api/TokenRedactor.h"
 
 #include <QCoroTask>
 #include <QFile>
@@ -45,6 +46,8 @@ private Q_SLOTS:
     void statusClassification();
     void undecodableSuccessBody_data();
     void undecodableSuccessBody();
+    void tokensAreMaskedLexically_data();
+    void tokensAreMaskedLexically();
     void transportFailures_data();
     void transportFailures();
     void nonHttpAnswerIsInvalidResponse();
@@ -118,7 +121,10 @@ void tst_APIClient::statusClassification_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("422 with error") << 422 << QByteArray(R"({"error":"Task is closed","message":"ignored"})")
                                     << u"Task is closed"_s;
+    // Qt reads 400, 407 and 418 as errors of the kinds it also uses for transport failures.
     QTest::newRow("400 with error") << 400 << QByteArray(R"({"error":"Bad"})") << u"Bad"_s;
+    QTest::newRow("407 with error") << 407 << QByteArray(R"({"error":"Proxy"})") << u"Proxy"_s;
+    QTest::newRow("418 with error") << 418 << QByteArray(R"({"error":"Teapot"})") << u"Teapot"_s;
     QTest::newRow("404 not JSON") << 404 << QByteArray("<html>nope</html>") << u"Client error"_s;
     QTest::newRow("409 message only") << 409 << QByteArray(R"({"message":"taken"})") << u"Client error"_s;
     QTest::newRow("499 empty") << 499 << QByteArray() << u"Client error"_s;
@@ -147,6 +153,35 @@ void tst_APIClient::undecodableSuccessBody_data() {
     QTest::newRow("not UTF-8") << 200 << QByteArray("{\"projects\":\xff\xfe}") << u"Raw response: nil"_s;
     QTest::newRow("wrong type") << 200 << QByteArray(R"({"projects":[{"id":1}]})")
                                 << u"Raw response: {\"projects\":[{\"id\":1}]}"_s;
+    QTest::newRow("token masked") << 200 << QByteArray(R"({"token":"s3cr3t","projects":null})")
+                                  << u"Raw response: {\"token\":\"<redacted>\",\"projects\":null}"_s;
+}
+
+void tst_APIClient::tokensAreMaskedLexically_data() {
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QByteArray>("printed");
+    const QByteArray R = "\"<redacted>\"";
+    QTest::newRow("nested, spaced") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  "a.b-c" }})")
+                                    << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  )" + R + " }}");
+    QTest::newRow("every token") << QByteArray(R"([{"token":"a"},{"token":"b"}])") << QByteArray("[{\"token\":" + R + "},{\"token\":" + R + "}]");
+    QTest::newRow("escaped name") << QByteArray(R"({"\u0074oken":"x","to\u006ben":1})")
+                                  << QByteArray(R"({"\u0074oken":)" + R + R"(,"to\u006ben":)" + R + "}");
+    QTest::newRow("other types") << QByteArray(R"({"token":{"v":"}\"x"},"b":[1],"token":[1,[2]],"token":12.5e3,"token":null})")
+                                 << QByteArray("{\"token\":" + R + R"(,"b":[1],"token":)" + R + ",\"token\":" + R + ",\"token\":" + R + "}");
+    QTest::newRow("cut inside the value") << QByteArray(R"({"token":"abc)") << QByteArray("{\"token\":" + R);
+    QTest::newRow("cut inside an object") << QByteArray(R"({"token":{"a":"b)") << QByteArray("{\"token\":" + R);
+    QTest::newRow("cut after the colon") << QByteArray(R"({"token": )") << QByteArray(R"({"token": )");
+    QTest::newRow("not a name") << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y"})")
+                                << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y"})");
+    QTest::newRow("value in a string left alone") << QByteArray(R"({"note":"\"token\":\"t\""})")
+                                                  << QByteArray(R"({"note":"\"token\":\"t\""})");
+    QTest::newRow("other bytes as received") << QByteArray("{ \"n\" :\t\"\xc3\xa9\\u00e9\" }") << QByteArray("{ \"n\" :\t\"\xc3\xa9\\u00e9\" }");
+}
+
+void tst_APIClient::tokensAreMaskedLexically() {
+    QFETCH(QByteArray, received);
+    QFETCH(QByteArray, printed);
+    QCOMPARE(TokenRedactor::redact(received), printed);
 }
 
 void tst_APIClient::undecodableSuccessBody() {
@@ -165,20 +200,25 @@ void tst_APIClient::undecodableSuccessBody() {
 }
 
 void tst_APIClient::transportFailures_data() {
-    QTest::addColumn<bool>("refused"); // else: connection dropped without an answer
-    QTest::newRow("connection refused") << true;
-    QTest::newRow("connection dropped") << false;
+    QTest::addColumn<std::optional<FakeResponse>>("answer"); // none: the connection is refused
+    QTest::newRow("connection refused") << std::optional<FakeResponse>();
+    QTest::newRow("connection dropped") << std::optional(FakeResponse::dropped());
+    // A status line, then the connection closes mid-body: the status says nothing then.
+    QTest::newRow("200 cut short") << std::optional(FakeResponse::cut(200, R"({"projects":[)"));
+    QTest::newRow("401 cut short") << std::optional(FakeResponse::cut(401, R"({"error":)"));
+    QTest::newRow("404 cut short") << std::optional(FakeResponse::cut(404, R"({"error":)"));
 }
 
 void tst_APIClient::transportFailures() {
-    QFETCH(bool, refused);
+    QFETCH(std::optional<FakeResponse>, answer);
     QString base = m_f->server.baseURL();
-    if (refused) {
-        QTcpServer closed;
+    QTcpServer closed;
+    if (answer) {
+        m_f->server.on("GET", u"/projects"_s, *answer);
+    } else {
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         base = u"http://127.0.0.1:%1"_s.arg(closed.serverPort());
-    } else {
-        m_f->server.on("GET", u"/projects"_s, FakeResponse::dropped());
+        closed.close();
     }
     APIClient client(base);
     client.setAuthToken(u"kept"_s);
@@ -188,6 +228,8 @@ void tst_APIClient::transportFailures() {
     QVERIFY2(errorText(result).startsWith(u"Network error: "_s), qPrintable(errorText(result)));
     QVERIFY(errorText(result).size() > 15);
     QCOMPARE(client.authToken(), u"kept"_s);
+    QCOMPARE(m_f->home.storedToken(), u"kept"_s);
+    QVERIFY(m_f->lines.lines().isEmpty()); // no "Decoding error" for a body that never arrived whole
 }
 
 void tst_APIClient::nonHttpAnswerIsInvalidResponse() {
@@ -290,6 +332,11 @@ void tst_APIClient::operations_data() {
     QTest::newRow("stop, hostile id stays one segment")
         << Operation([](APIClient& c) { return QCoro::waitFor(c.stopTimer(u"../x?y#z"_s)).has_value(); })
         << u"POST /time-entries/..%2Fx%3Fy%23z/stop"_s << timerJson << QByteArray();
+    for (const char* id : {"", ".", ".."}) {
+        QTest::addRow("stop, id \"%s\" refused", id)
+            << Operation([id](APIClient& c) { return errorText(QCoro::waitFor(c.stopTimer(QString::fromLatin1(id)))) == u"Invalid URL"_s; })
+            << QString() << QByteArray() << QByteArray();
+    }
     QTest::newRow("earnings with zone") << Operation([](APIClient& c) {
         return QCoro::waitFor(c.getDashboardEarnings(u"America/New_York"_s))->today.earnings == 12.5;
     }) << u"GET /users/dashboard-earnings?timezone=America/New_York"_s
@@ -310,6 +357,10 @@ void tst_APIClient::operations() {
     m_f->server.on(method.toLatin1(), QUrl::fromPercentEncoding(path.toUtf8()), FakeResponse::json(200, answer));
     m_f->server.on(method.toLatin1(), path, FakeResponse::json(200, answer));
     QVERIFY(operation(m_f->client));
+    if (requestLine.isEmpty()) {
+        QVERIFY(m_f->server.requests().isEmpty()); // refused before sending
+        return;
+    }
     QCOMPARE(m_f->server.requestLines(), QStringList{requestLine});
     const QByteArray body = m_f->server.requests().at(0).body;
     if (sentBody.isEmpty()) {

@@ -143,8 +143,12 @@ void FakeServer::write(QTcpSocket* socket, const FakeResponse& response) {
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
     head += "Content-Type: application/json\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n";
+    head += "Content-Length: " + QByteArray::number(response.body.size() + (response.cutShort ? 100 : 0)) + "\r\n\r\n";
     socket->write(head + response.body);
+    if (response.cutShort) {
+        socket->disconnectFromHost();
+        return;
+    }
     auto it = m_connections.find(socket);
     if (it != m_connections.end()) {
         it->busy = false;

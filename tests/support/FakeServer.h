@@ -13,15 +13,18 @@ class QTcpSocket;
 namespace kelvo::test {
 
 // One scripted answer: a status and raw body bytes (any bytes, also invalid UTF-8 or nothing),
-// optionally after a delay, or no answer at all with the connection dropped.
+// optionally after a delay; or no answer at all with the connection dropped; or a status line
+// and part of the body, the connection then closed before the declared length is reached.
 struct FakeResponse {
     int status = 200;
     QByteArray body;
     int delayMs = 0;
     bool drop = false;
+    bool cutShort = false;
 
-    static FakeResponse json(int status, QByteArray body, int delayMs = 0) { return {status, std::move(body), delayMs, false}; }
+    static FakeResponse json(int status, QByteArray body, int delayMs = 0) { return {status, std::move(body), delayMs}; }
     static FakeResponse dropped() { return {0, {}, 0, true}; }
+    static FakeResponse cut(int status, QByteArray body) { return {status, std::move(body), 0, false, true}; }
 };
 
 struct RecordedRequest {
