@@ -6,7 +6,6 @@
 #include "app/ContentView.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
-#include "records/Clock.h"
 #include "records/Formatting.h"
 #include "screens/DashboardView.h"
 #include "screens/LoginView.h"
@@ -15,6 +14,7 @@
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/DarkStyle.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -32,7 +32,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QDateTime now(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC);
+TestClock clock(QDateTime(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC));
 
 QByteArray entry(const char* id, const char* project, const char* color, const char* task,
                  const char* description, const char* start, int duration, double rate) {
@@ -136,7 +136,7 @@ bool signInShots(Gallery& gallery) {
         view.findChild<QLineEdit*>(u"passwordField"_s)->setText(u"wrong-password"_s);
         QCoro::waitFor(auth.login(u"ada@example.com"_s, u"wrong-password"_s));
         ok &= gallery.shoot(u"signin-error"_s, view);
-        server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}, 60'000));
+        server.on("POST", u"/auth/login"_s, FakeResponse::heldBack(401, {}));
         auth.login(u"ada@example.com"_s, u"secret"_s);
         ok &= gallery.shoot(u"signin-busy"_s, view);
     }
@@ -147,6 +147,15 @@ bool signInShots(Gallery& gallery) {
     view.findChild<QLineEdit*>(u"passwordField"_s)->setText(u"analytical"_s);
     view.findChild<QLineEdit*>(u"confirmPasswordField"_s)->setText(u"analytic"_s);
     ok &= gallery.shoot(u"register-mismatch"_s, view);
+    // Every line the form can show at once, with a server error long enough to wrap.
+    server.on(
+        "POST", u"/auth/register"_s,
+        FakeResponse::json(
+            409,
+            R"({"error":"This e-mail address is already registered; sign in, or register with another address"})"));
+    QCoro::waitFor(auth.registerAccount(u"Ada"_s, u"ada@example.com"_s, u"analytical"_s,
+                                        std::nullopt, std::nullopt));
+    ok &= gallery.shoot(u"register-mismatch-and-error"_s, view);
     view.findChild<QLineEdit*>(u"confirmPasswordField"_s)->setText(u"analytical"_s);
     ok &= gallery.shoot(u"register-valid"_s, view);
     return ok;
@@ -158,7 +167,7 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
     gallery.serve(server, running, withEntries, earningsAnswer);
     APIClient client(server.baseURL());
     AuthViewModel auth(&client);
-    TimerViewModel timer(&client);
+    TimerViewModel timer(&client, &clock);
     DashboardView view(&auth, &timer);
     view.resize(400, 600);
     view.show();
@@ -179,12 +188,12 @@ bool timerShots(Gallery& gallery) {
         FakeServer server;
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
         APIClient client(server.baseURL());
-        TimerViewModel timer(&client);
+        TimerViewModel timer(&client, &clock);
         waitUntil([&] { return timer.projects().size() == 3; });
         QWidget panel;
         panel.setAutoFillBackground(true);
         QPalette palette = panel.palette();
-        palette.setColor(QPalette::Window, appBackground());
+        palette.setColor(QPalette::Window, Theme::appBackground());
         panel.setPalette(palette);
         TimerView view(
             &timer, [] {}, [] {}, &panel);
@@ -205,16 +214,32 @@ enum class PanelState {
     stoppedEntry,
     idleWithLatest,
     earningsLoading,
-    earningsFailed
+    earningsFailed,
+    longContent
 };
+
+// A running entry with long names, a large rate and more than 100 hours on the clock.
+const QByteArray longEntry =
+    R"({"id":"e0","startTime":"2025-03-01T09:12:07.000Z","isRunning":true,"hourlyRateSnapshot":1250,"projectId":"p-Long",)"
+    R"("project":{"id":"p-Long","name":"Quarterly infrastructure migration for the EMEA region","color":"#F59E0B"},)"
+    R"("taskId":"t-Long","task":{"id":"t-Long","name":"Database replication and failover rehearsal"},)"
+    R"("description":"Walk through every step of the runbook with the on-call team and write down what broke"})";
+const QByteArray bigEarnings =
+    R"({"earnings":{"currentTimer":{"earnings":128021.53,"duration":366473,"isRunning":true,"hourlyRate":1250},"today":{"earnings":12345.67,"duration":54000},"thisWeek":{"earnings":98765.43,"duration":366473}}})";
 
 bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     FakeServer server;
-    const bool running = state == PanelState::running || state == PanelState::stoppedEntry;
+    const bool running = state == PanelState::running || state == PanelState::stoppedEntry ||
+                         state == PanelState::longContent;
     gallery.serve(server, running, true,
                   state == PanelState::earningsFailed    ? FakeResponse::json(500, {})
-                  : state == PanelState::earningsLoading ? FakeResponse::json(200, earnings, 60'000)
+                  : state == PanelState::earningsLoading ? FakeResponse::heldBack(200, earnings)
+                  : state == PanelState::longContent     ? FakeResponse::json(200, bigEarnings)
                                                          : FakeResponse::json(200, earnings));
+    if (state == PanelState::longContent) {
+        server.on("GET", u"/time-entries/current"_s,
+                  FakeResponse::json(200, "{\"timeEntry\":" + longEntry + "}"));
+    }
     server.on("POST", u"/auth/login"_s,
               FakeResponse::json(
                   200, R"({"user":{"id":"u","name":"Ada","email":"a@x.io"},"token":"t"})"));
@@ -226,7 +251,7 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     APIClient client(server.baseURL());
     client.clearAuthToken(); // no session restore from an earlier shot
     AuthViewModel auth(&client);
-    TimerViewModel timer(&client);
+    TimerViewModel timer(&client, &clock);
     if (state != PanelState::signedOut) {
         QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
     }
@@ -237,7 +262,8 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
         QCoro::waitFor(timer.stopTimer());
     }
     MenuBarManager manager(&timer, &auth, [] {});
-    MenuBarView view(&timer, &auth, &manager);
+    DashboardViewModel panelEarnings(&client, DashboardViewModel::ShownBy::popover);
+    MenuBarView view(&timer, &auth, &panelEarnings, &manager);
     view.show();
     if (state == PanelState::earningsLoading) {
         waitUntil([&] { return view.isLoadingEarnings(); });
@@ -259,7 +285,7 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
         APIClient client(server.baseURL());
         AuthViewModel auth(&client);
-        TimerViewModel timer(&client);
+        TimerViewModel timer(&client, &clock);
         QCoro::waitFor(timer.loadCurrentEntry());
         MenuBarManager manager(&timer, &auth, {});
         manager.setupMenuBar();
@@ -290,10 +316,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: kelvo-gallery FOLDER\n");
         return 2;
     }
-    Theme::apply(app);
+    DarkStyle::apply(app);
     TemporaryConfigHome home;
     DiagnosticsCapture quiet;
-    Clock::setFixedNow(now);
     Gallery gallery(QString::fromLocal8Bit(argv[1]));
     bool ok = signInShots(gallery);
     ok &= dashboardShot(gallery, u"dashboard-idle"_s, false, true,
@@ -301,7 +326,7 @@ int main(int argc, char** argv) {
     ok &= dashboardShot(gallery, u"dashboard-running"_s, true, true,
                         FakeResponse::json(200, earnings), true);
     ok &= dashboardShot(gallery, u"dashboard-earnings-loading"_s, false, true,
-                        FakeResponse::json(200, earnings, 60'000), false);
+                        FakeResponse::heldBack(200, earnings), false);
     ok &= dashboardShot(gallery, u"dashboard-earnings-failed"_s, false, true,
                         FakeResponse::json(500, {}), true);
     ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false,
@@ -313,6 +338,7 @@ int main(int argc, char** argv) {
     ok &= popoverShot(gallery, u"popover-idle-start-latest"_s, PanelState::idleWithLatest);
     ok &= popoverShot(gallery, u"popover-earnings-loading"_s, PanelState::earningsLoading);
     ok &= popoverShot(gallery, u"popover-earnings-failed"_s, PanelState::earningsFailed);
+    ok &= popoverShot(gallery, u"popover-long-content"_s, PanelState::longContent);
     ok &= trayIconShots(gallery, QString::fromLocal8Bit(argv[1]));
     return ok ? 0 : 1;
 }

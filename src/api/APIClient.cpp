@@ -65,6 +65,14 @@ bool isTransportFailure(QNetworkReply::NetworkError error, const QVariant& statu
     return true;
 }
 
+// After an error status Qt may finish the reply with its reading of the status although the
+// connection broke off in the body; the declared length tells. (Qt drops the declared length
+// of a compressed answer, whose decompressed size it does not describe.)
+bool isCutShort(QNetworkReply* reply) {
+    const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+    return declared.isValid() && reply->bytesAvailable() < declared.toLongLong();
+}
+
 APIClientError classifyFailure(int status, const QByteArray& body) {
     if (status >= 400 && status <= 499) {
         auto apiError = JsonReader::decode<APIError>(body);
@@ -247,6 +255,10 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (isTransportFailure(reply->error(), status)) {
         co_return std::unexpected(APIClientError::networkError(reply->errorString()));
+    }
+    if (status.isValid() && isCutShort(reply.get())) {
+        co_return std::unexpected(
+            APIClientError::networkError(QStringLiteral("The answer was cut short")));
     }
     if (!status.isValid()) {
         if (reply->error() != QNetworkReply::NoError) {

@@ -3,6 +3,7 @@
 #include "ContentView.h"
 #include "MainWindow.h"
 #include "menubar/MenuBarManager.h"
+#include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
@@ -13,10 +14,21 @@
 
 namespace kelvo {
 
-KelvoApp::KelvoApp(APIClient* apiClient, QObject* parent)
+KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     : QObject(parent)
     , m_auth(new AuthViewModel(apiClient, this))
-    , m_timer(new TimerViewModel(apiClient, this)) {}
+    , m_timer(new TimerViewModel(apiClient, clock, this))
+    , m_showAction(new QAction(QStringLiteral("Show Main Window"), this))
+    , m_quitAction(new QAction(QStringLiteral("Quit"), this)) {
+    m_showAction->setObjectName(QStringLiteral("showMainWindowAction"));
+    m_showAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_showAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(m_showAction, &QAction::triggered, this, &KelvoApp::showMainWindow);
+    m_quitAction->setObjectName(QStringLiteral("quitAction"));
+    m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quitAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
 
 KelvoApp::~KelvoApp() = default;
 
@@ -30,18 +42,7 @@ void KelvoApp::buildMainWindow() {
     auto* content = new ContentView(m_auth, m_timer);
     m_window = std::make_unique<MainWindow>(content, [this] { return hidesMainWindowOnClose(); });
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
-
-    auto* show = new QAction(QStringLiteral("Show Main Window"), m_window.get());
-    show->setObjectName(QStringLiteral("showMainWindowAction"));
-    show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    show->setShortcutContext(Qt::ApplicationShortcut);
-    connect(show, &QAction::triggered, this, &KelvoApp::showMainWindow);
-    auto* quit = new QAction(QStringLiteral("Quit"), m_window.get());
-    quit->setObjectName(QStringLiteral("quitAction"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    m_window->addActions({show, quit});
+    addWindowShortcuts(m_window.get());
     m_window->show();
 }
 
@@ -64,7 +65,12 @@ void KelvoApp::createMenuBarIfNeeded() {
         m_menuBar = new MenuBarManager(
             m_timer, m_auth, [this] { showMainWindow(); }, this);
         m_menuBar->setupMenuBar();
+        addWindowShortcuts(m_menuBar->popover());
     });
+}
+
+void KelvoApp::addWindowShortcuts(QWidget* window) {
+    window->addActions({m_showAction, m_quitAction});
 }
 
 bool KelvoApp::hidesMainWindowOnClose() const {

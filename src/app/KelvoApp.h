@@ -4,10 +4,14 @@
 
 #include <memory>
 
+class QAction;
+class QWidget;
+
 namespace kelvo {
 
 class APIClient;
 class AuthViewModel;
+class Clock;
 class ContentView;
 class MainWindow;
 class MenuBarManager;
@@ -18,7 +22,7 @@ class TimerViewModel;
 class KelvoApp : public QObject {
     Q_OBJECT
 public:
-    explicit KelvoApp(APIClient* apiClient, QObject* parent = nullptr);
+    KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent = nullptr);
     ~KelvoApp() override;
 
     // Builds the main window and shows it, once the event loop runs.
@@ -31,15 +35,21 @@ public:
     AuthViewModel* authViewModel() const { return m_auth; }
     TimerViewModel* timerViewModel() const { return m_timer; }
     MainWindow* mainWindow() const { return m_window.get(); }
+    MenuBarManager* menuBarManager() const { return m_menuBar; }
     bool hidesMainWindowOnClose() const;
 
 private:
     void buildMainWindow();
+    // Ctrl+M and Ctrl+Q in `window`: Qt matches a shortcut only while a widget that holds it is
+    // visible, so each of the program's windows holds both.
+    void addWindowShortcuts(QWidget* window);
 
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
     std::unique_ptr<MainWindow> m_window;
     MenuBarManager* m_menuBar = nullptr;
+    QAction* m_showAction;
+    QAction* m_quitAction;
     bool m_menuBarScheduled = false;
 };
 

@@ -1,6 +1,8 @@
 #include "KelvoApp.h"
 #include "SingleInstance.h"
 #include "api/APIClient.h"
+#include "records/Clock.h"
+#include "ui/DarkStyle.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -21,9 +23,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     kelvo::SingleInstance instance(socketPath);
-    kelvo::Theme::apply(app);
+    kelvo::DarkStyle::apply(app);
 
-    kelvo::KelvoApp kelvo(kelvo::APIClient::shared());
+    kelvo::KelvoApp kelvo(kelvo::APIClient::shared(), kelvo::Clock::system());
     QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &kelvo,
                      &kelvo::KelvoApp::showMainWindow);
     kelvo.start();

@@ -3,9 +3,11 @@
 #include "MenuBarView.h"
 #include "PopoverWindow.h"
 #include "records/Formatting.h"
+#include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
 #include "ui/Symbols.h"
+#include "ui/Theme.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -24,11 +26,12 @@ QPixmap badge(const QString& symbol, int size) {
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(255, 255, 255, 60), 1));
-    painter.setBrush(appBackground());
+    painter.setPen(QPen(Theme::badgeEdge(), 1));
+    painter.setBrush(Theme::appBackground());
     painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 4.0, size / 4.0);
     const int inner = size * 3 / 5;
-    const QColor color = symbol == QStringLiteral("stop.fill") ? accentRed() : accentGreen();
+    const QColor color =
+        symbol == QStringLiteral("stop.fill") ? Theme::accentRed() : Theme::accentGreen();
     painter.drawPixmap((size - inner) / 2, (size - inner) / 2,
                        Symbols::pixmap(symbol, color, inner));
     return pixmap;
@@ -64,7 +67,11 @@ void MenuBarManager::setupMenuBar() {
 }
 
 void MenuBarManager::setupPopover() {
-    m_popover = new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, this));
+    // The popover's figures are its own, kept across every rebuild of the dashboard.
+    auto* earnings = new DashboardViewModel(m_timerViewModel->apiClient(),
+                                            DashboardViewModel::ShownBy::popover, this);
+    m_popover =
+        new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, earnings, this));
     connect(m_popover, &PopoverWindow::closed, this, [this] { m_popoverClosed.start(); });
 }
 
@@ -150,11 +157,9 @@ void MenuBarManager::stopTimerAction() {
 
 void MenuBarManager::startLatestTimerAction() {
     schedule(m_timerViewModel, [timer = m_timerViewModel] {
-        if (timer->recentEntries().isEmpty()) {
-            return;
+        if (const auto latest = timer->latestEntry()) {
+            timer->restartEntry(*latest);
         }
-        const TimeEntry latest = timer->recentEntries().first();
-        timer->startTimer(latest.projectId, latest.taskId, latest.description);
     });
 }
 

@@ -3,7 +3,9 @@
 #include "MenuBarManager.h"
 #include "records/Formatting.h"
 #include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/BorderedButton.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Labels.h"
 #include "ui/PillButton.h"
@@ -17,8 +19,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
-#include <QPushButton>
-#include <QTimeZone>
+#include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -33,9 +34,7 @@ QWidget* divider() {
     line->setFixedHeight(1);
     line->setAutoFillBackground(true);
     QPalette palette = line->palette();
-    QColor grey = Theme::grey();
-    grey.setAlphaF(0.3f);
-    palette.setColor(QPalette::Window, grey);
+    palette.setColor(QPalette::Window, Theme::divider());
     line->setPalette(palette);
     return line;
 }
@@ -59,25 +58,29 @@ QWidget* figureRow(const QString& label, QLabel* amount) {
     return row;
 }
 
-QPushButton* borderedButton(const QString& objectName, const QString& text) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(objectName);
-    button->setFont(Theme::systemFont(11));
-    return button;
+// A widget holding `layout`, so that it can be aligned as one piece inside a row.
+QWidget* column(QLayout* layout) {
+    auto* widget = new QWidget;
+    layout->setContentsMargins(0, 0, 0, 0);
+    widget->setLayout(layout);
+    return widget;
 }
 
 } // namespace
 
 MenuBarView::MenuBarView(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
-                         MenuBarManager* menuBarManager, QWidget* parent)
+                         DashboardViewModel* earnings, MenuBarManager* menuBarManager,
+                         QWidget* parent)
     : QWidget(parent)
     , m_timer(timerViewModel)
     , m_auth(authViewModel)
+    , m_earnings(earnings)
     , m_manager(menuBarManager) {
     setObjectName(QStringLiteral("menuBarView"));
     setFixedSize(300, 400);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Inside the 1 px edge that paintEvent draws.
+    layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(m_signedOut = buildSignedOut());
     layout->addWidget(m_signedIn = buildSignedIn());
 
@@ -87,7 +90,17 @@ MenuBarView::MenuBarView(TimerViewModel* timerViewModel, AuthViewModel* authView
             &MenuBarView::refreshCurrentEntry);
     connect(m_timer, &TimerViewModel::projectsChanged, this, &MenuBarView::refreshCurrentEntry);
     connect(m_timer, &TimerViewModel::elapsedTimeChanged, this, &MenuBarView::refreshElapsed);
+    connect(m_earnings, &DashboardViewModel::isLoadingChanged, this, &MenuBarView::refreshEarnings);
+    connect(m_earnings, &DashboardViewModel::earningsChanged, this, &MenuBarView::refreshEarnings);
     refresh();
+}
+
+const std::optional<DashboardEarnings>& MenuBarView::earnings() const {
+    return m_earnings->earnings();
+}
+
+bool MenuBarView::isLoadingEarnings() const {
+    return m_earnings->isLoading();
 }
 
 QWidget* MenuBarView::buildSignedOut() {
@@ -105,13 +118,9 @@ QWidget* MenuBarView::buildSignedOut() {
                                 QStringLiteral("Please log in to Kelvo"),
                                 Theme::font(Theme::TextStyle::headline), Theme::primaryText()),
                       0, Qt::AlignHCenter);
-    auto* open = new QPushButton(QStringLiteral("Open Main Window"));
+    auto* open = new PillButton({}, QStringLiteral("Open Main Window"), Theme::blue());
     open->setObjectName(QStringLiteral("openMainWindowButton"));
-    open->setStyleSheet(
-        QStringLiteral("QPushButton { background: #0A84FF; color: white; border: none;"
-                       " border-radius: 6px; padding: 5px 12px; }"
-                       "QPushButton:pressed { background: #0870D8; }"));
-    connect(open, &QPushButton::clicked, this, &MenuBarView::showMainWindow);
+    connect(open, &PillButton::clicked, this, &MenuBarView::showMainWindow);
     layout->addWidget(open, 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;
@@ -123,6 +132,8 @@ QWidget* MenuBarView::buildSignedIn() {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // The content is centred in the frame.
+    layout->addStretch();
     layout->addWidget(buildHeader());
     layout->addWidget(divider());
     layout->addWidget(buildCurrentEntry());
@@ -139,7 +150,7 @@ QWidget* MenuBarView::buildHeader() {
     header->setObjectName(QStringLiteral("statusHeader"));
     header->setAutoFillBackground(true);
     QPalette palette = header->palette();
-    palette.setColor(QPalette::Window, panelBackground());
+    palette.setColor(QPalette::Window, Theme::panelBackground());
     header->setPalette(palette);
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(16, 12, 16, 12);
@@ -164,10 +175,10 @@ QWidget* MenuBarView::buildCurrentEntry() {
 
     m_entryBox = new QWidget;
     m_entryBox->setObjectName(QStringLiteral("entryBox"));
-    m_entryProject = makeLabel(QStringLiteral("entryProject"), {},
-                               Theme::systemFont(14, QFont::Medium), Theme::primaryText());
-    m_entryTask =
-        makeLabel(QStringLiteral("entryTask"), {}, Theme::systemFont(12), Theme::secondaryText());
+    m_entryProject = new ElidedLabel(Theme::systemFont(14, QFont::Medium), Theme::primaryText());
+    m_entryProject->setObjectName(QStringLiteral("entryProject"));
+    m_entryTask = new ElidedLabel(Theme::systemFont(12), Theme::secondaryText());
+    m_entryTask->setObjectName(QStringLiteral("entryTask"));
     m_entryDescription = new ElidedLabel(Theme::systemFont(11), Theme::secondaryText());
     m_entryDescription->setObjectName(QStringLiteral("entryDescription"));
     auto* names = new QVBoxLayout;
@@ -180,12 +191,16 @@ QWidget* MenuBarView::buildCurrentEntry() {
     m_entryRate =
         makeLabel(QStringLiteral("entryRate"), {}, Theme::systemFont(10), Theme::secondaryText());
     auto* figures = new QVBoxLayout;
+    figures->setSpacing(2);
     figures->addWidget(m_entryElapsed, 0, Qt::AlignRight);
     figures->addWidget(m_entryRate, 0, Qt::AlignRight);
+    // Both columns keep their natural height, centred on each other; the names give way (and
+    // elide) so that the time and the rate always fit together on the right.
     auto* row1 = new QHBoxLayout;
-    row1->addLayout(names, 1);
-    row1->addLayout(figures);
-    m_stopResume = new PillButton(QStringLiteral("stop.fill"), QStringLiteral("Stop"), accentRed());
+    row1->addWidget(column(names), 1, Qt::AlignVCenter);
+    row1->addWidget(column(figures), 0, Qt::AlignVCenter);
+    m_stopResume =
+        new PillButton(QStringLiteral("stop.fill"), QStringLiteral("Stop"), Theme::accentRed());
     m_stopResume->setObjectName(QStringLiteral("stopResumeButton"));
     connect(m_stopResume, &PillButton::clicked, this, [this] {
         if (!m_shownEntry) {
@@ -193,10 +208,8 @@ QWidget* MenuBarView::buildCurrentEntry() {
         }
         // Decided when the task runs: a timer stopped meanwhile is resumed, not stopped again.
         schedule(this, [this, shown = *m_shownEntry] {
-            thenLoadEarnings(
-                m_timer->isTimerRunning()
-                    ? m_timer->stopTimer()
-                    : m_timer->startTimer(shown.projectId, shown.taskId, shown.description));
+            thenLoadEarnings(m_timer->isTimerRunning() ? m_timer->stopTimer()
+                                                       : m_timer->restartEntry(shown));
         });
     });
     auto* row2 = new QHBoxLayout;
@@ -217,14 +230,13 @@ QWidget* MenuBarView::buildCurrentEntry() {
     none->addWidget(makeLabel(QStringLiteral("noActiveTimer"), QStringLiteral("No active timer"),
                               Theme::systemFont(14), Theme::secondaryText()),
                     0, Qt::AlignHCenter);
-    m_startLatest =
-        new PillButton(QStringLiteral("play.fill"), QStringLiteral("Start Latest"), accentGreen());
+    m_startLatest = new PillButton(QStringLiteral("play.fill"), QStringLiteral("Start Latest"),
+                                   Theme::accentGreen());
     m_startLatest->setObjectName(QStringLiteral("startLatestButton"));
     connect(m_startLatest, &PillButton::clicked, this, [this] {
-        if (!m_timer->recentEntries().isEmpty()) {
-            schedule(this, [this, latest = m_timer->recentEntries().first()] {
-                thenLoadEarnings(
-                    m_timer->startTimer(latest.projectId, latest.taskId, latest.description));
+        if (m_shownLatest) {
+            schedule(this, [this, latest = *m_shownLatest] {
+                thenLoadEarnings(m_timer->restartEntry(latest));
             });
         }
     });
@@ -246,7 +258,6 @@ QWidget* MenuBarView::buildEarnings() {
     loading->addWidget(
         makeLabel({}, QStringLiteral("Loading..."), Theme::systemFont(12), Theme::secondaryText()));
     loading->addStretch();
-    layout->addWidget(m_loadingRow);
 
     const auto amount = [](const QString& name, const QColor& color) {
         return makeLabel(name, {}, Theme::systemFont(12, QFont::Medium), color);
@@ -263,13 +274,24 @@ QWidget* MenuBarView::buildEarnings() {
                            figureRow(QStringLiteral("Current Timer:"), m_currentTimerAmount));
     figures->addWidget(figureRow(QStringLiteral("Today:"), m_todayAmount));
     figures->addWidget(figureRow(QStringLiteral("This Week:"), m_weekAmount));
-    layout->addWidget(m_figures);
-    m_figures->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     m_unavailable =
         makeLabel(QStringLiteral("earningsUnavailable"), QStringLiteral("Unable to load earnings"),
                   Theme::systemFont(12), Theme::secondaryText());
-    layout->addWidget(m_unavailable);
+
+    // One of the three shows at a time, in the height of the tallest, so the section keeps its
+    // height while the figures reload and nothing below it moves.
+    m_earningsStack = new QStackedWidget;
+    m_earningsStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    for (QWidget* page : {m_loadingRow, m_figures, static_cast<QWidget*>(m_unavailable)}) {
+        auto* holder = new QWidget;
+        auto* top = new QVBoxLayout(holder);
+        top->setContentsMargins(0, 0, 0, 0);
+        top->addWidget(page);
+        top->addStretch();
+        m_earningsStack->addWidget(holder);
+    }
+    layout->addWidget(m_earningsStack);
     return section;
 }
 
@@ -278,13 +300,14 @@ QWidget* MenuBarView::buildQuickActions() {
     auto* layout = sectionLayout(section);
     layout->addWidget(makeLabel({}, QStringLiteral("Quick Actions"),
                                 Theme::systemFont(14, QFont::DemiBold), Theme::primaryText()));
-    auto* refreshButton =
-        borderedButton(QStringLiteral("refreshButton"), QStringLiteral("Refresh"));
-    auto* windowButton =
-        borderedButton(QStringLiteral("mainWindowButton"), QStringLiteral("Main Window"));
-    connect(refreshButton, &QPushButton::clicked, this,
+    auto* refreshButton = new BorderedButton(QStringLiteral("Refresh"), 11);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    auto* windowButton = new BorderedButton(QStringLiteral("Main Window"), 11);
+    windowButton->setObjectName(QStringLiteral("mainWindowButton"));
+    BorderedButton::equalizeWidths({refreshButton, windowButton});
+    connect(refreshButton, &BorderedButton::clicked, this,
             [this] { schedule(this, [this] { thenLoadEarnings(m_timer->refreshAllData()); }); });
-    connect(windowButton, &QPushButton::clicked, this, &MenuBarView::showMainWindow);
+    connect(windowButton, &BorderedButton::clicked, this, &MenuBarView::showMainWindow);
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     row->addWidget(refreshButton);
@@ -305,18 +328,19 @@ void MenuBarView::refresh() {
 
 void MenuBarView::refreshHeader() {
     const bool running = m_timer->isTimerRunning();
-    m_headerSymbol->setPixmap(
-        Symbols::pixmap(running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
-                        running ? accentRed() : accentGreen(), 16, devicePixelRatioF()));
+    m_headerSymbol->setPixmap(Symbols::pixmap(
+        running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
+        running ? Theme::accentRed() : Theme::accentGreen(), 16, devicePixelRatioF()));
     m_headerText->setText(running ? QStringLiteral("Timer Running")
                                   : QStringLiteral("Timer Stopped"));
 }
 
 void MenuBarView::refreshCurrentEntry() {
     m_shownEntry = m_timer->currentEntry();
+    m_shownLatest = m_timer->latestEntry();
     m_entryBox->setVisible(m_shownEntry.has_value());
     m_noEntryBox->setVisible(!m_shownEntry);
-    m_startLatest->setVisible(!m_timer->recentEntries().isEmpty());
+    m_startLatest->setVisible(m_shownLatest.has_value());
     if (!m_shownEntry) {
         return;
     }
@@ -335,17 +359,18 @@ void MenuBarView::refreshCurrentEntry() {
     }
     m_stopResume->setContent(running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
                              running ? QStringLiteral("Stop") : QStringLiteral("Resume"),
-                             running ? accentRed() : accentGreen());
+                             running ? Theme::accentRed() : Theme::accentGreen());
     refreshElapsed();
 }
 
 void MenuBarView::refreshEarnings() {
-    m_loadingRow->setVisible(m_isLoadingEarnings);
-    m_figures->setVisible(!m_isLoadingEarnings && m_earnings.has_value());
-    m_unavailable->setVisible(!m_isLoadingEarnings && !m_earnings);
-    if (m_earnings) {
-        m_todayAmount->setText(moneyText(m_earnings->today.earnings));
-        m_weekAmount->setText(moneyText(m_earnings->thisWeek.earnings));
+    const bool loading = m_earnings->isLoading();
+    const auto& earnings = m_earnings->earnings();
+    QWidget* shown = loading ? m_loadingRow : earnings ? m_figures : m_unavailable;
+    m_earningsStack->setCurrentWidget(shown->parentWidget());
+    if (earnings) {
+        m_todayAmount->setText(moneyText(earnings->today.earnings));
+        m_weekAmount->setText(moneyText(earnings->thisWeek.earnings));
     }
     refreshElapsed();
 }
@@ -358,12 +383,13 @@ void MenuBarView::refreshElapsed() {
     m_entryElapsed->setText(m_timer->formattedElapsedTime());
     const bool running = m_timer->isTimerRunning();
     m_currentTimerRow->setVisible(running);
-    if (!running || !m_earnings) {
+    const auto& earnings = m_earnings->earnings();
+    if (!running || !earnings) {
         return;
     }
-    const auto rate = m_timer->currentEntry()->hourlyRateSnapshot;
-    m_currentTimerAmount->setText(moneyText(rate ? double(m_timer->elapsedTime()) * *rate / 3600.0
-                                                 : m_earnings->currentTimer.earnings));
+    m_currentTimerAmount->setText(
+        moneyText(m_timer->runningEarnings(TimerViewModel::RateRule::anyRate)
+                      .value_or(earnings->currentTimer.earnings)));
 }
 
 void MenuBarView::showMainWindow() {
@@ -373,11 +399,12 @@ void MenuBarView::showMainWindow() {
 }
 
 void MenuBarView::startEarningsRefresh() {
-    schedule(this, [this] { loadPanelEarnings(); });
+    schedule(m_earnings, [earnings = m_earnings] { earnings->loadEarnings(); });
     stopEarningsRefresh();
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(refreshIntervalMs);
-    connect(m_refreshTimer, &QTimer::timeout, this, [this] { loadPanelEarnings(); });
+    connect(m_refreshTimer, &QTimer::timeout, m_earnings,
+            [earnings = m_earnings] { earnings->loadEarnings(); });
     m_refreshTimer->start();
 }
 
@@ -386,31 +413,11 @@ void MenuBarView::stopEarningsRefresh() {
     m_refreshTimer = nullptr;
 }
 
-QCoro::Task<void> MenuBarView::loadPanelEarnings() {
-    m_isLoadingEarnings = true;
-    refreshEarnings();
-    QPointer self(this);
-    // The machine's zone, as the dashboard sends it, so "Today" is the same figure in both.
-    auto result = co_await m_timer->apiClient()->getDashboardEarnings(
-        QString::fromUtf8(QTimeZone::systemTimeZoneId()));
-    if (!self) {
-        co_return;
-    }
-    if (result) {
-        m_earnings = std::move(*result);
-    } else {
-        Diagnostics::print(QStringLiteral("Error loading earnings: ") +
-                           result.error().debugDescription());
-    }
-    m_isLoadingEarnings = false;
-    refreshEarnings();
-}
-
 QCoro::Task<void> MenuBarView::thenLoadEarnings(QCoro::Task<void> action) {
-    QPointer self(this);
+    QPointer earnings(m_earnings);
     co_await action;
-    if (self) {
-        co_await loadPanelEarnings();
+    if (earnings) {
+        co_await earnings->loadEarnings();
     }
 }
 
@@ -424,7 +431,11 @@ void MenuBarView::hideEvent(QHideEvent*) {
 }
 
 void MenuBarView::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), appBackground());
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::appBackground());
+    // The panel's edge, so that it stands out on a dark desktop.
+    painter.setPen(Theme::hairline());
+    painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
 } // namespace kelvo

@@ -7,34 +7,35 @@
 #include <QWidget>
 
 class QLabel;
-class QPushButton;
+class QStackedWidget;
 class QTimer;
 
 namespace kelvo {
 
 class AuthViewModel;
+class DashboardViewModel;
 class ElidedLabel;
 class MenuBarManager;
 class PillButton;
-class Spinner;
 class TimerViewModel;
 
 // The popover's panel: whether a timer runs, the current entry with Stop or Resume, the
 // earnings (running timer, today, this week) and quick actions; signed out, a way back to the
-// main window. It fetches its own earnings each time it opens and every 30 seconds while open.
+// main window. Its earnings have a state object of their own, kept for the life of the panel,
+// which it reloads each time it opens and every 30 seconds while open.
 class MenuBarView : public QWidget {
     Q_OBJECT
 public:
     MenuBarView(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
-                MenuBarManager* menuBarManager, QWidget* parent = nullptr);
+                DashboardViewModel* earnings, MenuBarManager* menuBarManager,
+                QWidget* parent = nullptr);
 
-    const std::optional<DashboardEarnings>& earnings() const { return m_earnings; }
-    bool isLoadingEarnings() const { return m_isLoadingEarnings; }
+    const std::optional<DashboardEarnings>& earnings() const;
+    bool isLoadingEarnings() const;
     bool isRefreshingPeriodically() const { return m_refreshTimer != nullptr; }
 
     void startEarningsRefresh();
     void stopEarningsRefresh();
-    QCoro::Task<void> loadPanelEarnings();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -59,25 +60,27 @@ private:
 
     TimerViewModel* m_timer;
     AuthViewModel* m_auth;
+    DashboardViewModel* m_earnings;
     MenuBarManager* m_manager;
-    std::optional<DashboardEarnings> m_earnings;
-    bool m_isLoadingEarnings = false;
     QTimer* m_refreshTimer = nullptr;
+    // The entries the buttons act on, as the panel last drew them.
     std::optional<TimeEntry> m_shownEntry;
+    std::optional<TimeEntry> m_shownLatest;
 
     QWidget* m_signedOut;
     QWidget* m_signedIn;
     QLabel* m_headerSymbol;
     QLabel* m_headerText;
     QWidget* m_entryBox;
-    QLabel* m_entryProject;
-    QLabel* m_entryTask;
+    ElidedLabel* m_entryProject;
+    ElidedLabel* m_entryTask;
     ElidedLabel* m_entryDescription;
     QLabel* m_entryElapsed;
     QLabel* m_entryRate;
     PillButton* m_stopResume;
     QWidget* m_noEntryBox;
     PillButton* m_startLatest;
+    QStackedWidget* m_earningsStack;
     QWidget* m_loadingRow;
     QWidget* m_figures;
     QWidget* m_currentTimerRow;

@@ -4,6 +4,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -37,6 +38,7 @@ QPoint PopoverWindow::placement(const QRect& anchor, const QPoint& cursor, const
 }
 
 void PopoverWindow::showBelow(const QRect& anchor) {
+    m_anchor = anchor;
     const QPoint cursor = QCursor::pos();
     QScreen* screen = QGuiApplication::screenAt(anchor.isValid() ? anchor.center() : cursor);
     if (!screen) {
@@ -49,6 +51,17 @@ void PopoverWindow::showBelow(const QRect& anchor) {
 
 void PopoverWindow::hideEvent(QHideEvent*) {
     Q_EMIT closed();
+}
+
+void PopoverWindow::mousePressEvent(QMouseEvent* event) {
+    // The popover holds the pointer, so a press on the tray item arrives here. A right press
+    // there leaves it open; any other press outside it closes it.
+    if (event->button() == Qt::RightButton &&
+        m_anchor.contains(event->globalPosition().toPoint())) {
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
 }
 
 } // namespace kelvo

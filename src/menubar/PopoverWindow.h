@@ -8,7 +8,7 @@ class MenuBarView;
 
 // The popover: a frameless pop-up of 300 x 400 holding the panel, placed below the tray item
 // (or at the cursor when the item's place is unknown) and kept on screen. A click outside it
-// closes it.
+// closes it, except a right click on the tray item itself.
 class PopoverWindow : public QWidget {
     Q_OBJECT
 public:
@@ -24,9 +24,12 @@ Q_SIGNALS:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     MenuBarView* m_panel;
+    // Where the tray item is, on screen, while the popover hangs from it.
+    QRect m_anchor;
 };
 
 } // namespace kelvo

@@ -2,19 +2,13 @@
 
 namespace kelvo {
 
-namespace {
-std::optional<QDateTime>& fixedNow() {
-    static std::optional<QDateTime> value;
-    return value;
-}
-} // namespace
-
-QDateTime Clock::now() {
-    return fixedNow() ? *fixedNow() : QDateTime::currentDateTimeUtc();
+QDateTime Clock::now() const {
+    return QDateTime::currentDateTimeUtc();
 }
 
-void Clock::setFixedNow(std::optional<QDateTime> now) {
-    fixedNow() = std::move(now);
+Clock* Clock::system() {
+    static Clock clock;
+    return &clock;
 }
 
 } // namespace kelvo

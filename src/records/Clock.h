@@ -2,15 +2,16 @@
 
 #include <QDateTime>
 
-#include <optional>
-
 namespace kelvo {
 
-// The one source of "now" for elapsed-time rules, so tests can fix the time instead of waiting.
+// Where "now" comes from for the elapsed-time rules. The program uses the system's clock; tests
+// and tools hand the state objects a clock they set, so nothing waits for real time to pass.
 class Clock {
 public:
-    static QDateTime now();
-    static void setFixedNow(std::optional<QDateTime> now);
+    virtual ~Clock() = default;
+    // The current instant in UTC.
+    virtual QDateTime now() const;
+    static Clock* system();
 };
 
 } // namespace kelvo

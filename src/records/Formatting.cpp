@@ -49,10 +49,6 @@ QStringView trimToAlphanumerics(QStringView text) {
     return text.mid(begin, end - begin);
 }
 
-QColor namedColor(QStringView hex, Qt::GlobalColor fallback) {
-    return colorFromHex(hex).value_or(QColor(fallback));
-}
-
 } // namespace
 
 std::optional<QColor> colorFromHex(QStringView hex) {
@@ -82,31 +78,6 @@ qsizetype perceivedLength(const QString& text) {
         ++count;
     }
     return count;
-}
-
-const QColor& standardGrey() {
-    static const QColor color(0x8E, 0x8E, 0x93);
-    return color;
-}
-
-const QColor& appBackground() {
-    static const QColor color = namedColor(u"#161516", Qt::black);
-    return color;
-}
-
-const QColor& panelBackground() {
-    static const QColor color = namedColor(u"#1F1F1F", Qt::gray);
-    return color;
-}
-
-const QColor& accentGreen() {
-    static const QColor color = namedColor(u"#10B981", Qt::green);
-    return color;
-}
-
-const QColor& accentRed() {
-    static const QColor color = namedColor(u"#EF4444", Qt::red);
-    return color;
 }
 
 } // namespace kelvo

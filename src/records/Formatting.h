@@ -18,13 +18,4 @@ QString moneyText(double amount);
 // User-perceived characters (grapheme clusters), not UTF-16 units.
 qsizetype perceivedLength(const QString& text);
 
-// The platform grey that stands in for a missing or unreadable colour.
-const QColor& standardGrey();
-
-// The four colours of the dark theme.
-const QColor& appBackground();
-const QColor& panelBackground();
-const QColor& accentGreen();
-const QColor& accentRed();
-
 } // namespace kelvo

@@ -1,17 +1,16 @@
 #include "TimeEntry.h"
 
-#include "Clock.h"
 #include "Timestamp.h"
 
 namespace kelvo {
 
-qint64 TimeEntry::elapsedSeconds() const {
+qint64 TimeEntry::elapsedSeconds(const QDateTime& now) const {
     const auto start = Timestamp::parseInternetDateTime(startTime);
-    return start ? Timestamp::secondsBetween(*start, Clock::now()) : 0;
+    return start ? Timestamp::secondsBetween(*start, now) : 0;
 }
 
-QString TimeEntry::formattedDuration() const {
-    const qint64 total = duration ? *duration : (isRunning ? elapsedSeconds() : 0);
+QString TimeEntry::formattedDuration(const QDateTime& now) const {
+    const qint64 total = duration ? *duration : (isRunning ? elapsedSeconds(now) : 0);
     const qint64 hours = total / 3600;
     const qint64 minutes = (total - hours * 3600) / 60;
     const qint64 seconds = total - (total / 60) * 60;

@@ -44,10 +44,10 @@ struct TimeEntry {
     std::optional<TimeEntryProject> project;
     std::optional<TimeEntryTask> task;
 
-    // Whole seconds from startTime to now; 0 when startTime is unreadable or in the future.
-    qint64 elapsedSeconds() const;
+    // Whole seconds from startTime to `now`; 0 when startTime is unreadable or in the future.
+    qint64 elapsedSeconds(const QDateTime& now) const;
     // The short duration text of an entry row: " 5 sec", "42 sec", "01:02", "123:59".
-    QString formattedDuration() const;
+    QString formattedDuration(const QDateTime& now) const;
 
     static TimeEntry fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;

@@ -2,13 +2,13 @@
 
 #include "ui/FieldEdit.h"
 #include "ui/Labels.h"
+#include "ui/LinkButton.h"
 #include "ui/PrimaryButton.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kelvo {
@@ -56,7 +56,9 @@ AuthForm::AuthForm(const QString& symbol, const QString& title, const QString& s
     screen->setSpacing(0);
     screen->addStretch();
     screen->addLayout(header);
-    screen->addSpacing(40);
+    // 40 px below the header, which give way first when a form with every warning showing
+    // would not fit the window otherwise.
+    screen->addItem(new QSpacerItem(0, 40, QSizePolicy::Minimum, QSizePolicy::Preferred));
     screen->addLayout(m_form);
     screen->addStretch();
 }
@@ -91,18 +93,16 @@ PrimaryButton* AuthForm::finish(const QString& switchText, const QString& switch
     button->setObjectName(QStringLiteral("primaryButton"));
     m_form->addWidget(button);
 
+    // One sentence, centred: the question, a space, then the link.
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 10, 0, 0);
+    row->setSpacing(fontMetrics().horizontalAdvance(u' '));
     row->addStretch();
-    row->addWidget(makeLabel({}, switchText, font(), Theme::secondaryText()));
-    auto* link = new QPushButton(switchButton);
+    row->addWidget(
+        makeLabel(QStringLiteral("switchText"), switchText, font(), Theme::secondaryText()));
+    auto* link = new LinkButton(switchButton, Theme::blue());
     link->setObjectName(QStringLiteral("switchButton"));
-    link->setFlat(true);
-    link->setCursor(Qt::PointingHandCursor);
-    QPalette palette = link->palette();
-    palette.setColor(QPalette::ButtonText, Theme::blue());
-    link->setPalette(palette);
-    connect(link, &QPushButton::clicked, this, &AuthForm::switchRequested);
+    connect(link, &LinkButton::clicked, this, &AuthForm::switchRequested);
     row->addWidget(link);
     row->addStretch();
     m_form->addLayout(row);

@@ -32,9 +32,7 @@ constexpr int padding = 16;
 constexpr int fadeHeight = 20;
 
 QColor background(qreal opacity) {
-    QColor color = appBackground();
-    color.setAlphaF(float(opacity));
-    return color;
+    return Theme::withOpacity(Theme::appBackground(), opacity);
 }
 
 // The band under the panel that lets the list fade out as it scrolls beneath it.
@@ -72,11 +70,12 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     : QWidget(parent)
     , m_auth(auth)
     , m_timer(timer)
-    , m_dashboard(new DashboardViewModel(timer->apiClient(), this)) {
+    , m_dashboard(new DashboardViewModel(timer->apiClient(), DashboardViewModel::ShownBy::dashboard,
+                                         this)) {
     m_timerView = new TimerView(
         timer, [this] { schedule(this, [this] { refreshSequence(); }); },
         [this] { m_auth->logout(); });
-    m_panelCard = new CardFrame({appBackground(), 12});
+    m_panelCard = new CardFrame({Theme::appBackground(), 12});
     m_panelCard->setObjectName(QStringLiteral("timerPanel"));
     auto* panelLayout = new QVBoxLayout(m_panelCard);
     panelLayout->setContentsMargins(padding, padding, padding, padding);
@@ -85,8 +84,8 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("dashboardContent"));
     auto* contentLayout = new QVBoxLayout(content);
-    // The list sits 20 px higher than its padding would put it: its top runs under the fade.
-    contentLayout->setContentsMargins(padding, 0, padding, padding);
+    // The top of the scrolling area lies under the fade; at rest the first card starts below it.
+    contentLayout->setContentsMargins(padding, fadeHeight, padding, padding);
     contentLayout->setSpacing(16);
     contentLayout->addWidget(buildEarningsSection());
     contentLayout->addWidget(buildEntriesSection());
@@ -97,12 +96,13 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A slim indicator on a clear track, rather than the full scroll bar of the widget style.
-    m_scroll->verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 1px 2px 1px; }"
-        "QScrollBar::handle:vertical { background: rgba(242, 242, 242, 0.28); border-radius: 3px;"
-        " min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    m_scroll->verticalScrollBar()->setStyleSheet(
+        QStringLiteral(
+            "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 1px 2px 1px; }"
+            "QScrollBar::handle:vertical { background: %1; border-radius: 3px; min-height: 24px; }"
+            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(Theme::scrollHandle().name(QColor::HexArgb)));
     m_scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
 
@@ -145,8 +145,9 @@ QWidget* DashboardView::buildEarningsSection() {
                          new LoadingEarningsCard(QStringLiteral("This Week")));
     m_loadingCards->setObjectName(QStringLiteral("loadingCards"));
     m_earningsError = makeLabel(QStringLiteral("earningsError"), {},
-                                Theme::font(Theme::TextStyle::caption), accentRed());
+                                Theme::font(Theme::TextStyle::caption), Theme::accentRed());
     m_earningsError->setWordWrap(true);
+    m_earningsError->setAlignment(Qt::AlignHCenter);
     m_earningsError->setContentsMargins(padding, padding, padding, padding);
     m_today = new EarningsCard(QStringLiteral("Today"), {}, {});
     m_today->setObjectName(QStringLiteral("todayCard"));
@@ -198,26 +199,34 @@ void DashboardView::updateEarnings() {
 
 void DashboardView::updateEntries() {
     const QList<TimeEntry>& entries = m_timer->recentEntries();
-    QHash<QString, TimeEntryRow*> kept;
+    // A row is kept while its entry stays in the list, so it keeps its pulse. Ids come from the
+    // server: one repeated in an answer gets a row per occurrence, and every row left over goes.
+    QMultiHash<QString, TimeEntryRow*> unused = std::exchange(m_rowsById, {});
     for (const TimeEntry& entry : entries) {
-        TimeEntryRow* entryRow = m_rowsById.take(entry.id);
-        if (entryRow) {
+        TimeEntryRow* entryRow = nullptr;
+        if (const auto found = unused.find(entry.id); found != unused.end()) {
+            entryRow = found.value();
+            unused.erase(found);
             entryRow->setEntry(entry);
         } else {
             entryRow = new TimeEntryRow(m_timer, entry);
         }
-        kept.insert(entry.id, entryRow);
+        m_rowsById.insert(entry.id, entryRow);
         m_rows->removeWidget(entryRow);
         m_rows->addWidget(entryRow);
     }
-    // Rows whose entries left the list go; the others keep their widgets and blinking state.
-    qDeleteAll(m_rowsById);
-    m_rowsById = std::move(kept);
+    qDeleteAll(unused);
     m_noEntries->setVisible(entries.isEmpty());
 }
 
-void DashboardView::showEvent(QShowEvent*) {
-    schedule(this, [this] { loadOnAppearance(); });
+void DashboardView::showEvent(QShowEvent* event) {
+    if (m_appearance.begins(event)) {
+        schedule(this, [this] { loadOnAppearance(); });
+    }
+}
+
+void DashboardView::hideEvent(QHideEvent* event) {
+    m_appearance.ended(event);
 }
 
 QCoro::Task<void> DashboardView::loadOnAppearance() {
@@ -245,13 +254,14 @@ QCoro::Task<void> DashboardView::refreshSequence() {
 
 void DashboardView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), appBackground());
+    painter.fillRect(rect(), Theme::appBackground());
     // A soft shadow below the panel: black at 10 %, spread over 8 px, 4 px down.
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     const QRectF card = QRectF(m_panelCard->geometry()).translated(0, 4);
+    // Four layers that add up to the shadow's opacity where they all overlap.
+    painter.setBrush(Theme::withOpacity(Theme::shadow(), Theme::shadow().alphaF() / 4));
     for (int step = 8; step > 0; step -= 2) {
-        painter.setBrush(QColor(0, 0, 0, 26 * 2 / 8));
         painter.drawRoundedRect(card.adjusted(-step / 2.0, -step / 2.0, step / 2.0, step / 2.0),
                                 12 + step / 2.0, 12 + step / 2.0);
     }

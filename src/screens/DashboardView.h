@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Appearance.h"
+
 #include <QCoroTask>
 #include <QHash>
 #include <QWidget>
@@ -32,6 +34,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -57,7 +60,8 @@ private:
     EarningsCard* m_week;
     QLabel* m_noEntries;
     QVBoxLayout* m_rows;
-    QHash<QString, TimeEntryRow*> m_rowsById;
+    QMultiHash<QString, TimeEntryRow*> m_rowsById;
+    Appearance m_appearance;
     QPropertyAnimation* m_turn;
 };
 

@@ -32,8 +32,14 @@ LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
     refresh();
 }
 
-void LoginView::showEvent(QShowEvent*) {
-    m_auth->clearErrorMessage();
+void LoginView::showEvent(QShowEvent* event) {
+    if (m_appearance.begins(event)) {
+        m_auth->clearErrorMessage();
+    }
+}
+
+void LoginView::hideEvent(QHideEvent* event) {
+    m_appearance.ended(event);
 }
 
 void LoginView::refresh() {

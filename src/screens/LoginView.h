@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Appearance.h"
+
 #include <QWidget>
 
 namespace kelvo {
@@ -21,6 +23,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void refresh();
@@ -31,6 +34,7 @@ private:
     FieldEdit* m_email;
     FieldEdit* m_password;
     PrimaryButton* m_button;
+    Appearance m_appearance;
 };
 
 } // namespace kelvo

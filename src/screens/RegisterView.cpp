@@ -57,8 +57,14 @@ RegisterView::RegisterView(AuthViewModel* auth, QWidget* parent)
     refresh();
 }
 
-void RegisterView::showEvent(QShowEvent*) {
-    m_auth->clearErrorMessage();
+void RegisterView::showEvent(QShowEvent* event) {
+    if (m_appearance.begins(event)) {
+        m_auth->clearErrorMessage();
+    }
+}
+
+void RegisterView::hideEvent(QHideEvent* event) {
+    m_appearance.ended(event);
 }
 
 bool RegisterView::isFormValid() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Appearance.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -25,6 +27,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void refresh();
@@ -40,6 +43,7 @@ private:
     QLabel* m_mismatch;
     PrimaryButton* m_button;
     bool m_showingPasswordMismatchError = false;
+    Appearance m_appearance;
 };
 
 } // namespace kelvo

@@ -19,7 +19,7 @@ namespace kelvo {
 namespace {
 
 CardFrame::Look boxLook(bool running) {
-    QColor border = running ? accentGreen() : Theme::primaryText();
+    QColor border = running ? Theme::accentGreen() : Theme::primaryText();
     border.setAlphaF(running ? 0.5f : 0.1f);
     return {Qt::transparent, 8, border, 0.5, 12};
 }
@@ -41,7 +41,7 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     m_description =
         new ElidedLabel(Theme::font(Theme::TextStyle::subheadline), Theme::secondaryText());
     m_description->setObjectName(QStringLiteral("entryDescription"));
-    m_restart = new SymbolButton(QStringLiteral("play.circle.fill"), accentGreen(),
+    m_restart = new SymbolButton(QStringLiteral("play.circle.fill"), Theme::accentGreen(),
                                  Theme::pixelSize(Theme::TextStyle::title2));
     m_restart->setObjectName(QStringLiteral("restartButton"));
     m_restart->setToolTip(QStringLiteral("Restart this timer"));
@@ -65,9 +65,7 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     layout->addWidget(m_restart);
 
     connect(m_restart, &SymbolButton::clicked, this, [this] {
-        schedule(m_timer, [timer = m_timer, entry = m_entry] {
-            timer->startTimer(entry.projectId, entry.taskId, entry.description);
-        });
+        schedule(m_timer, [timer = m_timer, entry = m_entry] { timer->restartEntry(entry); });
     });
     connect(m_timer, &TimerViewModel::currentEntryChanged, this,
             &TimeEntryRow::updateRestartButton);
@@ -78,31 +76,24 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
 }
 
 void TimeEntryRow::setEntry(const TimeEntry& entry) {
-    const bool wasRunning = m_entry.isRunning;
     m_entry = entry;
     m_dot->setColor(m_timer->entryColor(entry));
     m_project->setText(m_timer->projectName(entry));
     m_task->setText(entry.task ? entry.task->name : QString());
     m_task->setVisible(entry.task.has_value());
-    m_duration->setText(entry.formattedDuration());
+    m_duration->setText(entry.formattedDuration(m_timer->clock()->now()));
     m_duration->setVisible(!entry.isRunning);
     const bool described = entry.description && !entry.description->isEmpty();
     m_description->setText(described ? *entry.description : QString());
     m_description->setVisible(described);
     m_box->setLook(boxLook(entry.isRunning));
-    if (isVisible() && wasRunning != entry.isRunning) {
-        m_dot->setPulsing(entry.isRunning);
-    }
+    // Also while the window is hidden: an entry stopped from the tray must not come back with a
+    // dot that still pulses, or that stays dimmed.
+    m_dot->setPulsing(entry.isRunning);
 }
 
 bool TimeEntryRow::isBlinking() const {
     return m_dot->isPulsing();
-}
-
-void TimeEntryRow::showEvent(QShowEvent*) {
-    if (m_entry.isRunning) {
-        m_dot->setPulsing(true);
-    }
 }
 
 void TimeEntryRow::updateRestartButton() {

@@ -26,9 +26,6 @@ public:
     void setEntry(const TimeEntry& entry);
     bool isBlinking() const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void updateRestartButton();
 

@@ -4,6 +4,7 @@
 #include "state/TimerViewModel.h"
 #include "ui/CircleButton.h"
 #include "ui/ElidedLabel.h"
+#include "ui/FieldEdit.h"
 #include "ui/Labels.h"
 #include "ui/PullDownButton.h"
 #include "ui/Schedule.h"
@@ -56,7 +57,7 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
     , m_onRefresh(std::move(onRefresh))
     , m_onSettings(std::move(onSettings)) {
     m_error = makeLabel(QStringLiteral("timerError"), {}, Theme::font(Theme::TextStyle::caption),
-                        accentRed());
+                        Theme::accentRed());
     m_error->setAlignment(Qt::AlignHCenter);
     m_error->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
@@ -110,7 +111,7 @@ QWidget* TimerView::buildRunningFace() {
     m_counter = makeLabel(QStringLiteral("counter"), {}, Theme::monospaceFont(36, QFont::Bold),
                           Theme::primaryText());
     m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
-                           Theme::font(Theme::TextStyle::title, QFont::Bold), accentGreen());
+                           Theme::font(Theme::TextStyle::title, QFont::Bold), Theme::accentGreen());
     m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     connect(m_stop, &CircleButton::clicked, this,
@@ -139,10 +140,9 @@ QWidget* TimerView::buildIdleFace() {
     m_projectChooser->setObjectName(QStringLiteral("projectChooser"));
     m_taskChooser = new PullDownButton([this](QMenu& menu) { buildTaskMenu(menu); });
     m_taskChooser->setObjectName(QStringLiteral("taskChooser"));
-    m_description = new QLineEdit;
+    m_description = new FieldEdit(QStringLiteral("What are you working on?"));
     m_description->setObjectName(QStringLiteral("descriptionField"));
-    m_description->setPlaceholderText(QStringLiteral("What are you working on?"));
-    m_start = new CircleButton(CircleButton::Content::play, accentGreen(), 60);
+    m_start = new CircleButton(CircleButton::Content::play, Theme::accentGreen(), 60);
     m_start->setObjectName(QStringLiteral("startButton"));
     connect(m_start, &CircleButton::clicked, this, &TimerView::start);
 
@@ -167,8 +167,14 @@ void TimerView::setRefreshing(bool refreshing) {
     m_refresh->setEnabled(!refreshing);
 }
 
-void TimerView::showEvent(QShowEvent*) {
-    preselectProject();
+void TimerView::showEvent(QShowEvent* event) {
+    if (m_appearance.begins(event)) {
+        preselectProject();
+    }
+}
+
+void TimerView::hideEvent(QHideEvent* event) {
+    m_appearance.ended(event);
 }
 
 void TimerView::updateFace() {
@@ -178,7 +184,8 @@ void TimerView::updateFace() {
     m_stop->setEnabled(!m_timer->isLoading());
     if (running) {
         const TimeEntry& entry = *m_timer->currentEntry();
-        m_projectName->setText(entry.project ? entry.project->name : QStringLiteral("No Project"));
+        m_projectName->setText(
+            m_timer->projectName(entry, TimerViewModel::ProjectLookup::embeddedOnly));
         m_taskName->setText(entry.task ? entry.task->name : QStringLiteral("No Task"));
         updateCounter();
     }
@@ -189,11 +196,10 @@ void TimerView::updateCounter() {
         return;
     }
     m_counter->setText(m_timer->formattedElapsedTime());
-    const auto rate = m_timer->currentEntry()->hourlyRateSnapshot;
-    const bool earning = rate && *rate > 0;
-    m_earnings->setVisible(earning);
-    if (earning) {
-        m_earnings->setText(moneyText(*rate * double(m_timer->elapsedTime()) / 3600.0));
+    const auto earned = m_timer->runningEarnings(TimerViewModel::RateRule::positiveRate);
+    m_earnings->setVisible(earned.has_value());
+    if (earned) {
+        m_earnings->setText(moneyText(*earned));
     }
 }
 

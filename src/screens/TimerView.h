@@ -1,17 +1,19 @@
 #pragma once
 
+#include "ui/Appearance.h"
+
 #include <QCoroTask>
 #include <QWidget>
 
 #include <functional>
 
 class QLabel;
-class QLineEdit;
 
 namespace kelvo {
 
 class CircleButton;
 class ElidedLabel;
+class FieldEdit;
 class PullDownButton;
 class SymbolButton;
 class TimerViewModel;
@@ -35,6 +37,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildRunningFace();
@@ -69,8 +72,9 @@ private:
     CircleButton* m_stop;
     PullDownButton* m_projectChooser;
     PullDownButton* m_taskChooser;
-    QLineEdit* m_description;
+    FieldEdit* m_description;
     CircleButton* m_start;
+    Appearance m_appearance;
 };
 
 } // namespace kelvo

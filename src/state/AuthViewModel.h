@@ -13,7 +13,7 @@ class AuthViewModel : public QObject {
     Q_OBJECT
 public:
     // With a stored token, schedules one session restore; creation itself sends nothing.
-    explicit AuthViewModel(APIClient* apiClient = APIClient::shared(), QObject* parent = nullptr);
+    explicit AuthViewModel(APIClient* apiClient, QObject* parent = nullptr);
 
     bool isAuthenticated() const { return m_isAuthenticated; }
     const std::optional<User>& currentUser() const { return m_currentUser; }

@@ -7,9 +7,10 @@
 
 namespace kelvo {
 
-DashboardViewModel::DashboardViewModel(APIClient* apiClient, QObject* parent)
+DashboardViewModel::DashboardViewModel(APIClient* apiClient, ShownBy shownBy, QObject* parent)
     : QObject(parent)
-    , m_apiClient(apiClient) {}
+    , m_apiClient(apiClient)
+    , m_shownBy(shownBy) {}
 
 QCoro::Task<void> DashboardViewModel::loadEarnings() {
     publish(this, m_isLoading, true, &DashboardViewModel::isLoadingChanged);
@@ -26,7 +27,9 @@ QCoro::Task<void> DashboardViewModel::loadEarnings() {
     } else {
         publish(this, m_errorMessage, result.error().errorDescription(),
                 &DashboardViewModel::errorMessageChanged);
-        Diagnostics::print(QStringLiteral("Error loading dashboard earnings: ") +
+        Diagnostics::print((m_shownBy == ShownBy::dashboard
+                                ? QStringLiteral("Error loading dashboard earnings: ")
+                                : QStringLiteral("Error loading earnings: ")) +
                            result.error().debugDescription());
     }
     publish(this, m_isLoading, false, &DashboardViewModel::isLoadingChanged);

@@ -7,13 +7,16 @@
 
 namespace kelvo {
 
-// The earnings summary one dashboard shows: the running timer, today and this week, as the
-// server computed them for the machine's current time zone.
+// The earnings summary one screen shows: the running timer, today and this week, as the server
+// computed them for the machine's current time zone. Each dashboard has its own; the popover
+// keeps another for the life of the program.
 class DashboardViewModel : public QObject {
     Q_OBJECT
 public:
-    explicit DashboardViewModel(APIClient* apiClient = APIClient::shared(),
-                                QObject* parent = nullptr);
+    // Who shows the figures: it names the diagnostic line of a failed load.
+    enum class ShownBy { dashboard, popover };
+
+    DashboardViewModel(APIClient* apiClient, ShownBy shownBy, QObject* parent = nullptr);
 
     const std::optional<DashboardEarnings>& earnings() const { return m_earnings; }
     bool isLoading() const { return m_isLoading; }
@@ -33,6 +36,7 @@ private:
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
     APIClient* m_apiClient;
+    ShownBy m_shownBy;
 };
 
 } // namespace kelvo

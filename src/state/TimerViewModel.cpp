@@ -1,9 +1,9 @@
 #include "TimerViewModel.h"
 
 #include "Publish.h"
-#include "records/Clock.h"
 #include "records/Formatting.h"
 #include "records/Timestamp.h"
+#include "ui/Theme.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -12,9 +12,15 @@
 
 namespace kelvo {
 
-TimerViewModel::TimerViewModel(APIClient* apiClient, QObject* parent)
+namespace {
+// A tick this late resynchronises the count instead of adding one.
+constexpr qint64 lateTickMs = 3000;
+} // namespace
+
+TimerViewModel::TimerViewModel(APIClient* apiClient, Clock* clock, QObject* parent)
     : QObject(parent)
-    , m_apiClient(apiClient) {
+    , m_apiClient(apiClient)
+    , m_clock(clock) {
     QTimer::singleShot(0, this, [this] { refreshAllData(); });
     watchActivation();
 }
@@ -209,13 +215,29 @@ QCoro::Task<void> TimerViewModel::stopTimer() {
 }
 
 void TimerViewModel::updateElapsedTime(const QString& startTime) {
+    const QDateTime now = m_clock->now();
+    m_lastCounted = now;
     const auto start = Timestamp::parseStartTime(startTime);
     if (!start) {
         Diagnostics::print(QStringLiteral("❌ Failed to parse start time: ") + startTime);
         setElapsedTime(0);
         return;
     }
-    setElapsedTime(Timestamp::secondsBetween(*start, Clock::now()));
+    setElapsedTime(Timestamp::secondsBetween(*start, now));
+}
+
+void TimerViewModel::tick() {
+    const QDateTime now = m_clock->now();
+    const bool late = m_lastCounted.isValid() && m_lastCounted.msecsTo(now) > lateTickMs;
+    m_lastCounted = now;
+    if (late && m_currentEntry) {
+        // Silent when the start time cannot be read: its loads have already said so.
+        if (const auto start = Timestamp::parseStartTime(m_currentEntry->startTime)) {
+            setElapsedTime(Timestamp::secondsBetween(*start, now));
+            return;
+        }
+    }
+    setElapsedTime(m_elapsedTime + 1);
 }
 
 void TimerViewModel::startElapsedTimer() {
@@ -225,7 +247,8 @@ void TimerViewModel::startElapsedTimer() {
     // A coarse timer may fire up to 5 % early or late; the counter would then skip or repeat a
     // second against the wall clock.
     m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, [this] { setElapsedTime(m_elapsedTime + 1); });
+    connect(m_timer, &QTimer::timeout, this, &TimerViewModel::tick);
+    m_lastCounted = m_clock->now();
     m_timer->start();
 }
 
@@ -237,11 +260,34 @@ void TimerViewModel::stopElapsedTimer() {
     }
 }
 
-QString TimerViewModel::projectName(const TimeEntry& entry) const {
+QCoro::Task<void> TimerViewModel::restartEntry(TimeEntry entry) {
+    co_await startTimer(std::move(entry.projectId), std::move(entry.taskId),
+                        std::move(entry.description));
+}
+
+std::optional<TimeEntry> TimerViewModel::latestEntry() const {
+    if (m_recentEntries.isEmpty()) {
+        return std::nullopt;
+    }
+    return m_recentEntries.first();
+}
+
+std::optional<double> TimerViewModel::runningEarnings(RateRule rule) const {
+    if (!isTimerRunning() || !m_currentEntry->hourlyRateSnapshot) {
+        return std::nullopt;
+    }
+    const double rate = *m_currentEntry->hourlyRateSnapshot;
+    if (rule == RateRule::positiveRate && !(rate > 0)) {
+        return std::nullopt;
+    }
+    return rate * double(m_elapsedTime) / 3600.0;
+}
+
+QString TimerViewModel::projectName(const TimeEntry& entry, ProjectLookup lookup) const {
     if (entry.project) {
         return entry.project->name;
     }
-    if (entry.projectId) {
+    if (entry.projectId && lookup == ProjectLookup::embeddedThenLoaded) {
         for (const Project& project : m_projects) {
             if (project.id == *entry.projectId) {
                 return project.name;
@@ -253,20 +299,20 @@ QString TimerViewModel::projectName(const TimeEntry& entry) const {
 
 QColor TimerViewModel::projectColor(const std::optional<QString>& projectId) const {
     if (!projectId) {
-        return standardGrey();
+        return Theme::grey();
     }
     for (const Project& project : m_projects) {
         if (project.id == *projectId) {
-            return project.color ? colorFromHex(*project.color).value_or(standardGrey())
-                                 : standardGrey();
+            return project.color ? colorFromHex(*project.color).value_or(Theme::grey())
+                                 : Theme::grey();
         }
     }
-    return standardGrey();
+    return Theme::grey();
 }
 
 QColor TimerViewModel::entryColor(const TimeEntry& entry) const {
     if (entry.project && entry.project->color) {
-        return colorFromHex(*entry.project->color).value_or(standardGrey());
+        return colorFromHex(*entry.project->color).value_or(Theme::grey());
     }
     return projectColor(entry.projectId);
 }

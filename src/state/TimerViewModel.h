@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/APIClient.h"
+#include "records/Clock.h"
 
 #include <QColor>
 #include <QCoroTask>
@@ -14,11 +15,12 @@ namespace kelvo {
 // the projects and one project's tasks, and starting and stopping timers. The count is
 // resynchronised with the entry's start time when the current entry is reloaded (at start-up and
 // whenever the program or one of its windows becomes active) and when a timer starts; in between
-// a one-second tick adds one.
+// a one-second tick adds one. A tick that comes late by the clock (the machine slept, the loop
+// stalled) resynchronises instead, so the count never falls behind the clock for long.
 class TimerViewModel : public QObject {
     Q_OBJECT
 public:
-    explicit TimerViewModel(APIClient* apiClient = APIClient::shared(), QObject* parent = nullptr);
+    TimerViewModel(APIClient* apiClient, Clock* clock, QObject* parent = nullptr);
 
     const std::optional<TimeEntry>& currentEntry() const { return m_currentEntry; }
     const QList<TimeEntry>& recentEntries() const { return m_recentEntries; }
@@ -31,6 +33,7 @@ public:
     const std::optional<QString>& selectedProjectId() const { return m_selectedProjectId; }
     const std::optional<QString>& selectedTaskId() const { return m_selectedTaskId; }
     APIClient* apiClient() const { return m_apiClient; }
+    Clock* clock() const { return m_clock; }
     bool isCounting() const { return m_timer != nullptr; }
 
     bool isTimerRunning() const { return m_currentEntry && m_currentEntry->isRunning; }
@@ -50,11 +53,26 @@ public:
     QCoro::Task<void> startTimer(std::optional<QString> projectId, std::optional<QString> taskId,
                                  std::optional<QString> description);
     QCoro::Task<void> stopTimer();
+    // Starts a new timer on the entry's project and task with its description.
+    QCoro::Task<void> restartEntry(TimeEntry entry);
+    // The entry that "start latest" restarts: the first recent entry as the server listed it.
+    std::optional<TimeEntry> latestEntry() const;
+
+    // Where an entry's project name may come from. Entry rows and the popover look in the entry's
+    // embedded project, then in the loaded projects; the running face trusts the entry alone.
+    enum class ProjectLookup { embeddedThenLoaded, embeddedOnly };
+    // Whether a running entry with a rate of 0 still shows what it has earned ($0.00): the
+    // popover shows it, the timer panel only shows a rate above 0.
+    enum class RateRule { anyRate, positiveRate };
+    // What the running entry has earned by the local count (rate x seconds / 3600); nothing when
+    // no entry runs or its rate does not count under `rule`.
+    std::optional<double> runningEarnings(RateRule rule) const;
 
     void updateElapsedTime(const QString& startTime);
     void startElapsedTimer();
 
-    QString projectName(const TimeEntry& entry) const;
+    QString projectName(const TimeEntry& entry,
+                        ProjectLookup lookup = ProjectLookup::embeddedThenLoaded) const;
     QColor projectColor(const std::optional<QString>& projectId) const;
     QColor entryColor(const TimeEntry& entry) const;
 
@@ -87,6 +105,7 @@ private:
     template <class Result, class Apply>
     QCoro::Task<void> finishTimerAction(QCoro::Task<Result>&& request, const Apply& apply);
     void watchActivation();
+    void tick();
     void stopElapsedTimer();
     void setElapsedTime(qint64 seconds);
     void setCurrentEntry(std::optional<TimeEntry> entry);
@@ -104,7 +123,10 @@ private:
     std::optional<QString> m_selectedProjectId;
     std::optional<QString> m_selectedTaskId;
     APIClient* m_apiClient;
+    Clock* m_clock;
     QTimer* m_timer = nullptr;
+    // When the count was last advanced or resynchronised, by the clock.
+    QDateTime m_lastCounted;
 };
 
 } // namespace kelvo

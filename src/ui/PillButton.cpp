@@ -32,7 +32,8 @@ void PillButton::setContent(const QString& symbol, const QString& text, const QC
 
 QSize PillButton::sizeHint() const {
     const int textWidth = fontMetrics().horizontalAdvance(text());
-    return {2 * horizontalMargin + symbolSize + spacing + textWidth,
+    const int symbolWidth = m_symbol.isEmpty() ? 0 : symbolSize + spacing;
+    return {2 * horizontalMargin + symbolWidth + textWidth,
             2 * verticalMargin + qMax(symbolSize, fontMetrics().height())};
 }
 
@@ -45,9 +46,11 @@ void PillButton::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()), 6, 6);
     const QSize hint = sizeHint();
     qreal x = (width() - hint.width()) / 2.0 + horizontalMargin;
-    painter.drawPixmap(QPointF(x, (height() - symbolSize) / 2.0),
-                       Symbols::pixmap(m_symbol, Qt::white, symbolSize, devicePixelRatioF()));
-    x += symbolSize + spacing;
+    if (!m_symbol.isEmpty()) {
+        painter.drawPixmap(QPointF(x, (height() - symbolSize) / 2.0),
+                           Symbols::pixmap(m_symbol, Qt::white, symbolSize, devicePixelRatioF()));
+        x += symbolSize + spacing;
+    }
     painter.setPen(Qt::white);
     painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }

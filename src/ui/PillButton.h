@@ -5,8 +5,9 @@
 
 namespace kelvo {
 
-// A small borderless action: a symbol and a word in white on a coloured rounded pill
-// (16 px of margin left and right, 6 above and below, corner radius 6).
+// A small borderless action: an optional symbol and a word in white on a coloured rounded pill
+// (16 px of margin left and right, 6 above and below, corner radius 6). An empty symbol name
+// leaves the symbol out.
 class PillButton : public QAbstractButton {
     Q_OBJECT
 public:

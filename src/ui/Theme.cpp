@@ -2,10 +2,7 @@
 
 #include "records/Formatting.h"
 
-#include <QApplication>
 #include <QFontDatabase>
-#include <QPalette>
-#include <QStyleFactory>
 
 namespace kelvo {
 
@@ -36,31 +33,12 @@ StyleSpec styleOf(Theme::TextStyle style) {
     return {13, QFont::Normal};
 }
 
-} // namespace
-
-void Theme::apply(QApplication& app) {
-    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QPalette palette;
-    palette.setColor(QPalette::Window, windowBackground());
-    palette.setColor(QPalette::WindowText, primaryText());
-    palette.setColor(QPalette::Base, controlBackground());
-    palette.setColor(QPalette::AlternateBase, windowBackground());
-    palette.setColor(QPalette::Text, primaryText());
-    palette.setColor(QPalette::PlaceholderText, secondaryText());
-    palette.setColor(QPalette::Button, controlBackground());
-    palette.setColor(QPalette::ButtonText, primaryText());
-    palette.setColor(QPalette::Highlight, blue());
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, controlBackground());
-    palette.setColor(QPalette::ToolTipText, primaryText());
-    palette.setColor(QPalette::Link, blue());
-    palette.setColor(QPalette::BrightText, red());
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Disabled, role, secondaryText());
-    }
-    app.setPalette(palette);
-    app.setFont(font(TextStyle::body));
+// A named colour from its hex text, read the way server colours are read.
+QColor named(QStringView hex, Qt::GlobalColor fallback) {
+    return colorFromHex(hex).value_or(QColor(fallback));
 }
+
+} // namespace
 
 int Theme::pixelSize(TextStyle style) {
     return styleOf(style).pixelSize;
@@ -85,6 +63,28 @@ QFont Theme::monospaceFont(int pixelSize, QFont::Weight weight) {
     return font;
 }
 
+QPalette Theme::palette() {
+    QPalette palette;
+    palette.setColor(QPalette::Window, windowBackground());
+    palette.setColor(QPalette::WindowText, primaryText());
+    palette.setColor(QPalette::Base, controlBackground());
+    palette.setColor(QPalette::AlternateBase, windowBackground());
+    palette.setColor(QPalette::Text, primaryText());
+    palette.setColor(QPalette::PlaceholderText, secondaryText());
+    palette.setColor(QPalette::Button, controlBackground());
+    palette.setColor(QPalette::ButtonText, primaryText());
+    palette.setColor(QPalette::Highlight, blue());
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, controlBackground());
+    palette.setColor(QPalette::ToolTipText, primaryText());
+    palette.setColor(QPalette::Link, blue());
+    palette.setColor(QPalette::BrightText, red());
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, secondaryText());
+    }
+    return palette;
+}
+
 QColor Theme::windowBackground() {
     return QColor(0x1E, 0x1E, 0x1E);
 }
@@ -98,9 +98,7 @@ QColor Theme::primaryText() {
 }
 
 QColor Theme::secondaryText() {
-    QColor color = primaryText();
-    color.setAlphaF(0.55f);
-    return color;
+    return withOpacity(primaryText(), 0.55);
 }
 
 QColor Theme::blue() {
@@ -116,7 +114,52 @@ QColor Theme::green() {
 }
 
 QColor Theme::grey() {
-    return standardGrey();
+    return QColor(0x8E, 0x8E, 0x93);
+}
+
+QColor Theme::appBackground() {
+    static const QColor color = named(u"#161516", Qt::black);
+    return color;
+}
+
+QColor Theme::panelBackground() {
+    static const QColor color = named(u"#1F1F1F", Qt::gray);
+    return color;
+}
+
+QColor Theme::accentGreen() {
+    static const QColor color = named(u"#10B981", Qt::green);
+    return color;
+}
+
+QColor Theme::accentRed() {
+    static const QColor color = named(u"#EF4444", Qt::red);
+    return color;
+}
+
+QColor Theme::hairline() {
+    return withOpacity(primaryText(), 0.1);
+}
+
+QColor Theme::divider() {
+    return withOpacity(grey(), 0.3);
+}
+
+QColor Theme::shadow() {
+    return withOpacity(Qt::black, 0.1);
+}
+
+QColor Theme::badgeEdge() {
+    return withOpacity(Qt::white, 0.24);
+}
+
+QColor Theme::scrollHandle() {
+    return withOpacity(primaryText(), 0.28);
+}
+
+QColor Theme::withOpacity(QColor color, qreal opacity) {
+    color.setAlphaF(float(opacity));
+    return color;
 }
 
 } // namespace kelvo

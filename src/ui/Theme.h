@@ -2,18 +2,18 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 
-class QApplication;
+#include <optional>
 
 namespace kelvo {
 
-// The one dark look of the program: Fusion with a dark palette, a table of text styles in
-// device-independent pixels and the named colours the screens use.
+// The one home of the program's look: its colours (the four named colours of the dark theme
+// among them), its text styles in device-independent pixels, and the palette built from them.
+// It needs no widgets, so the state objects take their fallback grey from here as well.
 class Theme {
 public:
     enum class TextStyle { title, title2, title3, headline, body, subheadline, caption };
-
-    static void apply(QApplication& app);
 
     // The style's size and weight; `weight` overrides the style's own when given.
     static QFont font(TextStyle style, std::optional<QFont::Weight> weight = std::nullopt);
@@ -22,6 +22,8 @@ public:
     // The system monospace family at `pixelSize`.
     static QFont monospaceFont(int pixelSize, QFont::Weight weight = QFont::Normal);
     static int pixelSize(TextStyle style);
+    // The dark palette every window uses.
+    static QPalette palette();
 
     static QColor windowBackground();
     static QColor controlBackground();
@@ -30,7 +32,27 @@ public:
     static QColor blue();
     static QColor red();
     static QColor green();
+    // The platform grey; it also stands in for a missing or unreadable project colour.
     static QColor grey();
+
+    // The named colours of the dashboard and the popover.
+    static QColor appBackground();
+    static QColor panelBackground();
+    static QColor accentGreen();
+    static QColor accentRed();
+
+    // Primary text at 10 %: card edges, the popover's edge, bordered buttons.
+    static QColor hairline();
+    // Grey at 30 %: the popover's dividers.
+    static QColor divider();
+    // Black at 10 %: the shadow under the dashboard's timer panel.
+    static QColor shadow();
+    // The edge of the tray icon's badge, so it reads on dark panels.
+    static QColor badgeEdge();
+    // The handle of the slim scroll indicators.
+    static QColor scrollHandle();
+    // `color` with its opacity set to `opacity`.
+    static QColor withOpacity(QColor color, qreal opacity);
 };
 
 } // namespace kelvo

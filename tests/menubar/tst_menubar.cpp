@@ -1,19 +1,19 @@
-#include "FakeServer.h"
+#include "Json.h"
 #include "TestSupport.h"
 
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
 #include "menubar/PopoverWindow.h"
-#include "records/Clock.h"
 #include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/BorderedButton.h"
+#include "ui/ElidedLabel.h"
 #include "ui/PillButton.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
@@ -24,17 +24,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QDateTime now(QDate(2025, 3, 1), QTime(10, 1, 40), Qt::UTC);
-const QByteArray running =
-    R"({"id":"r1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true,"hourlyRateSnapshot":36,"projectId":"p1","taskId":"t1","description":"Notes","project":{"id":"p1","name":"Web"},"task":{"id":"t1","name":"Build"}})";
-const QByteArray stopped =
-    R"({"id":"r1","startTime":"2025-03-01T10:00:00.000Z","isRunning":false,"duration":100,"hourlyRateSnapshot":36,"projectId":"p1","taskId":"t1","description":"Notes","project":{"id":"p1","name":"Web"},"task":{"id":"t1","name":"Build"}})";
-const QByteArray earnings =
-    R"({"earnings":{"currentTimer":{"earnings":0.5,"duration":100,"isRunning":true,"hourlyRate":36},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":9000}}})";
-
-QByteArray timer(const QByteArray& entry) {
-    return R"({"message":"ok","timeEntry":)" + entry + "}";
-}
+const QByteArray running = json::ratedEntry("r1", true);
+const QByteArray stopped = json::ratedEntry("r1", false);
 
 QStringList menuTexts(QMenu* menu) {
     QStringList texts;
@@ -52,6 +43,13 @@ bool shown(QWidget* root, const QString& name) {
     return root->findChild<QWidget*>(name)->isVisible();
 }
 
+// Where `name` lies inside the panel.
+QRect placeOf(QWidget* panel, const QString& name) {
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    auto* widget = panel->findChild<QWidget*>(name);
+    return {widget->mapTo(panel, QPoint()), widget->size()};
+}
+
 } // namespace
 
 class tst_MenuBar : public QObject {
@@ -65,16 +63,20 @@ private Q_SLOTS:
     void startLatestAndStop();
     void showWindowCallback();
     void popoverToggles();
+    void rightClickOnTheItemKeepsThePopover();
     void earningsLoadWhileOpen();
     void failedLoads();
     void liveAmountAndStopThenResume();
     void refreshReloadsEverythingThenEarnings();
+    void looksFinishedWithAnyContent_data();
+    void looksFinishedWithAnyContent();
     void signedOut();
 
 private:
     void signIn();
     void run(const QByteArray& current);
     MenuBarManager* manager(std::function<void()> callback = {});
+    DashboardViewModel* panelEarnings() const { return m_manager->findChild<DashboardViewModel*>(); }
 
     std::unique_ptr<ClientFixture> m_f;
     std::unique_ptr<AuthViewModel> m_auth;
@@ -83,14 +85,11 @@ private:
 };
 
 void tst_MenuBar::init() {
-    Clock::setFixedNow(now);
     m_f = std::make_unique<ClientFixture>();
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, R"({"entries":[]})"));
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
+    m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 40), Qt::UTC));
+    m_f->serveNothingRunning();
     m_auth = std::make_unique<AuthViewModel>(&m_f->client);
-    m_timer = std::make_unique<TimerViewModel>(&m_f->client);
+    m_timer = std::make_unique<TimerViewModel>(&m_f->client, &m_f->clock);
     QTRY_VERIFY(m_f->lines.lines().contains(u"✅ Data refresh completed"_s));
 }
 
@@ -99,17 +98,15 @@ void tst_MenuBar::cleanup() {
     m_timer.reset();
     m_auth.reset();
     m_f.reset();
-    Clock::setFixedNow(std::nullopt);
 }
 
 void tst_MenuBar::signIn() {
-    m_f->server.on("POST", u"/auth/login"_s,
-                   FakeResponse::json(200, R"({"user":{"id":"u","name":"A","email":"a@x.io"},"token":"t"})"));
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
     QCoro::waitFor(m_auth->login(u"a@x.io"_s, u"pw"_s));
 }
 
 void tst_MenuBar::run(const QByteArray& current) {
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + current + "}"));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(current)));
     QCoro::waitFor(m_timer->loadCurrentEntry());
 }
 
@@ -136,12 +133,12 @@ void tst_MenuBar::title() {
     QFETCH(int, fontSize);
     MenuBarManager* bar = manager();
     if (!start.isEmpty()) {
-        run(QByteArray(running).replace("2025-03-01T10:00:00.000Z", start.toUtf8()));
+        run(json::entry("r1", true, start.toUtf8()));
     }
     QCOMPARE(bar->title(), (MenuBarManager::Title{symbol, text, fontSize}));
     // The item follows within its one-second refresh; the count ticks on meanwhile, so only the
     // last digit may differ.
-    QTRY_VERIFY_WITH_TIMEOUT(bar->statusItem()->toolTip().startsWith(text.chopped(1)), 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(bar->statusItem()->toolTip().startsWith(text.chopped(1)), 5000);
 }
 
 void tst_MenuBar::contextMenu() {
@@ -158,20 +155,19 @@ void tst_MenuBar::contextMenu() {
 
 void tst_MenuBar::startLatestAndStop() {
     MenuBarManager* bar = manager();
-    m_f->server.clearRequests();
     bar->startLatestTimerAction();
-    QTest::qWait(50);
-    QVERIFY(m_f->server.requests().isEmpty()); // nothing to restart
+    QCoreApplication::processEvents(); // the scheduled action has run
+    QVERIFY(!m_timer->isLoading());    // nothing to restart
 
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + stopped + "]}"));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
     QCoro::waitFor(m_timer->loadRecentEntries());
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(running)));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
     bar->startLatestTimerAction();
     QTRY_VERIFY(m_timer->isTimerRunning());
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"Notes","projectId":"p1","taskId":"t1"})"));
 
-    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->actions().first()->trigger();
     QTRY_VERIFY(!m_timer->isTimerRunning());
@@ -192,12 +188,14 @@ void tst_MenuBar::popoverToggles() {
     QVERIFY(bar->popover()->isVisible());
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(!bar->popover()->isVisible());
-    QTest::qWait(350);
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->close();
     QTRY_VERIFY(!bar->contextMenu()); // gone once closed
-    Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(bar->popover()->isVisible());
+    // The click that closed it is not taken for a new one; a later one opens it again.
+    QVERIFY(QTest::qWaitFor([bar] {
+        Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
+        return bar->popover()->isVisible();
+    }));
 
     const QRect screen(0, 0, 1280, 800);
     QCOMPARE(PopoverWindow::placement(QRect(600, 0, 24, 24), {}, screen), QPoint(461, 24));    // centred below
@@ -206,22 +204,45 @@ void tst_MenuBar::popoverToggles() {
     QCOMPARE(PopoverWindow::placement(QRect(), QPoint(100, 100), screen), QPoint(0, 101));
 }
 
+void tst_MenuBar::rightClickOnTheItemKeepsThePopover() {
+    PopoverWindow* popover = manager()->popover();
+    const QRect item(600, 0, 24, 24);
+    const auto press = [&](Qt::MouseButton button, QPoint global) {
+        popover->showBelow(item);
+        QTest::mousePress(popover, button, {}, popover->mapFromGlobal(global));
+        return popover->isVisible();
+    };
+    QVERIFY(press(Qt::RightButton, item.center()));
+    QVERIFY(!press(Qt::LeftButton, item.center()));
+    QVERIFY(!press(Qt::RightButton, QPoint(100, 600)));
+}
+
 void tst_MenuBar::earningsLoadWhileOpen() {
     signIn();
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(200, json::earnings()));
     MenuBarView* view = manager()->panel();
     m_f->server.clearRequests();
-    manager()->togglePopover();
-    view = m_manager->panel();
+    m_manager->togglePopover();
     QTRY_VERIFY(view->isLoadingEarnings());
     QVERIFY(shown(view, u"earningsLoading"_s));
     QVERIFY(view->isRefreshingPeriodically());
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    m_f->server.release();
     QTRY_VERIFY(shown(view, u"earningsFigures"_s));
     QCOMPARE(text(view, u"todayAmount"_s), u"$12.50"_s);
     QCOMPARE(text(view, u"weekAmount"_s), u"$40.00"_s);
     QVERIFY(!shown(view, u"currentTimerAmount"_s)); // nothing runs
     QCOMPARE(m_f->server.requestLines().filter(u"dashboard-earnings"_s),
              QStringList{u"GET /users/dashboard-earnings?timezone="_s + QString::fromUtf8(QTimeZone::systemTimeZoneId())});
+
+    // A reload shows "Loading..." in the height of the figures: nothing below moves.
+    const QRect actions = placeOf(view, u"refreshButton"_s);
+    auto reload = panelEarnings()->loadEarnings();
+    QVERIFY(shown(view, u"earningsLoading"_s));
+    QCOMPARE(placeOf(view, u"refreshButton"_s), actions);
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    m_f->server.release();
+    QCoro::waitFor(reload);
     m_manager->popover()->close();
     QVERIFY(!view->isRefreshingPeriodically());
 }
@@ -233,10 +254,10 @@ void tst_MenuBar::failedLoads() {
     m_manager->togglePopover();
     QTRY_VERIFY(m_f->lines.lines().contains(u"Error loading earnings: serverError"_s));
     QVERIFY(shown(view, u"earningsUnavailable"_s));
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
-    QCoro::waitFor(view->loadPanelEarnings());
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings()));
+    QCoro::waitFor(panelEarnings()->loadEarnings());
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
-    QCoro::waitFor(view->loadPanelEarnings());
+    QCoro::waitFor(panelEarnings()->loadEarnings());
     QVERIFY(shown(view, u"earningsFigures"_s));
     QCOMPARE(text(view, u"todayAmount"_s), u"$12.50"_s);
 }
@@ -251,20 +272,20 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
     m_timer->updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
     QCOMPARE(text(view, u"entryElapsed"_s), u"01:40"_s);
     QCOMPARE(text(view, u"currentTimerAmount"_s), u"$1.00"_s);
-    Clock::setFixedNow(now.addSecs(1));
+    m_f->clock.advance(1);
     m_timer->updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
     QCOMPARE(text(view, u"currentTimerAmount"_s), u"$1.01"_s);
     QCOMPARE(text(view, u"entryRate"_s), u"$36.00/hr"_s);
     QCOMPARE(text(view, u"headerText"_s), u"Timer Running"_s);
 
-    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timer(stopped)));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
     auto* button = view->findChild<PillButton*>(u"stopResumeButton"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_COMPARE(button->text(), u"Resume"_s);
     QCOMPARE(text(view, u"headerText"_s), u"Timer Stopped"_s);
     QVERIFY(shown(view, u"entryBox"_s));
     m_f->server.clearRequests();
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(QByteArray(running).replace("r1", "r2"))));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(json::ratedEntry("r2", true))));
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_VERIFY(m_timer->isTimerRunning());
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
@@ -278,7 +299,7 @@ void tst_MenuBar::refreshReloadsEverythingThenEarnings() {
     m_manager->togglePopover();
     QTRY_VERIFY(!view->isLoadingEarnings());
     m_f->server.clearRequests();
-    QTest::mouseClick(view->findChild<QPushButton*>(u"refreshButton"_s), Qt::LeftButton);
+    QTest::mouseClick(view->findChild<BorderedButton*>(u"refreshButton"_s), Qt::LeftButton);
     // The refresh reloads the timer data in order, and the earnings only after all of it.
     const auto inOrder = [this] {
         const QStringList lines = m_f->server.requestLines();
@@ -290,6 +311,45 @@ void tst_MenuBar::refreshReloadsEverythingThenEarnings() {
     QTRY_VERIFY2(inOrder(), qPrintable(m_f->server.requestLines().join(u", "_s)));
 }
 
+void tst_MenuBar::looksFinishedWithAnyContent_data() {
+    QTest::addColumn<QByteArray>("current");
+    QTest::addColumn<QByteArray>("earnings");
+    const QByteArray longNames =
+        R"(,"hourlyRateSnapshot":1250,"projectId":"p","project":{"id":"p","name":"Quarterly infrastructure migration for the EMEA region"},)"
+        R"("task":{"id":"t","name":"Database replication and failover rehearsal"},"description":"Walk through every step of the runbook with the on-call team and write down what broke")";
+    QTest::newRow("short") << running << json::earnings();
+    QTest::newRow("long names, big amounts, 100 hours")
+        << json::entry("r1", true, "2025-02-25T06:01:40.000Z", longNames) << json::earnings(12345.67, 360000, 98765.43, 999999);
+    QTest::newRow("stopped, no task or rate") << json::entry("r1", false) << json::earnings();
+}
+
+void tst_MenuBar::looksFinishedWithAnyContent() {
+    QFETCH(QByteArray, current);
+    QFETCH(QByteArray, earnings);
+    signIn();
+    run(current);
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
+    MenuBarView* view = manager()->panel();
+    m_manager->togglePopover();
+    QTRY_VERIFY(shown(view, u"earningsFigures"_s));
+    QCOMPARE(layoutFaults(view), QStringList());
+    // The content is centred in the frame.
+    const QRect header = placeOf(view, u"statusHeader"_s);
+    const QRect actions = placeOf(view, u"refreshButton"_s);
+    const int below = view->height() - (actions.bottom() + 1 + 12); // the section's bottom margin
+    QVERIFY2(qAbs(header.top() - below) <= 2, qPrintable(u"%1 above, %2 below"_s.arg(header.top()).arg(below)));
+    // The time and the rate sit together on the right; the quick actions are equally wide.
+    if (shown(view, u"entryRate"_s)) {
+        QVERIFY(placeOf(view, u"entryRate"_s).top() - placeOf(view, u"entryElapsed"_s).bottom() <= 4);
+    }
+    QCOMPARE(placeOf(view, u"mainWindowButton"_s).width(), actions.width());
+    QVERIFY(actions.width() >
+            view->findChild<BorderedButton*>(u"refreshButton"_s)->fontMetrics().horizontalAdvance(u"Refresh"_s) + 16);
+    // Its edge shows on a dark desktop.
+    const QImage picture = view->grab().toImage();
+    QVERIFY(picture.pixelColor(150, 0).lightness() > picture.pixelColor(150, 1).lightness());
+}
+
 void tst_MenuBar::signedOut() {
     int calls = 0;
     MenuBarView* view = manager([&] { ++calls; })->panel();
@@ -297,7 +357,7 @@ void tst_MenuBar::signedOut() {
     QVERIFY(shown(view, u"signedOut"_s));
     QVERIFY(!shown(view, u"signedIn"_s));
     QCOMPARE(text(view, u"pleaseLogIn"_s), u"Please log in to Kelvo"_s);
-    QTest::mouseClick(view->findChild<QPushButton*>(u"openMainWindowButton"_s), Qt::LeftButton);
+    QTest::mouseClick(view->findChild<PillButton*>(u"openMainWindowButton"_s), Qt::LeftButton);
     QCOMPARE(calls, 1);
     QTRY_VERIFY(m_f->server.requestLines().join(u' ').contains(u"dashboard-earnings"_s)); // loaded even while signed out
 }

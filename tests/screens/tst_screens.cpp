@@ -1,8 +1,7 @@
-#include "FakeServer.h"
+#include "Json.h"
 #include "TestSupport.h"
 
 #include "app/ContentView.h"
-#include "records/Clock.h"
 #include "screens/DashboardView.h"
 #include "screens/EarningsCard.h"
 #include "screens/LoginView.h"
@@ -14,8 +13,10 @@
 #include "state/TimerViewModel.h"
 #include "ui/CircleButton.h"
 #include "ui/FieldEdit.h"
+#include "ui/LinkButton.h"
 #include "ui/PrimaryButton.h"
 #include "ui/PullDownButton.h"
+#include "ui/PulsingDot.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 
 using namespace kelvo;
@@ -32,22 +33,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QDateTime now(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC);
-const QByteArray authBody = R"({"user":{"id":"u","name":"Ada","email":"a@x.io"},"token":"t"})";
-const QByteArray projects =
-    R"({"projects":[{"id":"old","name":"Old","isActive":false},{"id":"p1","name":"Web","color":"#10B981","isActive":true},{"id":"p2","name":"App","isActive":true}]})";
-const QByteArray running =
-    R"({"id":"r1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true,"hourlyRateSnapshot":60,"projectId":"p1","project":{"id":"p1","name":"Web"}})";
-const QByteArray stopped =
-    R"({"id":"s1","startTime":"2025-03-01T09:00:00.000Z","isRunning":false,"duration":3725,"projectId":"p2","description":"Notes"})";
-
-QByteArray answerWith(const char* member, const QByteArray& json) {
-    return "{\"" + QByteArray(member) + "\":" + json + "}";
-}
-
-QByteArray timerAnswer(const QByteArray& entry) {
-    return R"({"message":"ok","timeEntry":)" + entry + "}";
-}
+const QByteArray running = json::ratedEntry("r1", true, 60);
+const QByteArray stopped = json::entry("s1", false, "2025-03-01T09:00:00.000Z", R"(,"projectId":"p2","description":"Notes")");
 
 template <class T> T* find(QWidget* root, const QString& name) {
     T* child = root->findChild<T*>(name);
@@ -73,6 +60,18 @@ void chooseFromMenu(PullDownButton* chooser, const QString& item) {
     qFatal("no menu item %s", qPrintable(item));
 }
 
+// The ids of the dashboard's entry rows, top to bottom.
+QStringList rowIds(QWidget* dashboard) {
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    auto rows = dashboard->findChildren<TimeEntryRow*>();
+    std::sort(rows.begin(), rows.end(), [](TimeEntryRow* a, TimeEntryRow* b) { return a->y() < b->y(); });
+    QStringList ids;
+    for (TimeEntryRow* row : rows) {
+        ids.append(row->entry().id);
+    }
+    return ids;
+}
+
 } // namespace
 
 class tst_Screens : public QObject {
@@ -86,17 +85,21 @@ private Q_SLOTS:
     void emailIsSentAsTypedOrTidied();
     void registrationForm_data();
     void registrationForm();
+    void formsFitAndReadAsSentences();
     void routingAndErrorLine();
+    void appearActionsRunOncePerAppearance();
     void timerPanelChoices();
     void runningFace();
+    void fieldsMatchTheChoosers();
     void earningsSection();
-    void restartButtonsFollowTheTimer();
+    void entryRowsFollowTheList();
 
 private:
     QString lastBody(const QString& member) const {
         const RecordedRequest& sent = m_f->server.requests().last();
         return QJsonDocument::fromJson(sent.body).object().value(member).toString();
     }
+    qsizetype refreshes() const { return m_f->lines.lines().count(u"🔄 Starting full data refresh..."_s); }
 
     std::unique_ptr<ClientFixture> m_f;
     std::unique_ptr<AuthViewModel> m_auth;
@@ -104,21 +107,15 @@ private:
 };
 
 void tst_Screens::init() {
-    Clock::setFixedNow(now);
     m_f = std::make_unique<ClientFixture>();
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, answerWith("entries", "[" + stopped + "]")));
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
-    m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"Build","isCompleted":false}]})"));
-    m_f->server.on(
-        "GET", u"/users/dashboard-earnings"_s,
-        FakeResponse::json(
-            200,
-            R"({"earnings":{"currentTimer":{"earnings":0,"duration":0,"isRunning":false,"hourlyRate":0},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":120}}})"));
-    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody));
-    m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, authBody));
+    m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC));
+    m_f->serveNothingRunning();
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+    m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, json::auth()));
     m_auth = std::make_unique<AuthViewModel>(&m_f->client);
-    m_timer = std::make_unique<TimerViewModel>(&m_f->client);
+    m_timer = std::make_unique<TimerViewModel>(&m_f->client, &m_f->clock);
     QTRY_VERIFY(m_timer->projects().size() == 3 && !m_timer->isRefreshing());
 }
 
@@ -126,7 +123,6 @@ void tst_Screens::cleanup() {
     m_timer.reset();
     m_auth.reset();
     m_f.reset();
-    Clock::setFixedNow(std::nullopt);
 }
 
 void tst_Screens::signInButton_data() {
@@ -151,12 +147,14 @@ void tst_Screens::signInButton() {
     QCOMPARE(button->isEnabled(), enabled);
     QCOMPARE(button->text(), u"Sign In"_s);
     if (enabled) {
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, authBody, 300));
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::heldBack(200, json::auth()));
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(m_auth->isLoading());
         QVERIFY(!button->isEnabled());
         QVERIFY(button->isBusy());
         QCOMPARE(button->text(), u"Signing in..."_s);
+        QTRY_COMPARE(m_f->server.heldCount(), 1);
+        m_f->server.release();
         QTRY_VERIFY(m_auth->isAuthenticated());
     }
 }
@@ -182,8 +180,8 @@ void tst_Screens::emailIsSentAsTypedOrTidied() {
     type(view.get(), u"emailField"_s, u" Ada@Example.COM "_s);
     type(view.get(), u"passwordField"_s, u"secret"_s);
     QTest::keyClick(find<QLineEdit>(view.get(), u"passwordField"_s), Qt::Key_Return);
-    QTest::qWait(50);
-    QVERIFY(m_f->server.requests().size() == 3); // Return sends nothing
+    QCoreApplication::processEvents(); // a scheduled sign-in would have started now
+    QVERIFY(!m_auth->isLoading());     // Return sends nothing
     QTest::mouseClick(find<PrimaryButton>(view.get(), u"primaryButton"_s), Qt::LeftButton);
     QTRY_VERIFY(m_auth->isAuthenticated());
     QCOMPARE(lastBody(u"email"_s), sentEmail);
@@ -230,6 +228,37 @@ void tst_Screens::registrationForm() {
     }
 }
 
+void tst_Screens::formsFitAndReadAsSentences() {
+    m_f->server.on(
+        "POST", u"/auth/register"_s,
+        FakeResponse::json(
+            409, R"({"error":"This e-mail address is already registered; sign in, or register with another address"})"));
+    for (bool registering : {false, true}) {
+        std::unique_ptr<QWidget> view;
+        if (registering) {
+            view = std::make_unique<RegisterView>(m_auth.get());
+            type(view.get(), u"passwordField"_s, u"sixsix"_s);
+            type(view.get(), u"confirmPasswordField"_s, u"sixsi"_s);
+        } else {
+            view = std::make_unique<LoginView>(m_auth.get());
+        }
+        view->setFixedSize(400, 600); // the window's content, which cannot grow
+        view->show();
+        QCoro::waitFor(m_auth->registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
+        QVERIFY(find<QLabel>(view.get(), u"errorLabel"_s)->isVisible());
+        QCOMPARE(layoutFaults(view.get()), QStringList());
+
+        // "Don't have an account? Sign up": one space apart, the pair centred.
+        auto* text = find<QLabel>(view.get(), u"switchText"_s);
+        auto* link = find<LinkButton>(view.get(), u"switchButton"_s);
+        const int textEnd = text->x() + text->fontMetrics().horizontalAdvance(text->text());
+        QVERIFY(qAbs(link->x() - textEnd - text->fontMetrics().horizontalAdvance(u' ')) <= 1);
+        const int left = text->mapTo(view.get(), QPoint()).x();
+        const int right = view->width() - link->mapTo(view.get(), QPoint(link->width(), 0)).x();
+        QVERIFY2(qAbs(left - right) <= 1, qPrintable(u"%1 vs %2"_s.arg(left).arg(right)));
+    }
+}
+
 void tst_Screens::routingAndErrorLine() {
     ContentView content(m_auth.get(), m_timer.get());
     content.show();
@@ -244,13 +273,13 @@ void tst_Screens::routingAndErrorLine() {
     QCOMPARE(error->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     QVERIFY(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s)->isEnabled());
 
-    QTest::mouseClick(find<QPushButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
     QCOMPARE(content.screen(), ContentView::Screen::registration);
     QVERIFY(!find<QLabel>(content.currentScreen(), u"errorLabel"_s)->isVisible()); // cleared on appearance
-    QTest::mouseClick(find<QPushButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
     QCOMPARE(content.screen(), ContentView::Screen::login);
     QCOMPARE(find<QLineEdit>(content.currentScreen(), u"emailField"_s)->text(), QString()); // a fresh screen
-    QTest::mouseClick(find<QPushButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
 
     QCoro::waitFor(m_auth->registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
     QCOMPARE(content.screen(), ContentView::Screen::dashboard);
@@ -259,6 +288,35 @@ void tst_Screens::routingAndErrorLine() {
     QTRY_VERIFY(dashboard->dashboardViewModel()->earnings().has_value());
     m_auth->logout();
     QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
+}
+
+void tst_Screens::appearActionsRunOncePerAppearance() {
+    ContentView content(m_auth.get(), m_timer.get());
+    content.show();
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
+    QCoro::waitFor(m_auth->login(u"a"_s, u"b"_s));
+    auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
+    QVERIFY(error->isVisible());
+    content.showMinimized(); // restoring is no new appearance: the error stays
+    content.showNormal();
+    QVERIFY(error->isVisible());
+    content.hide(); // shown again after it was closed: a new appearance
+    content.show();
+    QVERIFY(!error->isVisible());
+
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+    const qsizetype before = refreshes();
+    QCoro::waitFor(m_auth->login(u"a"_s, u"b"_s));
+    QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
+    auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
+    QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_timer->isRefreshing());
+    content.showMinimized();
+    content.showNormal();
+    content.hide();
+    content.show();
+    QTRY_VERIFY(refreshes() >= before + 2);
+    QTRY_VERIFY(!m_timer->isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
+    QCOMPARE(refreshes(), before + 2); // only the new appearance after closing reloads
 }
 
 void tst_Screens::timerPanelChoices() {
@@ -288,16 +346,16 @@ void tst_Screens::timerPanelChoices() {
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
     description->setText(u"  Spacing kept "_s);
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timerAnswer(running)));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
     // As a real server would, from now on the running entry is the current one.
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
     QTest::mouseClick(start, Qt::LeftButton);
     QTRY_VERIFY(m_timer->isTimerRunning() && !m_timer->isLoading()); // stop stays disabled until then
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
 
-    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, timerAnswer(stopped)));
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current()));
     QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
     QTRY_VERIFY(!m_timer->isLoading() && !m_timer->isTimerRunning());
     QTRY_COMPARE(panel.selectedProjectId(), QString());
@@ -305,7 +363,7 @@ void tst_Screens::timerPanelChoices() {
 }
 
 void tst_Screens::runningFace() {
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
     QCoro::waitFor(m_timer->loadCurrentEntry());
     TimerView panel(
         m_timer.get(), [] {}, [] {});
@@ -315,31 +373,49 @@ void tst_Screens::runningFace() {
     QCOMPARE(find<QLabel>(&panel, u"counter"_s)->text(), u"01:30"_s);
     QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
 
-    QByteArray unrated = running;
-    unrated.replace("\"hourlyRateSnapshot\":60", "\"hourlyRateSnapshot\":0");
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", unrated)));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
     QCoro::waitFor(m_timer->loadCurrentEntry());
     QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
 }
 
+void tst_Screens::fieldsMatchTheChoosers() {
+    TimerView panel(
+        m_timer.get(), [] {}, [] {});
+    panel.resize(368, panel.sizeHint().height());
+    panel.show();
+    auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
+    QCOMPARE(description->sizeHint().height(), find<PullDownButton>(&panel, u"projectChooser"_s)->sizeHint().height());
+    LoginView login(m_auth.get());
+    QCOMPARE(find<FieldEdit>(&login, u"emailField"_s)->sizeHint().height(), description->sizeHint().height());
+    // Rounded: the corner shows what lies behind, the middle the field's own colour.
+    const QImage disabled = description->grab().toImage();
+    QVERIFY(disabled.pixelColor(0, 0) != disabled.pixelColor(disabled.width() / 2, 1));
+    QVERIFY(!description->isEnabled());
+    description->setEnabled(true);
+    const QImage enabled = description->grab().toImage();
+    QVERIFY(enabled.pixelColor(enabled.width() / 2, 1) != disabled.pixelColor(disabled.width() / 2, 1)); // dimmed
+}
+
 void tst_Screens::earningsSection() {
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}, 300));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
     DashboardView view(m_auth.get(), m_timer.get());
     auto* today = find<EarningsCard>(&view, u"todayCard"_s);
     QCOMPARE(today->earnings(), u"$0.00"_s);
     QCOMPARE(today->duration(), u"0h 0m"_s);
+    view.resize(400, 600);
     view.show();
     QTRY_VERIFY(find<QWidget>(&view, u"loadingCards"_s)->isVisible());
-    QTRY_VERIFY(find<QLabel>(&view, u"earningsError"_s)->isVisible());
-    QCOMPARE(find<QLabel>(&view, u"earningsError"_s)->text(),
-             u"Failed to load earnings: Server error - please try again later"_s);
+    // At rest the first card lies wholly below the fade at the top of the list.
+    auto* list = view.findChild<QScrollArea*>();
+    QVERIFY(find<QWidget>(&view, u"loadingCards"_s)->mapTo(list, QPoint()).y() >= 20);
+    m_f->server.release();
+    auto* error = find<QLabel>(&view, u"earningsError"_s);
+    QTRY_VERIFY(error->isVisible());
+    QCOMPARE(error->text(), u"Failed to load earnings: Server error - please try again later"_s);
+    QCOMPARE(error->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     QVERIFY(!today->isVisible());
 
-    m_f->server.on(
-        "GET", u"/users/dashboard-earnings"_s,
-        FakeResponse::json(
-            200,
-            R"({"earnings":{"currentTimer":{"earnings":0,"duration":0,"isRunning":false,"hourlyRate":0},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":120}}})"));
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
     QCoro::waitFor(view.dashboardViewModel()->loadEarnings());
     QVERIFY(today->isVisible());
     QCOMPARE(today->earnings(), u"$12.50"_s);
@@ -347,25 +423,35 @@ void tst_Screens::earningsSection() {
     QCOMPARE(find<EarningsCard>(&view, u"weekCard"_s)->duration(), u"2m"_s);
 }
 
-void tst_Screens::restartButtonsFollowTheTimer() {
+void tst_Screens::entryRowsFollowTheList() {
     DashboardView view(m_auth.get(), m_timer.get());
     view.show();
-    auto rows = view.findChildren<TimeEntryRow*>();
-    QCOMPARE(rows.size(), 1);
-    QVERIFY(rows[0]->findChild<QWidget*>(u"restartButton"_s)->isVisible());
-    QCOMPARE(rows[0]->findChild<QLabel*>(u"entryDuration"_s)->text(), u"01:02"_s);
+    QCOMPARE(rowIds(&view), QStringList{u"s1"_s});
+    auto* row = view.findChild<TimeEntryRow*>();
+    QVERIFY(row->findChild<QWidget*>(u"restartButton"_s)->isVisible());
+    QCOMPARE(row->findChild<QLabel*>(u"entryDuration"_s)->text(), u"00:01"_s);
 
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, answerWith("timeEntry", running)));
-    m_f->server.on("GET", u"/time-entries"_s,
-                   FakeResponse::json(200, answerWith("entries", "[" + running + "," + stopped + "]")));
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({running, stopped, running})));
     QCoro::waitFor(m_timer->refreshAllData());
-    rows = view.findChildren<TimeEntryRow*>();
-    QCOMPARE(rows.size(), 2);
-    for (TimeEntryRow* row : rows) {
-        QVERIFY(!row->findChild<QWidget*>(u"restartButton"_s)->isVisible());
-        QCOMPARE(row->isBlinking(), row->entry().isRunning);
-        QCOMPARE(row->findChild<QLabel*>(u"entryDuration"_s)->isVisible(), !row->entry().isRunning);
+    QCOMPARE(rowIds(&view), (QStringList{u"r1"_s, u"s1"_s, u"r1"_s})); // a repeated id gets a row each time
+    for (TimeEntryRow* each : view.findChildren<TimeEntryRow*>()) {
+        QVERIFY(!each->findChild<QWidget*>(u"restartButton"_s)->isVisible());
+        QCOMPARE(each->isBlinking(), each->entry().isRunning);
+        QCOMPARE(each->findChild<QLabel*>(u"entryDuration"_s)->isVisible(), !each->entry().isRunning);
     }
+
+    // Stopped from the tray while the window is closed: the dot comes back steady.
+    view.hide();
+    const QByteArray stoppedRunning = json::entry("r1", false);
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(stoppedRunning)));
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stoppedRunning})));
+    QCoro::waitFor(m_timer->refreshAllData());
+    view.show();
+    QCOMPARE(rowIds(&view), QStringList{u"r1"_s});
+    row = view.findChild<TimeEntryRow*>();
+    QVERIFY(!row->isBlinking());
+    QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
 }
 
 QTEST_MAIN(tst_Screens)

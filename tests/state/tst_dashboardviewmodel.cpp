@@ -1,4 +1,4 @@
-#include "FakeServer.h"
+#include "Json.h"
 #include "TestSupport.h"
 
 #include "state/DashboardViewModel.h"
@@ -10,8 +10,7 @@ using namespace kelvo::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-const QByteArray earnings =
-    R"({"earnings":{"currentTimer":{"earnings":0,"duration":0,"isRunning":false,"hourlyRate":0},"today":{"earnings":12.5,"duration":3900},"thisWeek":{"earnings":40,"duration":9000}}})";
+const QByteArray earnings = json::earnings();
 }
 
 class tst_DashboardViewModel : public QObject {
@@ -26,7 +25,7 @@ private Q_SLOTS:
 void tst_DashboardViewModel::loadsInTheMachinesZone() {
     ClientFixture f;
     f.server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
-    DashboardViewModel model(&f.client);
+    DashboardViewModel model(&f.client, DashboardViewModel::ShownBy::dashboard);
     QVERIFY(f.server.requests().isEmpty());
     SignalLog log(&model);
     qputenv("TZ", "Europe/Berlin");
@@ -43,18 +42,23 @@ void tst_DashboardViewModel::loadsInTheMachinesZone() {
 
 void tst_DashboardViewModel::failureKeepsTheLastSummary() {
     ClientFixture f;
-    DashboardViewModel model(&f.client);
-    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
+    DashboardViewModel model(&f.client, DashboardViewModel::ShownBy::dashboard);
+    DashboardViewModel popover(&f.client, DashboardViewModel::ShownBy::popover);
+    f.server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
     QCoro::waitFor(model.loadEarnings());
+    QCoro::waitFor(popover.loadEarnings());
     QVERIFY(!model.earnings());
     QCOMPARE(model.errorMessage(), u"Server error - please try again later"_s);
-    QCOMPARE(f.lines.lines(), QStringList{u"Error loading dashboard earnings: serverError"_s});
+    QCOMPARE(f.lines.lines(),
+             (QStringList{u"Error loading dashboard earnings: serverError"_s, u"Error loading earnings: serverError"_s}));
 
-    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings, 200));
+    f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(200, earnings));
     f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(401, {}));
     auto loading = model.loadEarnings();
     QVERIFY(!model.errorMessage()); // cleared before the answer arrives
     QVERIFY(model.isLoading());
+    QTRY_COMPARE(f.server.heldCount(), 1);
+    f.server.release();
     QCoro::waitFor(loading);
     QCoro::waitFor(model.loadEarnings());
     QCOMPARE(model.errorMessage(), u"Unauthorized - please log in again"_s);

@@ -1,37 +1,17 @@
-#include "FakeServer.h"
+#include "Json.h"
 #include "TestSupport.h"
 
-#include "records/Clock.h"
-#include "records/Formatting.h"
 #include "state/TimerViewModel.h"
+#include "ui/Theme.h"
 
-#include <QGuiApplication>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
 
 using namespace kelvo;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-const QDateTime now(QDate(2025, 3, 1), QTime(10, 1, 5), Qt::UTC);
-
-QByteArray entry(const QByteArray& id, bool running, const QByteArray& start = "2025-03-01T10:00:00.000Z",
-                 const QByteArray& extra = {}) {
-    return R"({"id":")" + id + R"(","startTime":")" + start + R"(","isRunning":)" + (running ? "true" : "false") +
-           (running ? "" : R"(,"duration":65)") + extra + "}";
-}
-
-QByteArray timer(const QByteArray& entryJson) {
-    return R"({"message":"ok","timeEntry":)" + entryJson + "}";
-}
-
-const QByteArray noEntries = R"({"entries":[]})";
-const QByteArray projects =
-    R"({"projects":[{"id":"p1","name":"Web","color":"#10B981","isActive":true},{"id":"p2","name":"Bad","color":"#12345","isActive":true}]})";
-
-} // namespace
 
 class tst_TimerViewModel : public QObject {
     Q_OBJECT
@@ -42,6 +22,8 @@ private Q_SLOTS:
     void startThenStop();
     void failuresLeaveTheCountAlone();
     void tickAndResynchronise();
+    void lateTickFollowsTheClock_data();
+    void lateTickFollowsTheClock();
     void startTimeForms_data();
     void startTimeForms();
     void failingLoadsKeepOldData();
@@ -53,63 +35,69 @@ private Q_SLOTS:
     void destroyedDuringARefresh();
 
 private:
-    // A model whose start-up refresh (no entry, no entries, two projects) has completed.
+    std::unique_ptr<TimerViewModel> model() { return std::make_unique<TimerViewModel>(&m_f->client, &m_f->clock); }
+    // A model whose start-up refresh (no entry, no entries, three projects) has completed.
     std::unique_ptr<TimerViewModel> settledModel();
+    // Loads `entry` as the current one.
+    void loadCurrent(TimerViewModel& model, const QByteArray& entry);
+    // Waits for the next one-second tick of the count.
+    static bool nextTick(TimerViewModel& model) { return QSignalSpy(&model, &TimerViewModel::elapsedTimeChanged).wait(5000); }
 
     std::unique_ptr<ClientFixture> m_f;
 };
 
 void tst_TimerViewModel::init() {
-    Clock::setFixedNow(now);
     m_f = std::make_unique<ClientFixture>();
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, noEntries));
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects));
+    m_f->serveNothingRunning();
 }
 
 void tst_TimerViewModel::cleanup() {
     m_f.reset();
-    Clock::setFixedNow(std::nullopt);
 }
 
 std::unique_ptr<TimerViewModel> tst_TimerViewModel::settledModel() {
-    auto model = std::make_unique<TimerViewModel>(&m_f->client);
-    if (!QTest::qWaitFor([this] { return m_f->lines.lines().contains(u"✅ Data refresh completed"_s); }, 5000)) {
+    auto settled = model();
+    if (!QTest::qWaitFor([this] { return m_f->lines.lines().contains(u"✅ Data refresh completed"_s); }, 10000)) {
         qFatal("the start-up refresh did not complete");
     }
     m_f->server.clearRequests();
     m_f->lines.clear();
-    return model;
+    return settled;
+}
+
+void tst_TimerViewModel::loadCurrent(TimerViewModel& model, const QByteArray& entry) {
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
+    QCoro::waitFor(model.loadCurrentEntry());
 }
 
 void tst_TimerViewModel::refreshIsStrictlySequential() {
-    m_f->server.enqueue("GET", u"/time-entries/current"_s,
-                        FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 200));
-    m_f->server.enqueue("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e1", true) + "]}", 200));
-    TimerViewModel model(&m_f->client);
-    SignalLog log(&model);
-    QVERIFY(m_f->server.waitForRequests(1));
-    QTest::qWait(100);
-    QCOMPARE(m_f->server.requests().size(), 1); // the next load waits for this answer
-    QTRY_COMPARE(model.isRefreshing(), false);
+    m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::entry("e1", true))));
+    m_f->server.enqueue("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({json::entry("e1", true)})));
+    auto refreshing = model();
+    SignalLog log(refreshing.get());
+    QTRY_VERIFY(m_f->lines.lines().contains(u"✅ Data refresh completed"_s));
     QCOMPARE(m_f->server.requestLines(),
              (QStringList{u"GET /time-entries/current"_s, u"GET /time-entries?limit=10"_s, u"GET /projects"_s}));
+    for (qsizetype i = 0; i < 3; ++i) {
+        QCOMPARE(m_f->server.requests().at(i).answeredBefore, i); // each waits for the answer before it
+    }
     QCOMPARE(m_f->lines.lines(),
              (QStringList{u"🔄 Starting full data refresh..."_s, u"📊 Loading current entry..."_s,
                           u"⏱️ Found running timer, starting elapsed time counter"_s, u"📋 Loading recent entries..."_s,
-                          u"📝 Loaded 1 recent entries"_s, u"📁 Loading projects..."_s, u"📂 Loaded 2 projects"_s,
+                          u"📝 Loaded 1 recent entries"_s, u"📁 Loading projects..."_s, u"📂 Loaded 3 projects"_s,
                           u"✅ Data refresh completed"_s}));
     QCOMPARE(log.names().first(), u"isRefreshingChanged"_s);
     QCOMPARE(log.names().last(), u"isRefreshingChanged"_s);
-    QCOMPARE(model.elapsedTime(), 65);
-    QVERIFY(model.isCounting());
+    QVERIFY(!refreshing->isRefreshing());
+    QVERIFY(refreshing->elapsedTime() >= 65);
+    QVERIFY(refreshing->isCounting());
 }
 
 void tst_TimerViewModel::startThenStop() {
     auto model = settledModel();
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e9", true, "2025-03-01T10:00:05Z"))));
-    m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, timer(entry("e9", false))));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, "{\"entries\":[" + entry("e9", false) + "]}", 100));
+    m_f->server.on("POST", u"/time-entries/start"_s,
+                   FakeResponse::json(201, json::timer(json::entry("e9", true, "2025-03-01T10:00:05Z"))));
+    m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, json::timer(json::entry("e9", false))));
     SignalLog log(model.get());
 
     QCoro::waitFor(model->startTimer(u"p1"_s, std::nullopt, u"Notes"_s));
@@ -120,17 +108,18 @@ void tst_TimerViewModel::startThenStop() {
     QCOMPARE(log.names().last(), u"isLoadingChanged"_s);
     QVERIFY(log.names().indexOf(u"recentEntriesChanged"_s) < log.names().lastIndexOf(u"isLoadingChanged"_s));
 
-    log.clear();
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::heldBack(200, json::entries({json::entry("e9", false)})));
     auto stopping = model->stopTimer();
-    QTRY_COMPARE(log.count(u"currentEntryChanged"_s), 1);
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
     QVERIFY(!model->isTimerRunning());
     QCOMPARE(model->currentEntry()->id, u"e9"_s);
     QCOMPARE(model->elapsedTime(), 0);
-    QVERIFY(model->isLoading()); // still reloading the entries
+    QVERIFY(!model->isCounting());
+    QVERIFY(model->isLoading()); // until the entries are reloaded
+    m_f->server.release();
     QCoro::waitFor(stopping);
     QVERIFY(!model->isLoading());
     QCOMPARE(model->recentEntries().size(), 1);
-    QVERIFY(!model->isCounting());
     QCOMPARE(m_f->server.requestLines().mid(1),
              (QStringList{u"GET /time-entries?limit=10"_s, u"POST /time-entries/e9/stop"_s, u"GET /time-entries?limit=10"_s}));
 }
@@ -146,30 +135,52 @@ void tst_TimerViewModel::failuresLeaveTheCountAlone() {
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(409, R"({"error":"A timer is already running"})"));
     QCoro::waitFor(model->startTimer(std::nullopt, std::nullopt, std::nullopt));
     QCOMPARE(model->errorMessage(), u"A timer is already running"_s);
-    QCOMPARE(model->elapsedTime(), 65);
+    QVERIFY(model->elapsedTime() >= 65);
     QVERIFY(model->isCounting());
     QVERIFY(!model->isLoading());
 }
 
 void tst_TimerViewModel::tickAndResynchronise() {
     auto model = settledModel();
-    m_f->server.on("GET", u"/time-entries/current"_s,
-                   FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true, "2025-03-01T10:02:05Z") + "}"));
-    QCoro::waitFor(model->loadCurrentEntry());
+    loadCurrent(*model, json::entry("e1", true, "2025-03-01T10:02:05Z"));
     QCOMPARE(model->elapsedTime(), 0); // a start one minute ahead counts from 0
-    QTRY_COMPARE_WITH_TIMEOUT(model->elapsedTime(), 1, 1500);
+    QVERIFY(nextTick(*model));
+    QCOMPARE(model->elapsedTime(), 1);
 
-    Clock::setFixedNow(now.addSecs(3600));
+    m_f->clock.advance(3600);
     QCoro::waitFor(model->loadCurrentEntry());
     QCOMPARE(model->elapsedTime(), 3540);
     QCOMPARE(model->formattedElapsedTime(), u"59:00"_s);
 
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, R"({"timeEntry":null})"));
-    QCoro::waitFor(model->loadCurrentEntry());
+    loadCurrent(*model, "null");
     QVERIFY(!model->currentEntry());
     QCOMPARE(model->elapsedTime(), 0);
     QVERIFY(!model->isCounting());
     QVERIFY(m_f->lines.lines().contains(u"⏹️ No running timer found"_s));
+}
+
+void tst_TimerViewModel::lateTickFollowsTheClock_data() {
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<qint64>("advance"); // seconds the clock moves before the next tick
+    QTest::addColumn<qint64>("elapsed");
+    QTest::newRow("on time") << QByteArray("2025-03-01T10:00:00.000Z") << qint64(1) << qint64(66);
+    QTest::newRow("3 s late still adds one") << QByteArray("2025-03-01T10:00:00.000Z") << qint64(3) << qint64(66);
+    QTest::newRow("4 s late resynchronises") << QByteArray("2025-03-01T10:00:00.000Z") << qint64(4) << qint64(69);
+    QTest::newRow("after a night asleep") << QByteArray("2025-03-01T10:00:00.000Z") << qint64(8 * 3600) << qint64(65 + 8 * 3600);
+    QTest::newRow("unreadable start adds one") << QByteArray("2025-03-01T10:00:00+01:00") << qint64(3600) << qint64(1);
+}
+
+void tst_TimerViewModel::lateTickFollowsTheClock() {
+    QFETCH(QByteArray, start);
+    QFETCH(qint64, advance);
+    QFETCH(qint64, elapsed);
+    auto model = settledModel();
+    loadCurrent(*model, json::entry("e1", true, start));
+    const qsizetype lines = m_f->lines.lines().size();
+    m_f->clock.advance(advance);
+    QVERIFY(nextTick(*model));
+    QCOMPARE(model->elapsedTime(), elapsed);
+    QCOMPARE(m_f->lines.lines().size(), lines); // a tick prints nothing
 }
 
 void tst_TimerViewModel::startTimeForms_data() {
@@ -185,7 +196,8 @@ void tst_TimerViewModel::startTimeForms() {
     QFETCH(QString, start);
     QFETCH(qint64, elapsed);
     auto model = settledModel();
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, timer(entry("e2", true, start.toUtf8()))));
+    m_f->server.on("POST", u"/time-entries/start"_s,
+                   FakeResponse::json(201, json::timer(json::entry("e2", true, start.toUtf8()))));
     QCoro::waitFor(model->startTimer(std::nullopt, std::nullopt, std::nullopt));
     QCOMPARE(model->elapsedTime(), elapsed);
     QVERIFY(model->isCounting());
@@ -194,24 +206,26 @@ void tst_TimerViewModel::startTimeForms() {
 
 void tst_TimerViewModel::failingLoadsKeepOldData() {
     auto model = settledModel();
-    m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(200, R"({"tasks":[{"id":"t1","name":"A","isCompleted":false}]})"));
     QCoro::waitFor(model->loadTasks(u"p1"_s));
     QCOMPARE(m_f->server.requestLines().last(), u"GET /tasks?projectId=p1&isCompleted=false"_s);
+    loadCurrent(*model, json::entry("e1", true));
     m_f->server.on("GET", u"/tasks"_s, FakeResponse::json(500, {}));
     m_f->server.on("GET", u"/projects"_s, FakeResponse::json(500, {}));
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::dropped());
-    model->updateElapsedTime(u"2025-03-01T10:00:00Z"_s);
-    model->startElapsedTimer();
+    // A whole status line, then the body breaks off: that says nothing about the running entry.
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::cut(200, R"({"timeEntry":nu)"));
     QCoro::waitFor(model->loadTasks(u"p2"_s));
     QCoro::waitFor(model->loadProjects());
     QCoro::waitFor(model->loadCurrentEntry());
     QCOMPARE(model->tasks().size(), 1);
-    QCOMPARE(model->projects().size(), 2);
+    QCOMPARE(model->projects().size(), 3);
+    QCOMPARE(model->currentEntry()->id, u"e1"_s);
+    QVERIFY(model->elapsedTime() >= 65);
     QVERIFY(model->isCounting());
     QVERIFY(!model->errorMessage());
     QCOMPARE(m_f->lines.lines().filter(u"Error loading"_s).size(), 3);
     QVERIFY(m_f->lines.lines().contains(u"Error loading tasks: serverError"_s));
     QVERIFY(m_f->lines.lines().contains(u"❌ Error loading projects: serverError"_s));
+    QVERIFY(m_f->lines.lines().filter(u"Decoding error"_s).isEmpty());
 }
 
 void tst_TimerViewModel::lookups() {
@@ -220,47 +234,57 @@ void tst_TimerViewModel::lookups() {
     QCOMPARE(model->projectName(bare), u"No Project"_s);
     bare.projectId = u"p1"_s;
     QCOMPARE(model->projectName(bare), u"Web"_s);
+    QCOMPARE(model->projectName(bare, TimerViewModel::ProjectLookup::embeddedOnly), u"No Project"_s);
     QCOMPARE(model->entryColor(bare), QColor(0x10, 0xB9, 0x81));
     bare.projectId = u"gone"_s;
     QCOMPARE(model->projectName(bare), u"No Project"_s);
-    QCOMPARE(model->entryColor(bare), standardGrey());
-    QCOMPARE(model->projectColor(u"p2"_s), standardGrey()); // not valid hex
-    QCOMPARE(model->projectColor(std::nullopt), standardGrey());
-    bare.project = TimeEntryProject{u"p9"_s, u"Embedded"_s, std::nullopt};
-    QCOMPARE(model->projectName(bare), u"Embedded"_s);
-    QCOMPARE(model->entryColor(bare), standardGrey()); // no colour: falls through to projectId "gone"
+    QCOMPARE(model->entryColor(bare), Theme::grey());
+    QCOMPARE(model->projectColor(u"p2"_s), Theme::grey()); // no colour
+    QCOMPARE(model->projectColor(std::nullopt), Theme::grey());
+    bare.project = TimeEntryProject{u"p9"_s, u"Embedded"_s, u"#12345"_s};
+    QCOMPARE(model->projectName(bare, TimerViewModel::ProjectLookup::embeddedOnly), u"Embedded"_s);
+    QCOMPARE(model->entryColor(bare), Theme::grey()); // not valid hex
     bare.project->color = u"#fff"_s;
     QCOMPARE(model->entryColor(bare), QColor(Qt::white));
+
+    QVERIFY(!model->latestEntry());
+    QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::anyRate));
+    loadCurrent(*model, json::ratedEntry("r1", true, 60));
+    m_f->clock.advance(-5); // 60 s after the start
+    model->updateElapsedTime(model->currentEntry()->startTime);
+    QCOMPARE(*model->runningEarnings(TimerViewModel::RateRule::positiveRate), 1.0);
+    loadCurrent(*model, json::ratedEntry("r1", true, 0));
+    QCOMPARE(*model->runningEarnings(TimerViewModel::RateRule::anyRate), 0.0);
+    QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::positiveRate));
 }
 
 void tst_TimerViewModel::formattedElapsedTime_data() {
-    QTest::addColumn<QString>("start");
+    QTest::addColumn<qint64>("seconds");
     QTest::addColumn<QString>("text");
-    QTest::newRow("0") << now.toString(Qt::ISODate) << u"00:00"_s;
-    QTest::newRow("59") << now.addSecs(-59).toString(Qt::ISODate) << u"00:59"_s;
-    QTest::newRow("3599") << now.addSecs(-3599).toString(Qt::ISODate) << u"59:59"_s;
-    QTest::newRow("3600") << now.addSecs(-3600).toString(Qt::ISODate) << u"01:00:00"_s;
-    QTest::newRow("360000") << now.addSecs(-360000).toString(Qt::ISODate) << u"100:00:00"_s;
+    QTest::newRow("0") << qint64(0) << u"00:00"_s;
+    QTest::newRow("59") << qint64(59) << u"00:59"_s;
+    QTest::newRow("3599") << qint64(3599) << u"59:59"_s;
+    QTest::newRow("3600") << qint64(3600) << u"01:00:00"_s;
+    QTest::newRow("360000") << qint64(360000) << u"100:00:00"_s;
 }
 
 void tst_TimerViewModel::formattedElapsedTime() {
-    QFETCH(QString, start);
+    QFETCH(qint64, seconds);
     QFETCH(QString, text);
-    TimerViewModel model(&m_f->client);
-    model.updateElapsedTime(start);
-    QCOMPARE(model.formattedElapsedTime(), text);
+    auto formatted = model();
+    formatted->updateElapsedTime(m_f->clock.now().addSecs(-seconds).toString(Qt::ISODate));
+    QCOMPARE(formatted->formattedElapsedTime(), text);
 }
 
 void tst_TimerViewModel::overlappingLoadsApplyTheirOwnOutcome() {
     auto model = settledModel();
-    m_f->server.enqueue("GET", u"/time-entries/current"_s,
-                        FakeResponse::json(200, "{\"timeEntry\":" + entry("slow", true) + "}", 300));
-    m_f->server.enqueue("GET", u"/time-entries/current"_s,
-                        FakeResponse::json(200, "{\"timeEntry\":" + entry("fast", false) + "}"));
+    m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::heldBack(200, json::current(json::entry("slow", true))));
+    m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::entry("fast", false))));
     auto first = model->loadCurrentEntry();
     QVERIFY(m_f->server.waitForRequests(1));
     QCoro::waitFor(model->loadCurrentEntry());
     QCOMPARE(model->currentEntry()->id, u"fast"_s);
+    m_f->server.release();
     QCoro::waitFor(first);
     QCOMPARE(model->currentEntry()->id, u"slow"_s); // the last to complete wins
     QVERIFY(model->isCounting());
@@ -275,12 +299,14 @@ void tst_TimerViewModel::windowFocusReloadsTheCurrentEntry() {
 }
 
 void tst_TimerViewModel::destroyedDuringARefresh() {
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, "{\"timeEntry\":" + entry("e1", true) + "}", 100));
-    auto* model = new TimerViewModel(&m_f->client);
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::heldBack(200, json::current(json::entry("e1", true))));
+    auto refreshing = model();
     QVERIFY(m_f->server.waitForRequests(1));
-    delete model;
-    QTest::qWait(250);
-    QCOMPARE(m_f->server.requests().size(), 1);
+    refreshing.reset();
+    QSignalSpy answered(m_f->client.findChild<QNetworkAccessManager*>(), &QNetworkAccessManager::finished);
+    m_f->server.release();
+    QVERIFY(answered.wait());
+    QCOMPARE(m_f->server.requests().size(), 1); // the refresh ended with its object
 }
 
 QTEST_MAIN(tst_TimerViewModel)

@@ -82,7 +82,7 @@ RecordedRequest FakeServer::last(const QByteArray& method, const QString& path) 
 bool FakeServer::waitForRequests(qsizetype count, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (m_requests.size() < count && !deadline.hasExpired()) {
-        QTest::qWait(5);
+        QTest::qWait(1);
     }
     return m_requests.size() >= count;
 }
@@ -107,6 +107,7 @@ void FakeServer::process(QTcpSocket* socket) {
     RecordedRequest request;
     if (takeRequest(it->buffer, request)) {
         it->busy = true;
+        request.answeredBefore = m_answered;
         m_requests.append(request);
         Q_EMIT requestReceived();
         answer(socket, request);
@@ -124,19 +125,24 @@ FakeResponse FakeServer::responseFor(const RecordedRequest& request) {
 
 void FakeServer::answer(QTcpSocket* socket, const RecordedRequest& request) {
     const FakeResponse response = responseFor(request);
-    if (response.delayMs <= 0) {
-        write(socket, response);
+    if (response.held) {
+        m_held.append({QPointer<QTcpSocket>(socket), response});
         return;
     }
-    QPointer<QTcpSocket> guard(socket);
-    QTimer::singleShot(response.delayMs, this, [this, guard, response] {
-        if (guard) {
-            write(guard, response);
+    write(socket, response);
+}
+
+void FakeServer::release() {
+    const auto held = std::exchange(m_held, {});
+    for (const auto& [socket, response] : held) {
+        if (socket) {
+            write(socket, response);
         }
-    });
+    }
 }
 
 void FakeServer::write(QTcpSocket* socket, const FakeResponse& response) {
+    ++m_answered;
     if (response.drop) {
         socket->abort();
         return;

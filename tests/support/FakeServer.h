@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QTcpServer;
@@ -13,18 +14,20 @@ class QTcpSocket;
 namespace kelvo::test {
 
 // One scripted answer: a status and raw body bytes (any bytes, also invalid UTF-8 or nothing),
-// optionally after a delay; or no answer at all with the connection dropped; or a status line
-// and part of the body, the connection then closed before the declared length is reached.
+// optionally held back until the test releases it; or no answer at all with the connection
+// dropped; or a status line and part of the body, the connection then closed before the
+// declared length is reached.
 struct FakeResponse {
     int status = 200;
     QByteArray body;
-    int delayMs = 0;
+    bool held = false;
     bool drop = false;
     bool cutShort = false;
 
-    static FakeResponse json(int status, QByteArray body, int delayMs = 0) { return {status, std::move(body), delayMs}; }
-    static FakeResponse dropped() { return {0, {}, 0, true}; }
-    static FakeResponse cut(int status, QByteArray body) { return {status, std::move(body), 0, false, true}; }
+    static FakeResponse json(int status, QByteArray body) { return {status, std::move(body)}; }
+    static FakeResponse heldBack(int status, QByteArray body) { return {status, std::move(body), true}; }
+    static FakeResponse dropped() { return {0, {}, false, true}; }
+    static FakeResponse cut(int status, QByteArray body) { return {status, std::move(body), false, false, true}; }
 };
 
 struct RecordedRequest {
@@ -32,6 +35,7 @@ struct RecordedRequest {
     QString path;                         // with the query, as sent
     QMap<QByteArray, QByteArray> headers; // names lower-cased
     QByteArray body;
+    qsizetype answeredBefore = 0; // answers written before this request arrived
 
     bool hasHeader(const QByteArray& name) const { return headers.contains(name.toLower()); }
     QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
@@ -58,7 +62,10 @@ public:
     RecordedRequest last(const QByteArray& method, const QString& path) const;
     void clearRequests() { m_requests.clear(); }
     // Spins the event loop until `count` requests in all have arrived.
-    bool waitForRequests(qsizetype count, int timeoutMs = 5000);
+    bool waitForRequests(qsizetype count, int timeoutMs = 10000);
+    // Writes every answer held back so far, in the order the requests came.
+    void release();
+    qsizetype heldCount() const { return m_held.size(); }
 
 Q_SIGNALS:
     void requestReceived();
@@ -80,6 +87,8 @@ private:
     QHash<QString, QList<FakeResponse>> m_queued;
     QHash<QString, FakeResponse> m_standing;
     QList<RecordedRequest> m_requests;
+    QList<std::pair<QPointer<QTcpSocket>, FakeResponse>> m_held;
+    qsizetype m_answered = 0;
 };
 
 } // namespace kelvo::test

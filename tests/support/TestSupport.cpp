@@ -1,9 +1,14 @@
 #include "TestSupport.h"
 
+#include "Json.h"
 #include "api/APIClient.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QMetaMethod>
 #include <QSettings>
+
+using namespace Qt::StringLiterals;
 
 namespace kelvo::test {
 
@@ -31,6 +36,14 @@ std::optional<QString> TemporaryConfigHome::storedToken() const {
     return value.isValid() ? std::optional(value.toString()) : std::nullopt;
 }
 
+void ClientFixture::serveNothingRunning() {
+    server.on("GET", QStringLiteral("/time-entries/current"), FakeResponse::json(200, json::current()));
+    server.on("GET", QStringLiteral("/time-entries"), FakeResponse::json(200, json::entries()));
+    server.on("GET", QStringLiteral("/projects"), FakeResponse::json(200, json::projects()));
+    server.on("GET", QStringLiteral("/tasks"), FakeResponse::json(200, json::tasks()));
+    server.on("GET", QStringLiteral("/users/dashboard-earnings"), FakeResponse::json(200, json::earnings()));
+}
+
 DiagnosticsCapture::DiagnosticsCapture() {
     Diagnostics::setSink([this](const QString& line) { m_lines.append(line); });
 }
@@ -48,6 +61,36 @@ SignalLog::SignalLog(QObject* watched) {
             connect(watched, method, this, slot);
         }
     }
+}
+
+QStringList layoutFaults(QWidget* root) {
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QList<QWidget*> leaves;
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        if (widget->isVisibleTo(root) && widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty()) {
+            leaves.append(widget);
+        }
+    }
+    QStringList faults;
+    const auto name = [](QWidget* w) { return QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName(); };
+    for (QWidget* leaf : leaves) {
+        const auto* label = qobject_cast<QLabel*>(leaf);
+        const int neededHeight = label && label->wordWrap() ? label->heightForWidth(leaf->width()) : leaf->sizeHint().height();
+        if (leaf->width() < leaf->minimumSizeHint().width() || leaf->height() < neededHeight) {
+            faults.append(name(leaf) + u" squeezed"_s);
+        }
+        const QRect inRoot(leaf->mapTo(root, QPoint()), leaf->size());
+        if (!root->rect().contains(inRoot)) {
+            faults.append(name(leaf) + u" outside"_s);
+        }
+        for (QWidget* other : leaves) {
+            if (other != leaf && other->parentWidget() == leaf->parentWidget() && leaf < other &&
+                leaf->geometry().intersects(other->geometry())) {
+                faults.append(name(leaf) + u" overlaps "_s + name(other));
+            }
+        }
+    }
+    return faults;
 }
 
 void SignalLog::record() {

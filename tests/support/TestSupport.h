@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeServer.h"
+#include "TestClock.h"
 
 #include "api/APIClient.h"
 #include "records/Diagnostics.h"
@@ -41,13 +42,22 @@ private:
 };
 
 // What most client-side tests share, set up in this order: a private config folder, captured
-// diagnostic lines, a fake server and a client pointed at it.
+// diagnostic lines, a fake server, a client pointed at it and a clock that stands still.
 struct ClientFixture {
     TemporaryConfigHome home;
     DiagnosticsCapture lines;
     FakeServer server;
     APIClient client{server.baseURL()};
+    TestClock clock{QDateTime(QDate(2025, 3, 1), QTime(10, 1, 5), Qt::UTC)};
+
+    // Answers the signed-in user's data: nothing runs, no entries, three projects, earnings.
+    void serveNothingRunning();
 };
+
+// What is wrong with the layout of `root` as shown: a control squeezed below its size hint (a
+// clipped text, a squashed field), one that leaves `root`, or two that overlap. Empty when
+// everything fits.
+QStringList layoutFaults(QWidget* root);
 
 // Records, in order, the names of the <field>Changed signals an object emits.
 class SignalLog : public QObject {

@@ -1,0 +1,25 @@
+#include "LinkButton.h"
+
+#include <QPainter>
+
+namespace kelvo {
+
+LinkButton::LinkButton(const QString& text, const QColor& color, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_color(color) {
+    setText(text);
+    setCursor(Qt::PointingHandCursor);
+}
+
+QSize LinkButton::sizeHint() const {
+    return {fontMetrics().horizontalAdvance(text()), fontMetrics().height()};
+}
+
+void LinkButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setOpacity(isDown() ? 0.7 : 1.0);
+    painter.setPen(m_color);
+    painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, text());
+}
+
+} // namespace kelvo
