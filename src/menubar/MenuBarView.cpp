@@ -376,13 +376,20 @@ void MenuBarView::refreshEarnings() {
 }
 
 void MenuBarView::refreshElapsed() {
+    const bool running = m_timer->isTimerRunning();
+    // Also while closed: the row decides the height the earnings keep while they reload.
+    if (m_currentTimerRow->isHidden() == running) {
+        m_currentTimerRow->setVisible(running);
+        // A page the stack hides does not pass its new height on by itself.
+        m_figures->layout()->invalidate();
+        m_figures->parentWidget()->layout()->invalidate();
+        m_earningsStack->updateGeometry();
+    }
     // The second-by-second figures are worked out only while someone can see them.
     if (!isVisible()) {
         return;
     }
     m_entryElapsed->setText(m_timer->formattedElapsedTime());
-    const bool running = m_timer->isTimerRunning();
-    m_currentTimerRow->setVisible(running);
     const auto& earnings = m_earnings->earnings();
     if (!running || !earnings) {
         return;

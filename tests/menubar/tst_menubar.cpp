@@ -10,7 +10,6 @@
 #include "ui/BorderedButton.h"
 #include "ui/ElidedLabel.h"
 #include "ui/PillButton.h"
-#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -63,7 +62,6 @@ private Q_SLOTS:
     void startLatestAndStop();
     void showWindowCallback();
     void popoverToggles();
-    void rightClickOnTheItemKeepsThePopover();
     void earningsLoadWhileOpen();
     void failedLoads();
     void liveAmountAndStopThenResume();
@@ -202,19 +200,6 @@ void tst_MenuBar::popoverToggles() {
     QCOMPARE(PopoverWindow::placement(QRect(1270, 0, 24, 24), {}, screen), QPoint(980, 24));   // kept on screen
     QCOMPARE(PopoverWindow::placement(QRect(600, 776, 24, 24), {}, screen), QPoint(461, 376)); // above a bottom tray
     QCOMPARE(PopoverWindow::placement(QRect(), QPoint(100, 100), screen), QPoint(0, 101));
-}
-
-void tst_MenuBar::rightClickOnTheItemKeepsThePopover() {
-    PopoverWindow* popover = manager()->popover();
-    const QRect item(600, 0, 24, 24);
-    const auto press = [&](Qt::MouseButton button, QPoint global) {
-        popover->showBelow(item);
-        QTest::mousePress(popover, button, {}, popover->mapFromGlobal(global));
-        return popover->isVisible();
-    };
-    QVERIFY(press(Qt::RightButton, item.center()));
-    QVERIFY(!press(Qt::LeftButton, item.center()));
-    QVERIFY(!press(Qt::RightButton, QPoint(100, 600)));
 }
 
 void tst_MenuBar::earningsLoadWhileOpen() {

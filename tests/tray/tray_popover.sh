@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Under Xvfb with a real tray host (trayer): Kelvo, signed in to a demo session with a timer
 # running, shows its tray icon; a left click on the icon opens the popover below it. Saves a
-# screenshot of the screen with the popover open.
-# usage: tray_popover.sh KELVO KELVO_SERVER KELVO_SCREENSHOT OUTPUT.png
+# screenshot of the screen with the popover open, then runs TRAY_CLICKS (tst_trayclicks) there.
+# Everything runs on its own X display and its own session bus, on the xcb platform, whatever the
+# caller's environment holds.
+# usage: tray_popover.sh KELVO KELVO_SERVER KELVO_SCREENSHOT OUTPUT.png TRAY_CLICKS
 set -euo pipefail
-kelvo=$1 server=$2 screenshot=$3 output=$4
+if [ -z "${KELVO_TRAY_TEST_BUS:-}" ]; then
+    exec env KELVO_TRAY_TEST_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+kelvo=$1 server=$2 screenshot=$3 output=$4 tray_clicks=$5
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -69,3 +76,9 @@ eval "$(xdotool getwindowgeometry --shell "$popover")"
 sleep 0.5
 "$screenshot" "$output" || fail "no screenshot"
 echo "tray icon at $icon_x,$icon_y; popover at $X,$Y; screenshot: $output"
+
+# The clicks test puts an item of its own into the same tray; Kelvo leaves first.
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+unset 'pids[-1]'
+XDG_RUNTIME_DIR="$work" "$tray_clicks" || fail "tray clicks"

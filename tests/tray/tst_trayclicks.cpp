@@ -1,0 +1,72 @@
+// Clicks on the tray item as a panel delivers them, on a real X display with a real tray host.
+// tray_popover.sh runs it inside its own Xvfb, trayer and session bus.
+#include "TestSupport.h"
+
+#include "menubar/MenuBarManager.h"
+#include "menubar/PopoverWindow.h"
+#include "state/AuthViewModel.h"
+#include "state/TimerViewModel.h"
+
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A click of `button` at a point of the screen, through the X server as a user's would come.
+bool click(QPoint at, int button) {
+    return QProcess::execute(u"xdotool"_s, {u"mousemove"_s, QString::number(at.x()), QString::number(at.y()), u"click"_s,
+                                            QString::number(button)}) == 0;
+}
+
+// Counts the right presses that reach a window.
+class RightPresses : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class tst_TrayClicks : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void rightClickOnTheItemKeepsThePopover();
+};
+
+void tst_TrayClicks::rightClickOnTheItemKeepsThePopover() {
+    ClientFixture f;
+    f.serveNothingRunning();
+    AuthViewModel auth(&f.client);
+    TimerViewModel timer(&f.client, &f.clock);
+    MenuBarManager manager(&timer, &auth, {});
+    manager.setupMenuBar();
+    // Docked into the tray at the top right of the screen (until then it sits at 0,0).
+    QTRY_VERIFY_WITH_TIMEOUT(manager.statusItem()->geometry().left() > 0, 20000);
+    const QPoint item = manager.statusItem()->geometry().center();
+    QVERIFY(click(item, 1));
+    QTRY_VERIFY(manager.popover()->isVisible());
+
+    RightPresses presses;
+    manager.popover()->installEventFilter(&presses);
+    QVERIFY(click(item, 3)); // the popover holds the pointer: the press reaches it
+    QTRY_COMPARE(presses.count, 1);
+    QVERIFY(manager.popover()->isVisible());
+
+    QVERIFY(click(manager.popover()->geometry().bottomLeft() + QPoint(-40, 40), 1));
+    QTRY_VERIFY(!manager.popover()->isVisible());
+}
+
+QTEST_MAIN(tst_TrayClicks)
+#include "tst_trayclicks.moc"
