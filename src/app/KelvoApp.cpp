@@ -33,17 +33,19 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
 KelvoApp::~KelvoApp() = default;
 
 void KelvoApp::start() {
-    // The state objects have already queued their first requests; building the window after
-    // them lets the server answer while the window is built and painted.
-    QMetaObject::invokeMethod(this, &KelvoApp::buildMainWindow, Qt::QueuedConnection);
+    buildMainWindow();
 }
 
 void KelvoApp::buildMainWindow() {
-    auto* content = new ContentView(m_auth, m_timer);
-    m_window = std::make_unique<MainWindow>(content, [this] { return hidesMainWindowOnClose(); });
-    connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
+    // The window is mapped at its fixed size first; its first screen is built and laid out
+    // before the event loop runs, so the first frame it paints is whole. The requests the state
+    // objects have queued leave after that.
+    m_window = std::make_unique<MainWindow>([this] { return hidesMainWindowOnClose(); });
     addWindowShortcuts(m_window.get());
     m_window->show();
+    auto* content = new ContentView(m_auth, m_timer);
+    connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
+    m_window->setContent(content);
 }
 
 void KelvoApp::showMainWindow() {

@@ -25,7 +25,7 @@ public:
     KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent = nullptr);
     ~KelvoApp() override;
 
-    // Builds the main window and shows it, once the event loop runs.
+    // Builds the main window and shows it.
     void start();
     // Brings the one main window back and to the front; there is never a second one.
     void showMainWindow();

@@ -8,19 +8,29 @@
 
 namespace kelvo {
 
-MainWindow::MainWindow(ContentView* content, std::function<bool()> hidesOnClose)
+MainWindow::MainWindow(std::function<bool()> hidesOnClose)
     : m_hidesOnClose(std::move(hidesOnClose)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Kelvo"));
-    // Pre-rendered sizes: no SVG icon engine to load before the first frame.
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/kelvo-64.png"), QSize(64, 64));
-    icon.addFile(QStringLiteral(":/kelvo-256.png"), QSize(256, 256));
-    setWindowIcon(icon);
+    // The icon is not part of the first frame: it is decoded once the event loop runs.
+    // (Pre-rendered sizes: no SVG icon engine to load at all.)
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QIcon icon;
+            icon.addFile(QStringLiteral(":/kelvo-64.png"), QSize(64, 64));
+            icon.addFile(QStringLiteral(":/kelvo-256.png"), QSize(256, 256));
+            setWindowIcon(icon);
+        },
+        Qt::QueuedConnection);
+    setFixedSize(400, 600);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainWindow::setContent(ContentView* content) {
+    layout()->addWidget(content);
+    content->show();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -13,7 +13,9 @@ class ContentView;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(ContentView* content, std::function<bool()> hidesOnClose);
+    explicit MainWindow(std::function<bool()> hidesOnClose);
+    // Puts the root view in; the window may already be on the screen.
+    void setContent(ContentView* content);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

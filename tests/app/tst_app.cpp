@@ -74,7 +74,8 @@ void tst_App::closingHidesOnlyWhileATrayItemExists() {
     AuthViewModel auth(&f.client);
     TimerViewModel timer(&f.client, &f.clock);
     bool trayItem = true;
-    MainWindow window(new ContentView(&auth, &timer), [&] { return trayItem; });
+    MainWindow window([&] { return trayItem; });
+    window.setContent(new ContentView(&auth, &timer));
     window.show();
     QVERIFY(!window.close()); // hidden, the program goes on
     QVERIFY(!window.isVisible());
