@@ -204,8 +204,11 @@ std::optional<Figures> launch(const Program& program, QProcessEnvironment enviro
     }
     figures.firstWindowMs = double(clock.nsecsElapsed()) / 1e6;
     QByteArray output;
-    while (output.count(program.readyMarker) < program.readyCount &&
-           process.waitForReadyRead(30'000)) {
+    while (output.count(program.readyMarker) < program.readyCount) {
+        if (!process.waitForReadyRead(30'000)) {
+            std::fprintf(stderr, "%s never said it was ready\n", qPrintable(program.label));
+            return std::nullopt;
+        }
         output += process.readAllStandardOutput();
     }
     figures.dataReadyMs = double(clock.nsecsElapsed()) / 1e6;
@@ -301,8 +304,11 @@ int main(int argc, char** argv) {
         }
         result[which] = {median(window), median(ready), median(memory), 0};
         if (withCpu) {
-            result[which].cpuSeconds =
-                launch(programs[which], environment, display, 60)->cpuSeconds;
+            const auto minute = launch(programs[which], environment, display, 60);
+            if (!minute) {
+                return 1;
+            }
+            result[which].cpuSeconds = minute->cpuSeconds;
         }
     }
     server.terminate();

@@ -32,7 +32,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-TestClock clock(QDateTime(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC));
+TestClock fixedClock(QDateTime(QDate(2025, 3, 5), QTime(15, 0, 0), Qt::UTC));
 
 QByteArray entry(const char* id, const char* project, const char* color, const char* task,
                  const char* description, const char* start, int duration, double rate) {
@@ -167,7 +167,7 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
     gallery.serve(server, running, withEntries, earningsAnswer);
     APIClient client(server.baseURL());
     AuthViewModel auth(&client);
-    TimerViewModel timer(&client, &clock);
+    TimerViewModel timer(&client, &fixedClock);
     DashboardView view(&auth, &timer);
     view.resize(400, 600);
     view.show();
@@ -188,7 +188,7 @@ bool timerShots(Gallery& gallery) {
         FakeServer server;
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
         APIClient client(server.baseURL());
-        TimerViewModel timer(&client, &clock);
+        TimerViewModel timer(&client, &fixedClock);
         waitUntil([&] { return timer.projects().size() == 3; });
         QWidget panel;
         panel.setAutoFillBackground(true);
@@ -251,7 +251,7 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     APIClient client(server.baseURL());
     client.clearAuthToken(); // no session restore from an earlier shot
     AuthViewModel auth(&client);
-    TimerViewModel timer(&client, &clock);
+    TimerViewModel timer(&client, &fixedClock);
     if (state != PanelState::signedOut) {
         QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
     }
@@ -285,7 +285,7 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
         APIClient client(server.baseURL());
         AuthViewModel auth(&client);
-        TimerViewModel timer(&client, &clock);
+        TimerViewModel timer(&client, &fixedClock);
         QCoro::waitFor(timer.loadCurrentEntry());
         MenuBarManager manager(&timer, &auth, {});
         manager.setupMenuBar();

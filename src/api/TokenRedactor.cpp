@@ -95,8 +95,10 @@ bool namesToken(const QByteArray& text, qsizetype begin, qsizetype end) {
                     c = c * 16 + digit;
                 }
                 i += 4;
+            } else if (escape == '"' || escape == '\\' || escape == '/') {
+                c = escape;
             } else {
-                c = escape; // \" \\ \/ stand for themselves; the others are not letters
+                return false; // \b \f \n \r \t: control characters, never a letter of "token"
             }
         }
         if (matched == 5 || c != wanted[matched]) {

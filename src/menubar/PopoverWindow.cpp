@@ -55,7 +55,8 @@ void PopoverWindow::hideEvent(QHideEvent*) {
 
 void PopoverWindow::mousePressEvent(QMouseEvent* event) {
     // The popover holds the pointer, so a press on the tray item arrives here. A right press
-    // there leaves it open; any other press outside it closes it.
+    // there leaves it open; any other press outside it closes it. (Where the tray does not say
+    // where its item is, the anchor is empty and every outside press closes it.)
     if (event->button() == Qt::RightButton &&
         m_anchor.contains(event->globalPosition().toPoint())) {
         event->accept();

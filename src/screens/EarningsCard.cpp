@@ -9,9 +9,7 @@ namespace kelvo {
 
 namespace {
 CardFrame::Look cardLook() {
-    QColor border = Theme::primaryText();
-    border.setAlphaF(0.1f);
-    return {Qt::transparent, 12, border, 1, 12};
+    return {Qt::transparent, 12, Theme::hairline(), 1, 12};
 }
 } // namespace
 

@@ -19,8 +19,8 @@ namespace kelvo {
 namespace {
 
 CardFrame::Look boxLook(bool running) {
-    QColor border = running ? Theme::accentGreen() : Theme::primaryText();
-    border.setAlphaF(running ? 0.5f : 0.1f);
+    const QColor border =
+        running ? Theme::withOpacity(Theme::accentGreen(), 0.5) : Theme::hairline();
     return {Qt::transparent, 8, border, 0.5, 12};
 }
 

@@ -1,10 +1,12 @@
 #include "PulsingDot.h"
 
+#include "Theme.h"
+
 #include <QPainter>
 
 namespace kelvo {
 
-PulsingDot::PulsingDot(int diameter, QWidget* parent) : QWidget(parent), m_color(Qt::gray) {
+PulsingDot::PulsingDot(int diameter, QWidget* parent) : QWidget(parent), m_color(Theme::grey()) {
     setFixedSize(diameter, diameter);
 }
 

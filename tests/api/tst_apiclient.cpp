@@ -160,21 +160,21 @@ void tst_APIClient::undecodableSuccessBody_data() {
 void tst_APIClient::tokensAreMaskedLexically_data() {
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<QByteArray>("printed");
-    const QByteArray R = "\"<redacted>\"";
+    const QByteArray masked = "\"<redacted>\"";
     QTest::newRow("nested, spaced") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  "a.b-c" }})")
-                                    << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  )" + R + " }}");
+                                    << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  )" + masked + " }}");
     QTest::newRow("every token") << QByteArray(R"([{"token":"a"},{"token":"b"}])")
-                                 << QByteArray("[{\"token\":" + R + "},{\"token\":" + R + "}]");
+                                 << QByteArray("[{\"token\":" + masked + "},{\"token\":" + masked + "}]");
     QTest::newRow("escaped name") << QByteArray(R"({"\u0074oken":"x","to\u006ben":1})")
-                                  << QByteArray(R"({"\u0074oken":)" + R + R"(,"to\u006ben":)" + R + "}");
+                                  << QByteArray(R"({"\u0074oken":)" + masked + R"(,"to\u006ben":)" + masked + "}");
     QTest::newRow("other types") << QByteArray(R"({"token":{"v":"}\"x"},"b":[1],"token":[1,[2]],"token":12.5e3,"token":null})")
-                                 << QByteArray("{\"token\":" + R + R"(,"b":[1],"token":)" + R + ",\"token\":" + R +
-                                               ",\"token\":" + R + "}");
-    QTest::newRow("cut inside the value") << QByteArray(R"({"token":"abc)") << QByteArray("{\"token\":" + R);
-    QTest::newRow("cut inside an object") << QByteArray(R"({"token":{"a":"b)") << QByteArray("{\"token\":" + R);
+                                 << QByteArray("{\"token\":" + masked + R"(,"b":[1],"token":)" + masked + ",\"token\":" + masked +
+                                               ",\"token\":" + masked + "}");
+    QTest::newRow("cut inside the value") << QByteArray(R"({"token":"abc)") << QByteArray("{\"token\":" + masked);
+    QTest::newRow("cut inside an object") << QByteArray(R"({"token":{"a":"b)") << QByteArray("{\"token\":" + masked);
     QTest::newRow("cut after the colon") << QByteArray(R"({"token": )") << QByteArray(R"({"token": )");
-    QTest::newRow("not a name") << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y"})")
-                                << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y"})");
+    QTest::newRow("not a name") << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y","\toke\n":"z"})")
+                                << QByteArray(R"({"a":"token","tokens":"x","tok\"en":"y","\toke\n":"z"})");
     QTest::newRow("value in a string left alone")
         << QByteArray(R"({"note":"\"token\":\"t\""})") << QByteArray(R"({"note":"\"token\":\"t\""})");
     QTest::newRow("other bytes as received")
@@ -277,76 +277,66 @@ void tst_APIClient::baseURLIsUsedVerbatim() {
 
 using Operation = std::function<bool(APIClient&)>;
 
+// Whether an operation succeeded (and its answer passes `check`).
+template <class T, class Check = bool (*)(const T&)>
+bool ok(
+    QCoro::Task<std::expected<T, APIClientError>>&& task, Check check = [](const T&) { return true; }) {
+    const auto result = QCoro::waitFor(std::move(task));
+    return result && check(*result);
+}
+template <class T> bool ok(QCoro::Task<BodyResult<T>>&& task) {
+    return QCoro::waitFor(std::move(task)).has_value();
+}
+
 void tst_APIClient::operations_data() {
     QTest::addColumn<Operation>("operation");
-    QTest::addColumn<QString>("requestLine");
+    QTest::addColumn<QString>("requestLine"); // empty: nothing may be sent
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QByteArray>("sentBody"); // compared as JSON when not empty
-
-    const QByteArray auth = R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})";
-    QTest::newRow("login") << Operation([](APIClient& c) { return QCoro::waitFor(c.login(u" A@b.c "_s, u"pw"_s)).has_value(); })
-                           << u"POST /auth/login"_s << auth << QByteArray(R"({"email":" A@b.c ","password":"pw"})");
-    QTest::newRow("register") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s)).has_value();
-    }) << u"POST /auth/register"_s
-                              << auth << QByteArray(R"({"name":"N","email":"e","password":"pw"})");
-    QTest::newRow("register with extras")
-        << Operation([](APIClient& c) {
-               return QCoro::waitFor(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s, 25.0, u"c1"_s, u"v1"_s)).has_value();
-           })
-        << u"POST /auth/register"_s << auth
-        << QByteArray(R"({"name":"N","email":"e","password":"pw","defaultHourlyRate":25,"captchaId":"c1","captchaValue":"v1"})");
-    QTest::newRow("current user") << Operation([](APIClient& c) { return QCoro::waitFor(c.getCurrentUser())->id == u"u1"_s; })
-                                  << u"GET /auth/me"_s << userJson << QByteArray();
-    QTest::newRow("refresh") << Operation([](APIClient& c) {
-        auto r = QCoro::waitFor(c.refreshToken());
-        return r && r->token == u"new"_s && !c.authToken();
-    }) << u"POST /auth/refresh"_s
-                             << QByteArray(R"({"message":"ok","token":"new"})") << QByteArray();
-    QTest::newRow("projects") << Operation([](APIClient& c) { return QCoro::waitFor(c.getProjects())->size() == 1; })
-                              << u"GET /projects"_s << QByteArray(R"({"projects":[{"id":"p","name":"P","isActive":true}]})")
-                              << QByteArray();
-    QTest::newRow("tasks, both filters") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getTasks(u"P 1&2"_s, false))->isEmpty();
-    }) << u"GET /tasks?projectId=P%201%262&isCompleted=false"_s
-                                         << QByteArray(R"({"tasks":[]})") << QByteArray();
-    QTest::newRow("tasks, no filter") << Operation([](APIClient& c) { return QCoro::waitFor(c.getTasks({}, {})).has_value(); })
-                                      << u"GET /tasks"_s << QByteArray(R"({"tasks":[]})") << QByteArray();
-    QTest::newRow("current entry") << Operation([](APIClient& c) { return QCoro::waitFor(c.getCurrentTimeEntry())->has_value(); })
-                                   << u"GET /time-entries/current"_s << json::current(entryJson) << QByteArray();
-    QTest::newRow("entries, limit only") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getTimeEntries({.limit = 10}))->size() == 1;
-    }) << u"GET /time-entries?limit=10"_s << json::entries({entryJson})
-                                         << QByteArray();
-    QTest::newRow("entries, every filter") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getTimeEntries({u"p"_s, true, u"2025-03-01T00:00:00+01:00"_s, u"2025-03-02"_s, 2, 5}))
-            .has_value();
-    }) << u"GET /time-entries?projectId=p&isRunning=true&startDate=2025-03-01T00:00:00%2B01:00&endDate=2025-03-02&page=2&limit=5"_s
-                                           << QByteArray(
-                                                  R"({"entries":[],"pagination":{"page":2,"limit":5,"total":0,"pages":0}})")
-                                           << QByteArray();
-    QTest::newRow("start") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.startTimer(u"p1"_s, {}, u"Notes"_s))->id == u"e1"_s;
-    }) << u"POST /time-entries/start"_s
-                           << timerJson << QByteArray(R"({"projectId":"p1","description":"Notes"})");
-    QTest::newRow("stop") << Operation([](APIClient& c) { return QCoro::waitFor(c.stopTimer(u"e1"_s)).has_value(); })
-                          << u"POST /time-entries/e1/stop"_s << timerJson << QByteArray();
-    QTest::newRow("stop, hostile id stays one segment")
-        << Operation([](APIClient& c) { return QCoro::waitFor(c.stopTimer(u"../x?y#z"_s)).has_value(); })
+    const QByteArray auth = json::auth();
+    const QByteArray register25 =
+        R"({"name":"N","email":"e","password":"pw","defaultHourlyRate":25,"captchaId":"c1","captchaValue":"v1"})";
+    const QByteArray page2 = R"({"entries":[],"pagination":{"page":2,"limit":5,"total":0,"pages":0}})";
+    const QString everyFilter =
+        u"GET /time-entries?projectId=p&isRunning=true&startDate=2025-03-01T00:00:00%2B01:00&endDate=2025-03-02&page=2&limit=5"_s;
+    // clang-format off
+    QTest::newRow("login") << Operation([](APIClient& c) { return ok(c.login(u" A@b.c "_s, u"pw"_s)); })
+        << u"POST /auth/login"_s << auth << QByteArray(R"({"email":" A@b.c ","password":"pw"})");
+    QTest::newRow("register") << Operation([](APIClient& c) { return ok(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s)); })
+        << u"POST /auth/register"_s << auth << QByteArray(R"({"name":"N","email":"e","password":"pw"})");
+    QTest::newRow("register with extras") << Operation([](APIClient& c) { return ok(c.registerAccount(u"N"_s, u"e"_s, u"pw"_s, 25.0, u"c1"_s, u"v1"_s)); })
+        << u"POST /auth/register"_s << auth << register25;
+    QTest::newRow("current user") << Operation([](APIClient& c) { return ok(c.getCurrentUser(), [](const User& u) { return u.id == u"u1"_s; }); })
+        << u"GET /auth/me"_s << userJson << QByteArray();
+    QTest::newRow("refresh, token not stored") << Operation([](APIClient& c) { return ok(c.refreshToken(), [](const auto& r) { return r.token == u"new"_s; }) && !c.authToken(); })
+        << u"POST /auth/refresh"_s << QByteArray(R"({"message":"ok","token":"new"})") << QByteArray();
+    QTest::newRow("projects") << Operation([](APIClient& c) { return ok(c.getProjects(), [](const auto& p) { return p.size() == 3; }); })
+        << u"GET /projects"_s << json::projects() << QByteArray();
+    QTest::newRow("tasks, both filters") << Operation([](APIClient& c) { return ok(c.getTasks(u"P 1&2"_s, false)); })
+        << u"GET /tasks?projectId=P%201%262&isCompleted=false"_s << json::tasks() << QByteArray();
+    QTest::newRow("tasks, no filter") << Operation([](APIClient& c) { return ok(c.getTasks({}, {})); })
+        << u"GET /tasks"_s << json::tasks() << QByteArray();
+    QTest::newRow("current entry") << Operation([](APIClient& c) { return ok(c.getCurrentTimeEntry(), [](const auto& e) { return e.has_value(); }); })
+        << u"GET /time-entries/current"_s << json::current(entryJson) << QByteArray();
+    QTest::newRow("entries, limit only") << Operation([](APIClient& c) { return ok(c.getTimeEntries({.limit = 10}), [](const auto& e) { return e.size() == 1; }); })
+        << u"GET /time-entries?limit=10"_s << json::entries({entryJson}) << QByteArray();
+    QTest::newRow("entries, every filter") << Operation([](APIClient& c) { return ok(c.getTimeEntries({u"p"_s, true, u"2025-03-01T00:00:00+01:00"_s, u"2025-03-02"_s, 2, 5})); })
+        << everyFilter << page2 << QByteArray();
+    QTest::newRow("start") << Operation([](APIClient& c) { return ok(c.startTimer(u"p1"_s, {}, u"Notes"_s)); })
+        << u"POST /time-entries/start"_s << timerJson << QByteArray(R"({"projectId":"p1","description":"Notes"})");
+    QTest::newRow("stop") << Operation([](APIClient& c) { return ok(c.stopTimer(u"e1"_s), [](const TimeEntry& e) { return e.id == u"e1"_s; }); })
+        << u"POST /time-entries/e1/stop"_s << timerJson << QByteArray();
+    QTest::newRow("stop, hostile id stays one segment") << Operation([](APIClient& c) { return ok(c.stopTimer(u"../x?y#z"_s)); })
         << u"POST /time-entries/..%2Fx%3Fy%23z/stop"_s << timerJson << QByteArray();
     for (const char* id : {"", ".", ".."}) {
-        QTest::addRow("stop, id \"%s\" refused", id) << Operation([id](APIClient& c) {
-            return errorText(QCoro::waitFor(c.stopTimer(QString::fromLatin1(id)))) == u"Invalid URL"_s;
-        }) << QString() << QByteArray() << QByteArray();
+        QTest::addRow("stop, id \"%s\" refused", id) << Operation([id](APIClient& c) { return errorText(QCoro::waitFor(c.stopTimer(QString::fromLatin1(id)))) == u"Invalid URL"_s; })
+            << QString() << QByteArray() << QByteArray();
     }
-    QTest::newRow("earnings with zone") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getDashboardEarnings(u"America/New_York"_s))->today.earnings == 12.5;
-    }) << u"GET /users/dashboard-earnings?timezone=America/New_York"_s
-                                        << earningsJson << QByteArray();
-    QTest::newRow("earnings without zone") << Operation([](APIClient& c) {
-        return QCoro::waitFor(c.getDashboardEarnings({})).has_value();
-    }) << u"GET /users/dashboard-earnings"_s
-                                           << earningsJson << QByteArray();
+    QTest::newRow("earnings with zone") << Operation([](APIClient& c) { return ok(c.getDashboardEarnings(u"America/New_York"_s), [](const auto& e) { return e.today.earnings == 12.5; }); })
+        << u"GET /users/dashboard-earnings?timezone=America/New_York"_s << earningsJson << QByteArray();
+    QTest::newRow("earnings without zone") << Operation([](APIClient& c) { return ok(c.getDashboardEarnings({})); })
+        << u"GET /users/dashboard-earnings"_s << earningsJson << QByteArray();
+    // clang-format on
 }
 
 void tst_APIClient::operations() {

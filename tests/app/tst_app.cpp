@@ -12,6 +12,7 @@
 #include "state/TimerViewModel.h"
 
 #include <QApplication>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -35,7 +36,9 @@ void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
     ClientFixture f;
     KelvoApp app(&f.client, &f.clock);
     app.start();
-    QTRY_VERIFY(app.mainWindow()); // built once the event loop runs, after the first requests
+    // The window is on the screen before any request has left; those wait for the event loop.
+    QVERIFY(app.mainWindow()->isVisible());
+    QVERIFY(f.client.findChildren<QNetworkReply*>().isEmpty());
     MainWindow* window = app.mainWindow();
     QCOMPARE(window->windowTitle(), u"Kelvo"_s);
     QCOMPARE(window->size(), QSize(400, 600));

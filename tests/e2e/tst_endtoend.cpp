@@ -1,11 +1,12 @@
-// The program's own client through a whole session against a real kelvo-server.
+// The program's own client and state objects through a whole session against a real kelvo-server.
 #include "HttpProbe.h"
 #include "ServerProcess.h"
 #include "TestSupport.h"
 
-#include "api/APIClient.h"
+#include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
+#include "state/TimerViewModel.h"
 
-#include <QCoroTask>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,61 +26,55 @@ void tst_EndToEnd::wholeSession() {
     ServerProcess server;
     QVERIFY(server.start(dir.filePath(u"kelvo.db"_s)));
     APIClient client(server.baseURL());
+    DiagnosticsCapture lines;
 
-    const auto registered = QCoro::waitFor(client.registerAccount(u"Grace"_s, u"grace@x.io"_s, u"hopper1"_s, 60.0));
-    QVERIFY(registered);
-    client.setAuthToken(registered->token);
-    const auto me = QCoro::waitFor(client.getCurrentUser());
-    QVERIFY(me);
-    QCOMPARE(me->email, u"grace@x.io"_s);
-    QCOMPARE(me->defaultHourlyRate, 60.0);
+    AuthViewModel auth(&client);
+    QCoro::waitFor(auth.registerAccount(u"Grace"_s, u"grace@x.io"_s, u"hopper1"_s, std::nullopt, std::nullopt));
+    QVERIFY(auth.isAuthenticated());
+    QCOMPARE(auth.currentUser()->email, u"grace@x.io"_s);
+    const QString firstToken = *client.authToken();
+    QVERIFY(QCoro::waitFor(auth.refreshToken()));
+    QVERIFY(*client.authToken() != firstToken);
+    QCOMPARE(home.storedToken(), client.authToken());
 
     HttpProbe http(server.baseURL());
-    const QString projectId = http.post(u"/projects"_s, R"({"name":"Compiler","color":"#3B82F6"})", registered->token)
-                                  .json[u"project"][u"id"]
-                                  .toString();
+    const QString projectId =
+        http.post(u"/projects"_s, R"({"name":"Compiler","color":"#3B82F6","hourlyRate":60})", *client.authToken())
+            .json[u"project"][u"id"]
+            .toString();
     const QString taskId =
-        http.post(u"/tasks"_s, "{\"projectId\":\"" + projectId.toUtf8() + "\",\"name\":\"Parser\"}", registered->token)
+        http.post(u"/tasks"_s, "{\"projectId\":\"" + projectId.toUtf8() + "\",\"name\":\"Parser\"}", *client.authToken())
             .json[u"task"][u"id"]
             .toString();
-    const auto projects = QCoro::waitFor(client.getProjects());
-    QVERIFY(projects && projects->size() == 1 && projects->first().color == u"#3B82F6"_s);
-    const auto tasks = QCoro::waitFor(client.getTasks(projectId, false));
-    QVERIFY(tasks && tasks->size() == 1 && tasks->first().count->timeEntries == 0);
 
-    DiagnosticsCapture capture;
-    const auto idle = QCoro::waitFor(client.getCurrentTimeEntry());
-    QVERIFY(idle && !idle->has_value());
+    TimerViewModel timer(&client, Clock::system()); // the real server keeps real time
+    QTRY_VERIFY(lines.lines().contains(u"✅ Data refresh completed"_s));
+    QVERIFY(!timer.currentEntry());
+    QVERIFY(timer.projects().size() == 1 && timer.projects().first().color == u"#3B82F6"_s);
+    QCoro::waitFor(timer.loadTasks(projectId));
+    QVERIFY(timer.tasks().size() == 1 && timer.tasks().first().count->timeEntries == 0);
 
-    const auto started = QCoro::waitFor(client.startTimer(projectId, taskId, u"Lexer"_s));
-    QVERIFY(started);
-    QVERIFY(started->isRunning);
-    QCOMPARE(started->hourlyRateSnapshot, 60.0);
-    QCOMPARE(started->project->name, u"Compiler"_s);
-    const auto current = QCoro::waitFor(client.getCurrentTimeEntry());
-    QVERIFY(current && current->has_value());
-    QCOMPARE((*current)->id, started->id);
-    const auto listed = QCoro::waitFor(client.getTimeEntries({.limit = 10}));
-    QVERIFY(listed && listed->size() == 1);
+    QCoro::waitFor(timer.startTimer(projectId, taskId, u"Lexer"_s));
+    QVERIFY(timer.isTimerRunning());
+    QCOMPARE(timer.currentEntry()->hourlyRateSnapshot, 60.0);
+    QCOMPARE(timer.currentEntry()->project->name, u"Compiler"_s);
+    QCOMPARE(timer.recentEntries().size(), 1);
+    const QString entryId = timer.currentEntry()->id;
+    QCoro::waitFor(timer.loadCurrentEntry());
+    QCOMPARE(timer.currentEntry()->id, entryId);
+    QTRY_VERIFY_WITH_TIMEOUT(timer.elapsedTime() >= 1, 10000); // a second has passed since the start
+    QCoro::waitFor(timer.stopTimer());
+    QVERIFY(!timer.isTimerRunning());
+    QVERIFY(*timer.currentEntry()->duration >= 1);
+    QCOMPARE(timer.elapsedTime(), 0);
 
-    QTest::qWait(1100);
-    const auto stopped = QCoro::waitFor(client.stopTimer(started->id));
-    QVERIFY(stopped);
-    QVERIFY(!stopped->isRunning);
-    QVERIFY(*stopped->duration >= 1);
+    DashboardViewModel dashboard(&client, DashboardViewModel::ShownBy::dashboard);
+    QCoro::waitFor(dashboard.loadEarnings());
+    QVERIFY(!dashboard.errorMessage());
+    QVERIFY(dashboard.earnings()->today.duration >= 1 && !dashboard.earnings()->currentTimer.isRunning);
 
-    const auto earnings = QCoro::waitFor(client.getDashboardEarnings(u"Europe/Berlin"_s));
-    QVERIFY(earnings);
-    QVERIFY(earnings->today.duration >= 1);
-    QVERIFY(!earnings->currentTimer.isRunning);
-
-    const QString oldToken = *client.authToken();
-    const auto refreshed = QCoro::waitFor(client.refreshToken());
-    QVERIFY(refreshed && refreshed->token != oldToken);
-    client.setAuthToken(refreshed->token);
-    QVERIFY(QCoro::waitFor(client.getCurrentUser()));
-
-    client.setAuthToken(oldToken);
+    // The token the refresh replaced no longer opens the session, and a refusal forgets it.
+    client.setAuthToken(firstToken);
     const auto revoked = QCoro::waitFor(client.getCurrentUser());
     QVERIFY(!revoked);
     QCOMPARE(revoked.error().kind(), APIClientError::Kind::unauthorized);

@@ -186,10 +186,12 @@ void tst_MenuBar::popoverToggles() {
     QVERIFY(bar->popover()->isVisible());
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(!bar->popover()->isVisible());
+    Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger); // the click that closed it, as the item reports it
+    QVERIFY(!bar->popover()->isVisible());
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->close();
     QTRY_VERIFY(!bar->contextMenu()); // gone once closed
-    // The click that closed it is not taken for a new one; a later one opens it again.
+    // A later click opens it again.
     QVERIFY(QTest::qWaitFor([bar] {
         Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
         return bar->popover()->isVisible();

@@ -1,21 +1,20 @@
+// Records, their strict JSON reading and writing, and the formatting helpers.
 #include "api/APIClient.h"
 #include "records/APIError.h"
-#include "records/AuthResponse.h"
 #include "records/CurrentTimeEntryResponse.h"
 #include "records/DashboardEarningsResponse.h"
-#include "records/LoginRequest.h"
-#include "records/ProjectsResponse.h"
+#include "records/Formatting.h"
 #include "records/RegisterRequest.h"
 #include "records/StartTimerRequest.h"
 #include "records/TasksResponse.h"
 #include "records/TimeEntriesResponse.h"
 #include "records/TimerResponse.h"
+#include "records/Timestamp.h"
 
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <cmath>
 #include <limits>
 
 using namespace kelvo;
@@ -50,9 +49,14 @@ QString decodeAs(const QString& type, const QByteArray& json) {
 }
 
 const QByteArray runningEntry = R"({"id":"e1","startTime":"2025-03-01T10:00:00.000Z","isRunning":true})";
+const QDateTime now(QDate(2025, 3, 1), QTime(11, 0, 0), Qt::UTC);
 
-QJsonObject encodedObject(const std::expected<QByteArray, EncodingError>& bytes) {
-    return bytes ? QJsonDocument::fromJson(*bytes).object() : QJsonObject();
+TimeEntry entry(std::optional<qint64> duration, bool running, QString start = u"2025-03-01T10:00:00Z"_s) {
+    TimeEntry e;
+    e.startTime = std::move(start);
+    e.duration = duration;
+    e.isRunning = running;
+    return e;
 }
 
 } // namespace
@@ -62,82 +66,50 @@ class tst_Records : public QObject {
 private Q_SLOTS:
     void decodeOutcome_data();
     void decodeOutcome();
-    void optionalMembersBecomeNone();
-    void nestedValuesAreRead();
+    void decodedValues();
     void encodeBodies();
-    void nonFiniteRealIsRefused_data();
-    void nonFiniteRealIsRefused();
-    void hostileInputNeverCrashes();
+    void cutAndFlippedAnswersNeverCrash();
+    void formattedDuration_data();
+    void formattedDuration();
+    void elapsedSeconds_data();
+    void elapsedSeconds();
+    void startTimeForms_data();
+    void startTimeForms();
+    void colorFromHex_data();
+    void colorFromHex();
 };
 
 void tst_Records::decodeOutcome_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("failure"); // empty: must decode
-
-    QTest::newRow("running entry without optional members") << u"TimeEntry"_s << runningEntry << QString();
-    QTest::newRow("duration null") << u"TimeEntry"_s
-                                   << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":null})") << QString();
-    QTest::newRow("duration as digits text")
-        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":"42"})")
-        << u"duration: expected a whole number, found a string"_s;
-    QTest::newRow("duration with fraction") << u"TimeEntry"_s
-                                            << QByteArray(R"({"id":"e","startTime":"s","isRunning":false,"duration":12.5})")
-                                            << u"duration: expected a whole number, found 12.5"_s;
-    QTest::newRow("flag as 1") << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":1})")
-                               << u"isRunning: expected true or false, found a number"_s;
-    QTest::newRow("flag null") << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":null})")
-                               << u"isRunning: is null"_s;
-    QTest::newRow("id as number") << u"TimeEntry"_s << QByteArray(R"({"id":7,"startTime":"s","isRunning":true})")
-                                  << u"id: expected a string, found a number"_s;
-    QTest::newRow("optional text of wrong type")
-        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"description":false})")
-        << u"description: expected a string, found a boolean"_s;
-    QTest::newRow("nested project name missing")
-        << u"TimeEntry"_s << QByteArray(R"({"id":"e","startTime":"s","isRunning":true,"project":{"id":"p"}})")
-        << u"project.name: missing"_s;
+    const QByteArray e = R"({"id":"e","startTime":"s","isRunning":)";
+    // clang-format off
+    QTest::newRow("duration null") << u"TimeEntry"_s << QByteArray(e + R"(false,"duration":null})") << QString();
+    QTest::newRow("duration as digits text") << u"TimeEntry"_s << QByteArray(e + R"(false,"duration":"42"})") << u"duration: expected a whole number, found a string"_s;
+    QTest::newRow("duration with fraction") << u"TimeEntry"_s << QByteArray(e + R"(false,"duration":12.5})") << u"duration: expected a whole number, found 12.5"_s;
+    QTest::newRow("flag as 1") << u"TimeEntry"_s << QByteArray(e + "1}") << u"isRunning: expected true or false, found a number"_s;
+    QTest::newRow("flag null") << u"TimeEntry"_s << QByteArray(e + "null}") << u"isRunning: is null"_s;
+    QTest::newRow("id as number") << u"TimeEntry"_s << QByteArray(R"({"id":7,"startTime":"s","isRunning":true})") << u"id: expected a string, found a number"_s;
+    QTest::newRow("optional text of wrong type") << u"TimeEntry"_s << QByteArray(e + R"(true,"description":false})") << u"description: expected a string, found a boolean"_s;
+    QTest::newRow("nested project name missing") << u"TimeEntry"_s << QByteArray(e + R"(true,"project":{"id":"p"}})") << u"project.name: missing"_s;
     QTest::newRow("project without isActive") << u"Project"_s << QByteArray(R"({"id":"p","name":"P"})") << u"isActive: missing"_s;
-    QTest::newRow("project ignores unknown members")
-        << u"Project"_s << QByteArray(R"({"id":"p","name":"P","isActive":true,"userId":"u","extra":[1,{}]})") << QString();
-    QTest::newRow("task with count member")
-        << u"KelvoTask"_s << QByteArray(R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":3},"count":"x"})")
-        << QString();
-    QTest::newRow("task count not whole") << u"KelvoTask"_s
-                                          << QByteArray(
-                                                 R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":1.5}})")
-                                          << u"_count.timeEntries: expected a whole number, found 1.5"_s;
-    QTest::newRow("pagination total 12.5") << u"Pagination"_s << QByteArray(R"({"page":1,"limit":10,"total":12.5,"pages":2})")
-                                           << u"total: expected a whole number, found 12.5"_s;
-    QTest::newRow("integer literal for a real")
-        << u"CurrentTimerEarnings"_s << QByteArray(R"({"earnings":0,"duration":0,"isRunning":false,"hourlyRate":50})")
-        << QString();
-    QTest::newRow("auth without message") << u"AuthResponse"_s
-                                          << QByteArray(R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})") << QString();
-    QTest::newRow("auth user email missing")
-        << u"AuthResponse"_s << QByteArray(R"({"user":{"id":"u","name":"N"},"token":"t"})") << u"user.email: missing"_s;
+    QTest::newRow("project ignores unknown members") << u"Project"_s << QByteArray(R"({"id":"p","name":"P","isActive":true,"userId":"u","extra":[1,{}]})") << QString();
+    QTest::newRow("task count not whole") << u"KelvoTask"_s << QByteArray(R"({"id":"t","name":"T","isCompleted":false,"_count":{"timeEntries":1.5}})") << u"_count.timeEntries: expected a whole number, found 1.5"_s;
+    QTest::newRow("pagination total 12.5") << u"Pagination"_s << QByteArray(R"({"page":1,"limit":10,"total":12.5,"pages":2})") << u"total: expected a whole number, found 12.5"_s;
+    QTest::newRow("integer literal for a real") << u"CurrentTimerEarnings"_s << QByteArray(R"({"earnings":0,"duration":0,"isRunning":false,"hourlyRate":50})") << QString();
+    QTest::newRow("auth without message") << u"AuthResponse"_s << QByteArray(R"({"user":{"id":"u","name":"N","email":"e"},"token":"t"})") << QString();
+    QTest::newRow("auth user email missing") << u"AuthResponse"_s << QByteArray(R"({"user":{"id":"u","name":"N"},"token":"t"})") << u"user.email: missing"_s;
     QTest::newRow("refresh without message") << u"RefreshResponse"_s << QByteArray(R"({"token":"t"})") << u"message: missing"_s;
-    QTest::newRow("timer response without message")
-        << u"TimerResponse"_s << QByteArray("{\"timeEntry\":" + runningEntry + "}") << u"message: missing"_s;
-    QTest::newRow("current entry null") << u"CurrentTimeEntryResponse"_s << QByteArray(R"({"timeEntry":null})")
-                                        << u"timeEntry: is null"_s;
-    QTest::newRow("entries without pagination")
-        << u"TimeEntriesResponse"_s << QByteArray("{\"entries\":[" + runningEntry + "]}") << QString();
-    QTest::newRow("entries missing") << u"TimeEntriesResponse"_s
-                                     << QByteArray(R"({"pagination":{"page":1,"limit":10,"total":0,"pages":0}})")
-                                     << u"entries: missing"_s;
-    QTest::newRow("one bad element fails the list")
-        << u"TimeEntriesResponse"_s
-        << QByteArray("{\"entries\":[" + runningEntry + "," + runningEntry + R"(,{"id":"x","startTime":"s"}]})")
-        << u"entries[2].isRunning: missing"_s;
-    QTest::newRow("list element not an object")
-        << u"TasksResponse"_s << QByteArray(R"({"tasks":[3]})") << u"tasks[0]: expected an object"_s;
-    QTest::newRow("earnings member null")
-        << u"DashboardEarningsResponse"_s
-        << QByteArray(
-               R"({"earnings":{"currentTimer":{"earnings":1,"duration":1,"isRunning":true,"hourlyRate":1},"today":{"earnings":1,"duration":null},"thisWeek":{"earnings":1,"duration":1}}})")
-        << u"earnings.today.duration: is null"_s;
+    QTest::newRow("timer response without message") << u"TimerResponse"_s << QByteArray("{\"timeEntry\":" + runningEntry + "}") << u"message: missing"_s;
+    QTest::newRow("current entry null") << u"CurrentTimeEntryResponse"_s << QByteArray(R"({"timeEntry":null})") << u"timeEntry: is null"_s;
+    QTest::newRow("entries missing") << u"TimeEntriesResponse"_s << QByteArray(R"({"pagination":{"page":1,"limit":10,"total":0,"pages":0}})") << u"entries: missing"_s;
+    QTest::newRow("one bad element fails the list") << u"TimeEntriesResponse"_s << QByteArray("{\"entries\":[" + runningEntry + "," + runningEntry + R"(,{"id":"x","startTime":"s"}]})") << u"entries[2].isRunning: missing"_s;
+    QTest::newRow("list element not an object") << u"TasksResponse"_s << QByteArray(R"({"tasks":[3]})") << u"tasks[0]: expected an object"_s;
+    QTest::newRow("earnings member null") << u"DashboardEarningsResponse"_s << QByteArray(R"({"earnings":{"currentTimer":{"earnings":1,"duration":1,"isRunning":true,"hourlyRate":1},"today":{"earnings":1,"duration":null},"thisWeek":{"earnings":1,"duration":1}}})") << u"earnings.today.duration: is null"_s;
     QTest::newRow("api error with only message") << u"APIError"_s << QByteArray(R"({"message":"m"})") << u"error: missing"_s;
     QTest::newRow("top level array") << u"APIError"_s << QByteArray("[]") << u"expected a JSON object at the top level"_s;
+    // clang-format on
 }
 
 void tst_Records::decodeOutcome() {
@@ -152,80 +124,44 @@ void tst_Records::decodeOutcome() {
     }
 }
 
-void tst_Records::optionalMembersBecomeNone() {
+void tst_Records::decodedValues() {
     auto entry = JsonReader::decode<TimeEntry>(runningEntry);
-    QVERIFY(entry);
-    QVERIFY(entry->isRunning);
+    QVERIFY(entry && entry->isRunning);
     QVERIFY(!entry->duration && !entry->endTime && !entry->project && !entry->task);
     QVERIFY(!entry->description && !entry->hourlyRateSnapshot && !entry->projectId);
-
-    auto withNulls = JsonReader::decode<TimeEntry>(
-        R"({"id":"e","startTime":"s","isRunning":false,"duration":null,"project":null,"endTime":null})");
-    QVERIFY(withNulls);
-    QVERIFY(!withNulls->duration && !withNulls->project && !withNulls->endTime);
-
+    auto nulls = JsonReader::decode<TimeEntry>(R"({"id":"e","startTime":"s","isRunning":false,"project":null,"endTime":null})");
+    QVERIFY(nulls && !nulls->project && !nulls->endTime);
     auto pages = JsonReader::decode<TimeEntriesResponse>(R"({"entries":[]})");
     QVERIFY(pages && pages->entries.isEmpty() && !pages->pagination);
-}
 
-void tst_Records::nestedValuesAreRead() {
     auto task = JsonReader::decode<KelvoTask>(
-        R"({"id":"t","name":"T","isCompleted":true,"hourlyRate":12,"_count":{"timeEntries":3},"project":{"id":"p","name":"P","color":"#fff"}})");
-    QVERIFY(task);
-    QVERIFY(task->count);
+        R"({"id":"t","name":"T","isCompleted":true,"hourlyRate":12,"_count":{"timeEntries":3},"count":"x","project":{"id":"p","name":"P","color":"#fff"}})");
+    QVERIFY(task && task->count);
     QCOMPARE(task->count->timeEntries, 3);
     QCOMPARE(task->project->color, u"#fff"_s);
     QCOMPARE(*task->hourlyRate, 12.0);
-
-    auto earnings =
-        JsonReader::decode<CurrentTimerEarnings>(R"({"earnings":1.25,"duration":90,"isRunning":true,"hourlyRate":50})");
-    QVERIFY(earnings);
-    QCOMPARE(earnings->hourlyRate, 50.0);
-    QCOMPARE(earnings->duration, 90);
-
-    auto entry = JsonReader::decode<TimeEntry>(
+    auto big = JsonReader::decode<TimeEntry>(
         R"({"id":"e","startTime":"s","isRunning":false,"duration":9007199254740993,"task":{"id":"t","name":"Write"}})");
-    QVERIFY(entry);
-    QCOMPARE(entry->task->name, u"Write"_s);
-    QVERIFY(*entry->duration > 9007199254740000LL);
+    QVERIFY(big && *big->duration > 9007199254740000LL);
+    QCOMPARE(big->task->name, u"Write"_s);
 }
 
 void tst_Records::encodeBodies() {
-    const QJsonObject login = encodedObject(LoginRequest{u"a@b.c"_s, u"pw"_s}.toJson());
-    QCOMPARE(login.keys(), (QStringList{u"email"_s, u"password"_s}));
-
-    const QJsonObject plain = encodedObject(RegisterRequest{u"e"_s, u"p"_s, u"n"_s}.toJson());
-    QCOMPARE(plain.keys(), (QStringList{u"email"_s, u"name"_s, u"password"_s}));
-
-    const QJsonObject rated = encodedObject(RegisterRequest{u"e"_s, u"p"_s, u"n"_s, 25.0, u"c"_s, {}}.toJson());
-    QCOMPARE(rated.value(u"defaultHourlyRate").toDouble(), 25.0);
-    QCOMPARE(rated.value(u"captchaId").toString(), u"c"_s);
-    QVERIFY(!rated.contains(u"captchaValue"));
-
-    const auto projectOnly = StartTimerRequest{u"p1"_s, {}, {}}.toJson();
-    QCOMPARE(*projectOnly, QByteArray(R"({"projectId":"p1"})"));
+    QCOMPARE(moneyText(1234567.891), u"$1234567.89"_s);
+    QCOMPARE(perceivedLength(u"e\u0301t\u00e9"_s), 3);
     QCOMPARE(*StartTimerRequest{}.toJson(), QByteArray("{}"));
-
     // Texts are escaped, never spliced.
     const auto quoted = StartTimerRequest{{}, {}, u"say \"hi\"\n\u00e9"_s}.toJson();
-    QCOMPARE(encodedObject(quoted).value(u"description").toString(), u"say \"hi\"\n\u00e9"_s);
+    QCOMPARE(QJsonDocument::fromJson(*quoted)[u"description"].toString(), u"say \"hi\"\n\u00e9"_s);
+    for (double rate : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                        -std::numeric_limits<double>::infinity()}) {
+        const auto body = RegisterRequest{u"e"_s, u"p"_s, u"n"_s, rate, {}, {}}.toJson();
+        QVERIFY(!body);
+        QCOMPARE(body.error().member, u"defaultHourlyRate"_s);
+    }
 }
 
-void tst_Records::nonFiniteRealIsRefused_data() {
-    QTest::addColumn<double>("rate");
-    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
-    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
-    QTest::newRow("-infinity") << -std::numeric_limits<double>::infinity();
-}
-
-void tst_Records::nonFiniteRealIsRefused() {
-    QFETCH(double, rate);
-    const auto body = RegisterRequest{u"e"_s, u"p"_s, u"n"_s, rate, {}, {}}.toJson();
-    QVERIFY(!body);
-    QCOMPARE(body.error().member, u"defaultHourlyRate"_s);
-}
-
-void tst_Records::hostileInputNeverCrashes() {
+void tst_Records::cutAndFlippedAnswersNeverCrash() {
     QByteArray valid = "{\"entries\":[";
     for (int i = 0; i < 20; ++i) {
         valid +=
@@ -235,27 +171,104 @@ void tst_Records::hostileInputNeverCrashes() {
     }
     valid += R"(],"pagination":{"page":1,"limit":20,"total":20,"pages":1}})";
     QVERIFY(JsonReader::decode<TimeEntriesResponse>(valid));
-
-    int decoded = 0;
     for (qsizetype cut = 0; cut < valid.size(); ++cut) {
-        decoded += JsonReader::decode<TimeEntriesResponse>(valid.left(cut)).has_value();
+        QVERIFY(!JsonReader::decode<TimeEntriesResponse>(valid.left(cut)));
     }
-    QCOMPARE(decoded, 0);
-
     QRandomGenerator random(20261206);
     for (int round = 0; round < 3000; ++round) {
         QByteArray bytes = valid;
-        const int flips = 1 + int(random.bounded(8));
-        for (int i = 0; i < flips; ++i) {
+        for (int i = 0, flips = 1 + int(random.bounded(8)); i < flips; ++i) {
             bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
         }
         (void)JsonReader::decode<TimeEntriesResponse>(bytes);
-        QByteArray noise(int(random.bounded(200)), Qt::Uninitialized);
-        for (char& c : noise) {
-            c = char(random.bounded(256));
-        }
-        (void)JsonReader::decode<DashboardEarningsResponse>(noise);
     }
+}
+
+void tst_Records::formattedDuration_data() {
+    QTest::addColumn<std::optional<qint64>>("duration");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("42 s") << std::optional<qint64>(42) << false << u"42 sec"_s;
+    QTest::newRow("5 s") << std::optional<qint64>(5) << false << u" 5 sec"_s;
+    QTest::newRow("60 s") << std::optional<qint64>(60) << false << u"00:01"_s;
+    QTest::newRow("3725 s") << std::optional<qint64>(3725) << false << u"01:02"_s;
+    QTest::newRow("123:59") << std::optional<qint64>(123 * 3600 + 59 * 60 + 59) << false << u"123:59"_s;
+    QTest::newRow("stopped without duration") << std::optional<qint64>() << false << u" 0 sec"_s;
+    QTest::newRow("running without duration") << std::optional<qint64>() << true << u"01:00"_s;
+    QTest::newRow("duration wins while running") << std::optional<qint64>(7) << true << u" 7 sec"_s;
+}
+
+void tst_Records::formattedDuration() {
+    QFETCH(std::optional<qint64>, duration);
+    QFETCH(bool, running);
+    QFETCH(QString, text);
+    QCOMPARE(entry(duration, running).formattedDuration(now), text);
+}
+
+void tst_Records::elapsedSeconds_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<qint64>("seconds");
+    QTest::newRow("milliseconds Z") << u"2025-03-01T10:00:00.000Z"_s << qint64(3600);
+    QTest::newRow("whole seconds Z") << u"2025-03-01T10:00:00Z"_s << qint64(3600);
+    QTest::newRow("fraction truncates") << u"2025-03-01T10:59:58.999Z"_s << qint64(1);
+    QTest::newRow("six fraction digits") << u"2025-03-01T10:59:00.123456Z"_s << qint64(59);
+    QTest::newRow("numeric offset") << u"2025-03-01T12:00:00+02:00"_s << qint64(3600);
+    QTest::newRow("negative offset") << u"2025-03-01T05:30:00-04:30"_s << qint64(3600);
+    QTest::newRow("space instead of T") << u"2025-03-01 10:00:00Z"_s << qint64(0);
+    QTest::newRow("one hour ahead") << u"2025-03-01T12:00:00Z"_s << qint64(0);
+    QTest::newRow("no such day") << u"2025-02-30T10:00:00Z"_s << qint64(0);
+    QTest::newRow("hour 24") << u"2025-03-01T24:00:00Z"_s << qint64(0);
+    QTest::newRow("trailing text") << u"2025-03-01T10:00:00Zjunk"_s << qint64(0);
+    QTest::newRow("no zone") << u"2025-03-01T10:00:00"_s << qint64(0);
+    QTest::newRow("empty fraction") << u"2025-03-01T10:00:00.Z"_s << qint64(0);
+    QTest::newRow("non-ASCII digit") << u"2025-03-01T1\u0660:00:00Z"_s << qint64(0);
+}
+
+void tst_Records::elapsedSeconds() {
+    QFETCH(QString, start);
+    QFETCH(qint64, seconds);
+    QCOMPARE(entry({}, true, start).elapsedSeconds(now), seconds);
+}
+
+void tst_Records::startTimeForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("milliseconds") << u"2025-03-01T10:00:00.123Z"_s << true;
+    QTest::newRow("whole seconds") << u"2025-03-01T10:00:00Z"_s << true;
+    QTest::newRow("microseconds") << u"2025-03-01T10:00:00.123456Z"_s << true;
+    QTest::newRow("two digits") << u"2025-03-01T10:00:00.12Z"_s << false;
+    QTest::newRow("nine digits") << u"2025-03-01T10:00:00.123456789Z"_s << false;
+    QTest::newRow("offset") << u"2025-03-01T10:00:00.000+02:00"_s << false;
+    QTest::newRow("lower-case z") << u"2025-03-01T10:00:00z"_s << false;
+}
+
+void tst_Records::startTimeForms() {
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    QCOMPARE(Timestamp::parseStartTime(text).has_value(), accepted);
+}
+
+void tst_Records::colorFromHex_data() {
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QColor>("color"); // invalid: none
+    QTest::newRow("six digits") << u"#10B981"_s << QColor(16, 185, 129, 255);
+    QTest::newRow("three digits") << u"fff"_s << QColor(255, 255, 255, 255);
+    QTest::newRow("alpha first") << u"#80FF0000"_s << QColor(255, 0, 0, 128);
+    QTest::newRow("lower case, punctuation both ends") << u"  (#a0b1c2);"_s << QColor(160, 177, 194);
+    QTest::newRow("0x prefix") << u"0x0F0F"_s << QColor(0, 15, 15);
+    QTest::newRow("0x prefix, eight long") << u"0x00FF00"_s << QColor(0, 255, 0, 0);
+    QTest::newRow("five digits") << u"#12345"_s << QColor();
+    QTest::newRow("no digits read") << u"#GGGGGG"_s << QColor(0, 0, 0, 255);
+    QTest::newRow("digits stop early") << u"#12GG34"_s << QColor(0, 0, 0x12, 255);
+    QTest::newRow("only punctuation") << u"#"_s << QColor();
+}
+
+void tst_Records::colorFromHex() {
+    QFETCH(QString, hex);
+    QFETCH(QColor, color);
+    const auto result = kelvo::colorFromHex(hex);
+    QCOMPARE(result.has_value(), color.isValid());
+    QCOMPARE(result.value_or(QColor()).rgba(), color.rgba());
 }
 
 QTEST_GUILESS_MAIN(tst_Records)

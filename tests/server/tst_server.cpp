@@ -108,26 +108,17 @@ void tst_Server::registration_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
-    QTest::newRow("valid with captcha")
-        << QByteArray(
-               R"({"name":" Ada ","email":"ada@x.io","password":"secret","defaultHourlyRate":25,"captchaId":"c","captchaValue":"v"})")
-        << 201 << QString();
-    QTest::newRow("blank name") << QByteArray(R"({"name":"  ","email":"b@x.io","password":"secret"})") << 400
-                                << u"name is required"_s;
-    QTest::newRow("no @") << QByteArray(R"({"name":"B","email":"bx.io","password":"secret"})") << 400
-                          << u"email must be a valid email address"_s;
-    QTest::newRow("short password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"12345"})") << 400
-                                    << u"password must be at least 6 characters"_s;
-    QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})")
-                                   << 400 << u"defaultHourlyRate must not be negative"_s;
-    QTest::newRow("rate as text") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":"5"})")
-                                  << 400 << u"defaultHourlyRate must be a number"_s;
-    QTest::newRow("email as number") << QByteArray(R"({"name":"B","email":5,"password":"secret"})") << 400
-                                     << u"email must be a string"_s;
-    QTest::newRow("captcha as number") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","captchaId":1})") << 400
-                                       << u"captchaId must be a string"_s;
-    QTest::newRow("taken, other case") << QByteArray(R"({"name":"C","email":"TAKEN@x.io","password":"secret"})") << 409
-                                       << u"Email is already registered"_s;
+    // clang-format off
+    QTest::newRow("valid with captcha") << QByteArray(R"({"name":" Ada ","email":"ada@x.io","password":"secret","defaultHourlyRate":25,"captchaId":"c","captchaValue":"v"})") << 201 << QString();
+    QTest::newRow("blank name") << QByteArray(R"({"name":"  ","email":"b@x.io","password":"secret"})") << 400 << u"name is required"_s;
+    QTest::newRow("no @") << QByteArray(R"({"name":"B","email":"bx.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
+    QTest::newRow("short password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"12345"})") << 400 << u"password must be at least 6 characters"_s;
+    QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})") << 400 << u"defaultHourlyRate must not be negative"_s;
+    QTest::newRow("rate as text") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":"5"})") << 400 << u"defaultHourlyRate must be a number"_s;
+    QTest::newRow("email as number") << QByteArray(R"({"name":"B","email":5,"password":"secret"})") << 400 << u"email must be a string"_s;
+    QTest::newRow("captcha as number") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","captchaId":1})") << 400 << u"captchaId must be a string"_s;
+    QTest::newRow("taken, other case") << QByteArray(R"({"name":"C","email":"TAKEN@x.io","password":"secret"})") << 409 << u"Email is already registered"_s;
+    // clang-format on
 }
 
 void tst_Server::registration() {
@@ -219,13 +210,13 @@ void tst_Server::ratePrecedence_data() {
     QTest::addColumn<QJsonObject>("project");
     QTest::addColumn<QJsonObject>("task"); // empty: start without a task
     QTest::addColumn<QJsonValue>("snapshot");
-    QTest::newRow("task rate wins") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{{u"hourlyRate"_s, 50}}
-                                    << QJsonObject{{u"hourlyRate"_s, 70}} << QJsonValue(70);
-    QTest::newRow("project rate next") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{{u"hourlyRate"_s, 50}}
-                                       << QJsonObject{{u"name"_s, u"t"_s}} << QJsonValue(50);
-    QTest::newRow("user default last") << QByteArray(R"(,"defaultHourlyRate":10)") << QJsonObject{} << QJsonObject{}
-                                       << QJsonValue(10);
+    const QByteArray rate10 = R"(,"defaultHourlyRate":10)";
+    // clang-format off
+    QTest::newRow("task rate wins") << rate10 << QJsonObject{{u"hourlyRate"_s, 50}} << QJsonObject{{u"hourlyRate"_s, 70}} << QJsonValue(70);
+    QTest::newRow("project rate next") << rate10 << QJsonObject{{u"hourlyRate"_s, 50}} << QJsonObject{{u"name"_s, u"t"_s}} << QJsonValue(50);
+    QTest::newRow("user default last") << rate10 << QJsonObject{} << QJsonObject{} << QJsonValue(10);
     QTest::newRow("no rate anywhere") << QByteArray() << QJsonObject{} << QJsonObject{{u"name"_s, u"t"_s}} << QJsonValue();
+    // clang-format on
 }
 
 void tst_Server::ratePrecedence() {
@@ -329,23 +320,18 @@ void tst_Server::badRequestsAreAnswered_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
-    QTest::newRow("malformed JSON") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray("{\"projectId\":") << 400
-                                    << u"Malformed JSON body"_s;
-    QTest::newRow("array body") << QByteArray("POST") << u"/projects"_s << QByteArray("[1]") << 400
-                                << u"The request body must be a JSON object"_s;
-    QTest::newRow("wrong member type") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":7})")
-                                       << 400 << u"description must be a string"_s;
-    QTest::newRow("invalid UTF-8") << QByteArray("POST") << u"/projects"_s << QByteArray("{\"name\":\"\xff\xfe\"}") << 400
-                                   << u"Malformed JSON body"_s;
-    QTest::newRow("over 1 MiB") << QByteArray("POST") << u"/projects"_s
-                                << QByteArray("{\"name\":\"" + QByteArray(1100 * 1024, 'a') + "\"}") << 413
-                                << u"Request body is larger than 1 MiB"_s;
+    const QByteArray huge = "{\"name\":\"" + QByteArray(1100 * 1024, 'a') + "\"}";
+    // clang-format off
+    QTest::newRow("malformed JSON") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray("{\"projectId\":") << 400 << u"Malformed JSON body"_s;
+    QTest::newRow("array body") << QByteArray("POST") << u"/projects"_s << QByteArray("[1]") << 400 << u"The request body must be a JSON object"_s;
+    QTest::newRow("wrong member type") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":7})") << 400 << u"description must be a string"_s;
+    QTest::newRow("invalid UTF-8") << QByteArray("POST") << u"/projects"_s << QByteArray("{\"name\":\"\xff\xfe\"}") << 400 << u"Malformed JSON body"_s;
+    QTest::newRow("over 1 MiB") << QByteArray("POST") << u"/projects"_s << huge << 413 << u"Request body is larger than 1 MiB"_s;
     QTest::newRow("unknown path") << QByteArray("GET") << u"/nowhere"_s << QByteArray() << 404 << u"Not found"_s;
     QTest::newRow("wrong method") << QByteArray("DELETE") << u"/projects"_s << QByteArray() << 404 << u"Not found"_s;
-    QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404
-                                   << u"Time entry not found"_s;
-    QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404
-                                     << u"Not found"_s;
+    QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
+    QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404 << u"Not found"_s;
+    // clang-format on
 }
 
 void tst_Server::badRequestsAreAnswered() {
