@@ -1,5 +1,6 @@
 #include "Json.h"
 #include "TestSupport.h"
+#include "Widgets.h"
 
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
@@ -32,14 +33,6 @@ QStringList menuTexts(QMenu* menu) {
         texts.append(action->isSeparator() ? u"-"_s : action->text());
     }
     return texts;
-}
-
-QString text(QWidget* root, const QString& name) {
-    return root->findChild<QLabel*>(name)->text();
-}
-
-bool shown(QWidget* root, const QString& name) {
-    return root->findChild<QWidget*>(name)->isVisible();
 }
 
 // Where `name` lies inside the panel.

@@ -1,5 +1,6 @@
 #include "Json.h"
 #include "TestSupport.h"
+#include "Widgets.h"
 
 #include "app/ContentView.h"
 #include "screens/DashboardView.h"
@@ -35,18 +36,6 @@ namespace {
 
 const QByteArray running = json::ratedEntry("r1", true, 60);
 const QByteArray stopped = json::entry("s1", false, "2025-03-01T09:00:00.000Z", R"(,"projectId":"p2","description":"Notes")");
-
-template <class T> T* find(QWidget* root, const QString& name) {
-    T* child = root->findChild<T*>(name);
-    if (!child) {
-        qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
-    }
-    return child;
-}
-
-void type(QWidget* root, const QString& field, const QString& text) {
-    find<QLineEdit>(root, field)->setText(text);
-}
 
 void chooseFromMenu(PullDownButton* chooser, const QString& item) {
     QTest::mouseClick(chooser, Qt::LeftButton);
