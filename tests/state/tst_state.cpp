@@ -252,7 +252,7 @@ void tst_State::startThenStop() {
 
     QCoro::waitFor(model->startTimer(u"p1"_s, std::nullopt, u"Notes"_s));
     QVERIFY(model->isTimerRunning());
-    QCOMPARE(model->elapsedTime(), 60);
+    QVERIFY(model->elapsedTime() >= 60 && model->elapsedTime() < 63); // a tick may have come meanwhile
     QVERIFY(model->isCounting());
     QCOMPARE(log.names().last(), u"isLoadingChanged"_s);
     QVERIFY(log.names().indexOf(u"recentEntriesChanged"_s) < log.names().lastIndexOf(u"isLoadingChanged"_s));
