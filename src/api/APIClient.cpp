@@ -10,7 +10,6 @@
 #include <QNetworkReply>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QStringDecoder>
 
 #include <memory>
 
@@ -32,17 +31,10 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes); // decoding is what sets the error flag
-    Q_UNUSED(text);
-    return !decoder.hasError();
-}
-
 // The body as UTF-8 text with any bearer token masked, or "nil" when it is not valid UTF-8.
 QString rawResponseText(const QByteArray& body) {
-    return isValidUtf8(body) ? QString::fromUtf8(TokenRedactor::redact(body))
-                             : QStringLiteral("nil");
+    return body.isValidUtf8() ? QString::fromUtf8(TokenRedactor::redact(body))
+                              : QStringLiteral("nil");
 }
 
 // A transport failure (1-199: connection, timeout, cancellation; 301-399: protocol) outranks

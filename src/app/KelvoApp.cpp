@@ -33,10 +33,6 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
 KelvoApp::~KelvoApp() = default;
 
 void KelvoApp::start() {
-    buildMainWindow();
-}
-
-void KelvoApp::buildMainWindow() {
     // The window is mapped at its fixed size first; its first screen is built and laid out
     // before the event loop runs, so the first frame it paints is whole. The requests the state
     // objects have queued leave after that.

@@ -39,7 +39,6 @@ public:
     bool hidesMainWindowOnClose() const;
 
 private:
-    void buildMainWindow();
     // Ctrl+M and Ctrl+Q in `window`: Qt matches a shortcut only while a widget that holds it is
     // visible, so each of the program's windows holds both.
     void addWindowShortcuts(QWidget* window);

@@ -8,6 +8,7 @@
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "ui/Appearance.h"
 #include "ui/CardFrame.h"
 #include "ui/Labels.h"
 #include "ui/Schedule.h"
@@ -131,6 +132,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     connect(m_timer, &TimerViewModel::isRefreshingChanged, this,
             [this] { m_timerView->setRefreshing(m_timer->isRefreshing()); });
     m_timerView->setRefreshing(m_timer->isRefreshing());
+    new Appearance(this, [this] { schedule(this, [this] { loadOnAppearance(); }); });
     updateEarnings();
     updateEntries();
 }
@@ -217,16 +219,6 @@ void DashboardView::updateEntries() {
     }
     qDeleteAll(unused);
     m_noEntries->setVisible(entries.isEmpty());
-}
-
-void DashboardView::showEvent(QShowEvent* event) {
-    if (m_appearance.begins(event)) {
-        schedule(this, [this] { loadOnAppearance(); });
-    }
-}
-
-void DashboardView::hideEvent(QHideEvent* event) {
-    m_appearance.ended(event);
 }
 
 QCoro::Task<void> DashboardView::loadOnAppearance() {

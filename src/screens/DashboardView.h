@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/Appearance.h"
-
 #include <QCoroTask>
 #include <QHash>
 #include <QWidget>
@@ -33,8 +31,6 @@ public:
     DashboardViewModel* dashboardViewModel() const { return m_dashboard; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -61,7 +57,6 @@ private:
     QLabel* m_noEntries;
     QVBoxLayout* m_rows;
     QMultiHash<QString, TimeEntryRow*> m_rowsById;
-    Appearance m_appearance;
     QPropertyAnimation* m_turn;
 };
 

@@ -2,6 +2,7 @@
 
 #include "AuthForm.h"
 #include "state/AuthViewModel.h"
+#include "ui/Appearance.h"
 #include "ui/FieldEdit.h"
 #include "ui/PrimaryButton.h"
 #include "ui/Schedule.h"
@@ -29,17 +30,9 @@ LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
     connect(m_password, &QLineEdit::textChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::isLoadingChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::errorMessageChanged, this, &LoginView::refresh);
+    // An error from an earlier attempt or from the other screen is not shown again.
+    new Appearance(this, [this] { m_auth->clearErrorMessage(); });
     refresh();
-}
-
-void LoginView::showEvent(QShowEvent* event) {
-    if (m_appearance.begins(event)) {
-        m_auth->clearErrorMessage();
-    }
-}
-
-void LoginView::hideEvent(QHideEvent* event) {
-    m_appearance.ended(event);
 }
 
 void LoginView::refresh() {

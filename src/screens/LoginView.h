@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/Appearance.h"
-
 #include <QWidget>
 
 namespace kelvo {
@@ -21,10 +19,6 @@ Q_SIGNALS:
     // The user asked for the registration screen.
     void showRegisterRequested();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void refresh();
     void submitLogin();
@@ -34,7 +28,6 @@ private:
     FieldEdit* m_email;
     FieldEdit* m_password;
     PrimaryButton* m_button;
-    Appearance m_appearance;
 };
 
 } // namespace kelvo

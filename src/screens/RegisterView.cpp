@@ -3,6 +3,7 @@
 #include "AuthForm.h"
 #include "records/Formatting.h"
 #include "state/AuthViewModel.h"
+#include "ui/Appearance.h"
 #include "ui/FieldEdit.h"
 #include "ui/PrimaryButton.h"
 #include "ui/Schedule.h"
@@ -54,17 +55,8 @@ RegisterView::RegisterView(AuthViewModel* auth, QWidget* parent)
     }
     connect(m_auth, &AuthViewModel::isLoadingChanged, this, &RegisterView::refresh);
     connect(m_auth, &AuthViewModel::errorMessageChanged, this, &RegisterView::refresh);
+    new Appearance(this, [this] { m_auth->clearErrorMessage(); });
     refresh();
-}
-
-void RegisterView::showEvent(QShowEvent* event) {
-    if (m_appearance.begins(event)) {
-        m_auth->clearErrorMessage();
-    }
-}
-
-void RegisterView::hideEvent(QHideEvent* event) {
-    m_appearance.ended(event);
 }
 
 bool RegisterView::isFormValid() const {

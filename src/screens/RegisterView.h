@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/Appearance.h"
-
 #include <QWidget>
 
 class QLabel;
@@ -25,10 +23,6 @@ Q_SIGNALS:
     // The user asked for the sign-in screen.
     void showLoginRequested();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void refresh();
     void validatePasswords();
@@ -43,7 +37,6 @@ private:
     QLabel* m_mismatch;
     PrimaryButton* m_button;
     bool m_showingPasswordMismatchError = false;
-    Appearance m_appearance;
 };
 
 } // namespace kelvo

@@ -2,6 +2,7 @@
 
 #include "records/Formatting.h"
 #include "state/TimerViewModel.h"
+#include "ui/Appearance.h"
 #include "ui/CircleButton.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FieldEdit.h"
@@ -74,6 +75,7 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
     connect(m_timer, &TimerViewModel::errorMessageChanged, this, &TimerView::updateError);
     connect(m_timer, &TimerViewModel::isLoadingChanged, this,
             [this] { m_stop->setEnabled(!m_timer->isLoading()); });
+    new Appearance(this, [this] { preselectProject(); });
     updateFace();
     updateChoices();
     updateError();
@@ -165,16 +167,6 @@ void TimerView::setRotationDegrees(qreal degrees) {
 
 void TimerView::setRefreshing(bool refreshing) {
     m_refresh->setEnabled(!refreshing);
-}
-
-void TimerView::showEvent(QShowEvent* event) {
-    if (m_appearance.begins(event)) {
-        preselectProject();
-    }
-}
-
-void TimerView::hideEvent(QHideEvent* event) {
-    m_appearance.ended(event);
 }
 
 void TimerView::updateFace() {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/Appearance.h"
-
 #include <QCoroTask>
 #include <QWidget>
 
@@ -34,10 +32,6 @@ public:
 
     const QString& selectedProjectId() const { return m_selectedProjectId; }
     const QString& selectedTaskId() const { return m_selectedTaskId; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildRunningFace();
@@ -74,7 +68,6 @@ private:
     PullDownButton* m_taskChooser;
     FieldEdit* m_description;
     CircleButton* m_start;
-    Appearance m_appearance;
 };
 
 } // namespace kelvo

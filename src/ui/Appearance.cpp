@@ -1,23 +1,29 @@
 #include "Appearance.h"
 
-#include <QHideEvent>
-#include <QShowEvent>
+#include <QEvent>
+#include <QWidget>
 
 namespace kelvo {
 
-bool Appearance::begins(const QShowEvent* event) {
-    if (event->spontaneous() || m_appeared) {
-        return false;
-    }
-    m_appeared = true;
-    return true;
+Appearance::Appearance(QWidget* screen, std::function<void()> appeared)
+    : QObject(screen)
+    , m_appeared(std::move(appeared)) {
+    screen->installEventFilter(this);
 }
 
-void Appearance::ended(const QHideEvent* event) {
-    // Minimising hides the window's widgets spontaneously; the screen is still the one shown.
-    if (!event->spontaneous()) {
-        m_appeared = false;
+bool Appearance::eventFilter(QObject*, QEvent* event) {
+    // Minimising hides and restoring shows the window's widgets spontaneously; the screen is
+    // still the one shown.
+    if (event->spontaneous()) {
+        return false;
     }
+    if (event->type() == QEvent::Show && !m_shown) {
+        m_shown = true;
+        m_appeared();
+    } else if (event->type() == QEvent::Hide) {
+        m_shown = false;
+    }
+    return false;
 }
 
 } // namespace kelvo

@@ -1,22 +1,27 @@
 #pragma once
 
-class QHideEvent;
-class QShowEvent;
+#include <QObject>
+
+#include <functional>
+
+class QWidget;
 
 namespace kelvo {
 
-// Tells the show events that make a screen appear from the others. A window restored from
-// minimised shows its widgets again (a spontaneous show event) but is no new appearance; a
-// window shown again after it was closed is one. However many show events one appearance
-// brings, it is reported once.
-class Appearance {
+// Runs a screen's appear action each time the screen appears. A window restored from minimised
+// shows its widgets again (a spontaneous show event) but is no new appearance; a window shown
+// again after it was closed is one. However many show events one appearance brings, the action
+// runs once. The object belongs to the screen it watches.
+class Appearance : public QObject {
 public:
-    // True when `event` begins a new appearance.
-    bool begins(const QShowEvent* event);
-    void ended(const QHideEvent* event);
+    Appearance(QWidget* screen, std::function<void()> appeared);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool m_appeared = false;
+    std::function<void()> m_appeared;
+    bool m_shown = false;
 };
 
 } // namespace kelvo

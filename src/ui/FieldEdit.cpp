@@ -1,25 +1,21 @@
 #include "FieldEdit.h"
 
-#include "Theme.h"
+#include "ControlBox.h"
 
 #include <QPainter>
 
 namespace kelvo {
 
 namespace {
-// The same box as the pull-down choosers: 8 px beside the text, 6 above and below it.
-constexpr int horizontalPadding = 8;
-constexpr int verticalPadding = 6;
-constexpr qreal cornerRadius = 6;
 // QLineEdit keeps a margin of its own beside the text.
 constexpr int builtInMargin = 2;
-constexpr qreal disabledOpacity = 0.45;
+constexpr int textMargin = ControlBox::horizontalPadding - builtInMargin;
 } // namespace
 
 FieldEdit::FieldEdit(const QString& placeholder, QWidget* parent) : QLineEdit(parent) {
     setPlaceholderText(placeholder);
     setFrame(false);
-    setTextMargins(horizontalPadding - builtInMargin, 0, horizontalPadding - builtInMargin, 0);
+    setTextMargins(textMargin, 0, textMargin, 0);
     // The rounded box is drawn here; the line edit draws only the text over it.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
@@ -28,7 +24,7 @@ FieldEdit::FieldEdit(const QString& placeholder, QWidget* parent) : QLineEdit(pa
 }
 
 QSize FieldEdit::sizeHint() const {
-    return {QLineEdit::sizeHint().width(), fontMetrics().height() + 2 * verticalPadding};
+    return {QLineEdit::sizeHint().width(), ControlBox::height(fontMetrics())};
 }
 
 QSize FieldEdit::minimumSizeHint() const {
@@ -44,13 +40,9 @@ void FieldEdit::setOutline(const QColor& color) {
 
 void FieldEdit::paintEvent(QPaintEvent* event) {
     {
+        // The same box as the pull-down choosers.
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setOpacity(isEnabled() ? 1.0 : disabledOpacity);
-        painter.setPen(hasFocus() ? QPen(Theme::blue(), 1) : Qt::NoPen);
-        painter.setBrush(Theme::controlBackground());
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius,
-                                cornerRadius);
+        ControlBox::paint(painter, rect(), isEnabled(), hasFocus());
     }
     QLineEdit::paintEvent(event);
     if (m_outline.alpha() == 0) {

@@ -1,5 +1,6 @@
 #include "PullDownButton.h"
 
+#include "ControlBox.h"
 #include "Theme.h"
 
 #include <QMenu>
@@ -8,8 +9,6 @@
 namespace kelvo {
 
 namespace {
-constexpr int horizontalPadding = 8;
-constexpr int verticalPadding = 6;
 constexpr int dotSize = 8;
 constexpr int spacing = 6;
 } // namespace
@@ -31,7 +30,7 @@ void PullDownButton::setLabel(const QString& text, std::optional<QColor> dot, bo
 }
 
 QSize PullDownButton::sizeHint() const {
-    return {160, fontMetrics().height() + 2 * verticalPadding};
+    return {160, ControlBox::height(fontMetrics())};
 }
 
 QSize PullDownButton::minimumSizeHint() const {
@@ -47,13 +46,10 @@ void PullDownButton::openMenu() {
 
 void PullDownButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(isEnabled() ? 1.0 : 0.45);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::controlBackground());
-    painter.drawRoundedRect(QRectF(rect()), 6, 6);
-    QRectF content = QRectF(rect()).adjusted(horizontalPadding, verticalPadding,
-                                             -horizontalPadding - 12, -verticalPadding);
+    ControlBox::paint(painter, rect(), isEnabled());
+    QRectF content =
+        QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
+                                -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);
     if (m_dot) {
         painter.setBrush(*m_dot);
         painter.drawEllipse(
@@ -64,7 +60,7 @@ void PullDownButton::paintEvent(QPaintEvent*) {
     painter.drawText(content, Qt::AlignVCenter | Qt::AlignLeft,
                      fontMetrics().elidedText(text(), Qt::ElideRight, int(content.width())));
     // A small chevron tells that a menu opens.
-    const QPointF tip(width() - horizontalPadding - 4, height() / 2.0 + 2);
+    const QPointF tip(width() - ControlBox::horizontalPadding - 4, height() / 2.0 + 2);
     painter.setPen(QPen(Theme::secondaryText(), 1.5, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(tip + QPointF(-4, -4), tip);
     painter.drawLine(tip, tip + QPointF(4, -4));

@@ -1,0 +1,27 @@
+#include "ControlBox.h"
+
+#include "Theme.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace kelvo {
+
+namespace {
+constexpr qreal cornerRadius = 6;
+constexpr qreal disabledOpacity = 0.45;
+} // namespace
+
+int ControlBox::height(const QFontMetrics& metrics) {
+    return metrics.height() + 2 * verticalPadding;
+}
+
+void ControlBox::paint(QPainter& painter, const QRectF& rect, bool enabled, bool focused) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(enabled ? 1.0 : disabledOpacity);
+    painter.setPen(focused ? QPen(Theme::blue(), 1) : QPen(Qt::NoPen));
+    painter.setBrush(Theme::controlBackground());
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+}
+
+} // namespace kelvo
