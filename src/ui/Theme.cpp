@@ -38,6 +38,19 @@ QColor named(QStringView hex, Qt::GlobalColor fallback) {
     return colorFromHex(hex).value_or(QColor(fallback));
 }
 
+// The named colours, read once: they are painted every second.
+struct NamedColors {
+    QColor appBackground = named(u"#161516", Qt::black);
+    QColor panelBackground = named(u"#1F1F1F", Qt::gray);
+    QColor accentGreen = named(u"#10B981", Qt::green);
+    QColor accentRed = named(u"#EF4444", Qt::red);
+};
+
+const NamedColors& namedColors() {
+    static const NamedColors colors;
+    return colors;
+}
+
 } // namespace
 
 int Theme::pixelSize(TextStyle style) {
@@ -118,23 +131,19 @@ QColor Theme::grey() {
 }
 
 QColor Theme::appBackground() {
-    static const QColor color = named(u"#161516", Qt::black);
-    return color;
+    return namedColors().appBackground;
 }
 
 QColor Theme::panelBackground() {
-    static const QColor color = named(u"#1F1F1F", Qt::gray);
-    return color;
+    return namedColors().panelBackground;
 }
 
 QColor Theme::accentGreen() {
-    static const QColor color = named(u"#10B981", Qt::green);
-    return color;
+    return namedColors().accentGreen;
 }
 
 QColor Theme::accentRed() {
-    static const QColor color = named(u"#EF4444", Qt::red);
-    return color;
+    return namedColors().accentRed;
 }
 
 QColor Theme::hairline() {

@@ -68,40 +68,34 @@ private:
     MenuBarManager* manager(std::function<void()> callback = {});
     DashboardViewModel* panelEarnings() const { return m_manager->findChild<DashboardViewModel*>(); }
 
-    std::unique_ptr<ClientFixture> m_f;
-    std::unique_ptr<AuthViewModel> m_auth;
-    std::unique_ptr<TimerViewModel> m_timer;
+    std::unique_ptr<ViewFixture> m_f;
     std::unique_ptr<MenuBarManager> m_manager;
 };
 
 void tst_MenuBar::init() {
-    m_f = std::make_unique<ClientFixture>();
+    m_f = std::make_unique<ViewFixture>();
     m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 40), Qt::UTC));
     m_f->serveNothingRunning();
-    m_auth = std::make_unique<AuthViewModel>(&m_f->client);
-    m_timer = std::make_unique<TimerViewModel>(&m_f->client, &m_f->clock);
     QTRY_VERIFY(m_f->lines.lines().contains(u"✅ Data refresh completed"_s));
 }
 
 void tst_MenuBar::cleanup() {
     m_manager.reset();
-    m_timer.reset();
-    m_auth.reset();
     m_f.reset();
 }
 
 void tst_MenuBar::signIn() {
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-    QCoro::waitFor(m_auth->login(u"a@x.io"_s, u"pw"_s));
+    QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
 }
 
 void tst_MenuBar::run(const QByteArray& current) {
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(current)));
-    QCoro::waitFor(m_timer->loadCurrentEntry());
+    QCoro::waitFor(m_f->timer.loadCurrentEntry());
 }
 
 MenuBarManager* tst_MenuBar::manager(std::function<void()> callback) {
-    m_manager = std::make_unique<MenuBarManager>(m_timer.get(), m_auth.get(), std::move(callback));
+    m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, std::move(callback));
     m_manager->setupMenuBar();
     return m_manager.get();
 }
@@ -147,20 +141,20 @@ void tst_MenuBar::startLatestAndStop() {
     MenuBarManager* bar = manager();
     bar->startLatestTimerAction();
     QCoreApplication::processEvents(); // the scheduled action has run
-    QVERIFY(!m_timer->isLoading());    // nothing to restart
+    QVERIFY(!m_f->timer.isLoading());  // nothing to restart
 
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
-    QCoro::waitFor(m_timer->loadRecentEntries());
+    QCoro::waitFor(m_f->timer.loadRecentEntries());
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
     bar->startLatestTimerAction();
-    QTRY_VERIFY(m_timer->isTimerRunning());
+    QTRY_VERIFY(m_f->timer.isTimerRunning());
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"Notes","projectId":"p1","taskId":"t1"})"));
 
     m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     bar->contextMenu()->actions().first()->trigger();
-    QTRY_VERIFY(!m_timer->isTimerRunning());
+    QTRY_VERIFY(!m_f->timer.isTimerRunning());
 }
 
 void tst_MenuBar::popoverToggles() {
@@ -240,11 +234,11 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
     m_manager->togglePopover();
     QTRY_VERIFY(shown(view, u"earningsFigures"_s));
     // Set the count exactly (the one-second tick may have run meanwhile): 100 s, then 101 s.
-    m_timer->updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
+    m_f->timer.updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
     QCOMPARE(text(view, u"entryElapsed"_s), u"01:40"_s);
     QCOMPARE(text(view, u"currentTimerAmount"_s), u"$1.00"_s);
     m_f->clock.advance(1);
-    m_timer->updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
+    m_f->timer.updateElapsedTime(u"2025-03-01T10:00:00.000Z"_s);
     QCOMPARE(text(view, u"currentTimerAmount"_s), u"$1.01"_s);
     QCOMPARE(text(view, u"entryRate"_s), u"$36.00/hr"_s);
     QCOMPARE(text(view, u"headerText"_s), u"Timer Running"_s);
@@ -258,7 +252,7 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
     m_f->server.clearRequests();
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(json::ratedEntry("r2", true))));
     QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_VERIFY(m_timer->isTimerRunning());
+    QTRY_VERIFY(m_f->timer.isTimerRunning());
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"Notes","projectId":"p1","taskId":"t1"})"));
     QTRY_VERIFY(m_f->server.requestLines().last().startsWith(u"GET /users/dashboard-earnings"_s));

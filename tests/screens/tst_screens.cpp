@@ -90,27 +90,21 @@ private:
     }
     qsizetype refreshes() const { return m_f->lines.lines().count(u"🔄 Starting full data refresh..."_s); }
 
-    std::unique_ptr<ClientFixture> m_f;
-    std::unique_ptr<AuthViewModel> m_auth;
-    std::unique_ptr<TimerViewModel> m_timer;
+    std::unique_ptr<ViewFixture> m_f;
 };
 
 void tst_Screens::init() {
-    m_f = std::make_unique<ClientFixture>();
+    m_f = std::make_unique<ViewFixture>();
     m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC));
     m_f->serveNothingRunning();
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
     m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, json::auth()));
-    m_auth = std::make_unique<AuthViewModel>(&m_f->client);
-    m_timer = std::make_unique<TimerViewModel>(&m_f->client, &m_f->clock);
-    QTRY_VERIFY(m_timer->projects().size() == 3 && !m_timer->isRefreshing());
+    QTRY_VERIFY(m_f->timer.projects().size() == 3 && !m_f->timer.isRefreshing());
 }
 
 void tst_Screens::cleanup() {
-    m_timer.reset();
-    m_auth.reset();
     m_f.reset();
 }
 
@@ -129,7 +123,7 @@ void tst_Screens::signInButton() {
     QFETCH(QString, email);
     QFETCH(QString, password);
     QFETCH(bool, enabled);
-    LoginView view(m_auth.get());
+    LoginView view(&m_f->auth);
     type(&view, u"emailField"_s, email);
     type(&view, u"passwordField"_s, password);
     QCOMPARE(find<PrimaryButton>(&view, u"primaryButton"_s)->isEnabled(), enabled);
@@ -147,25 +141,25 @@ void tst_Screens::emailIsSentAsTypedOrTidied() {
     QFETCH(QString, sentEmail);
     std::unique_ptr<QWidget> view;
     if (registering) {
-        view = std::make_unique<RegisterView>(m_auth.get());
+        view = std::make_unique<RegisterView>(&m_f->auth);
         type(view.get(), u"nameField"_s, u"  Ada  "_s);
         type(view.get(), u"confirmPasswordField"_s, u"secret"_s);
     } else {
-        view = std::make_unique<LoginView>(m_auth.get());
+        view = std::make_unique<LoginView>(&m_f->auth);
     }
     type(view.get(), u"emailField"_s, u" Ada@Example.COM "_s);
     type(view.get(), u"passwordField"_s, u"secret"_s);
     QTest::keyClick(find<QLineEdit>(view.get(), u"passwordField"_s), Qt::Key_Return);
     QCoreApplication::processEvents(); // a scheduled sign-in would have started now
-    QVERIFY(!m_auth->isLoading());     // Return sends nothing
+    QVERIFY(!m_f->auth.isLoading());   // Return sends nothing
     m_f->server.on("POST", registering ? u"/auth/register"_s : u"/auth/login"_s, FakeResponse::heldBack(200, json::auth()));
     auto* button = find<PrimaryButton>(view.get(), u"primaryButton"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_COMPARE(m_f->server.heldCount(), 1);
-    QVERIFY(m_auth->isLoading() && !button->isEnabled() && button->isBusy());
+    QVERIFY(m_f->auth.isLoading() && !button->isEnabled() && button->isBusy());
     QCOMPARE(button->text(), registering ? u"Creating Account..."_s : u"Signing in..."_s);
     m_f->server.release();
-    QTRY_VERIFY(m_auth->isAuthenticated());
+    QTRY_VERIFY(m_f->auth.isAuthenticated());
     QCOMPARE(lastBody(u"email"_s), sentEmail);
     QCOMPARE(lastBody(u"password"_s), u"secret"_s);
     if (registering) {
@@ -192,7 +186,7 @@ void tst_Screens::registrationForm() {
     QFETCH(QStringList, fields);
     QFETCH(bool, valid);
     QFETCH(bool, mismatch);
-    RegisterView view(m_auth.get());
+    RegisterView view(&m_f->auth);
     view.show();
     const QStringList names{u"nameField"_s, u"emailField"_s, u"passwordField"_s, u"confirmPasswordField"_s};
     for (int i = 0; i < 4; ++i) {
@@ -215,12 +209,12 @@ void tst_Screens::formsFitAndReadAsSentences() {
         "POST", u"/auth/register"_s,
         FakeResponse::json(
             409, R"({"error":"This e-mail address is already registered; sign in, or register with another address"})"));
-    RegisterView view(m_auth.get());
+    RegisterView view(&m_f->auth);
     type(&view, u"passwordField"_s, u"sixsix"_s);
     type(&view, u"confirmPasswordField"_s, u"sixsi"_s);
     view.setFixedSize(400, 600); // the window's content, which cannot grow
     view.show();
-    QCoro::waitFor(m_auth->registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
+    QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
     QVERIFY(find<QLabel>(&view, u"errorLabel"_s)->isVisible() && find<QLabel>(&view, u"mismatchLabel"_s)->isVisible());
     QCOMPARE(layoutFaults(&view), QStringList());
 
@@ -235,7 +229,7 @@ void tst_Screens::formsFitAndReadAsSentences() {
 }
 
 void tst_Screens::routingAndErrorLine() {
-    ContentView content(m_auth.get(), m_timer.get());
+    ContentView content(&m_f->auth, &m_f->timer);
     content.show();
     QVERIFY(qobject_cast<LoginView*>(content.currentScreen()));
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
@@ -256,20 +250,20 @@ void tst_Screens::routingAndErrorLine() {
     QCOMPARE(find<QLineEdit>(content.currentScreen(), u"emailField"_s)->text(), QString()); // a fresh screen
     QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
 
-    QCoro::waitFor(m_auth->registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
+    QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
     QCOMPARE(content.screen(), ContentView::Screen::dashboard);
     auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
     QVERIFY(dashboard);
     QTRY_VERIFY(dashboard->dashboardViewModel()->earnings().has_value());
-    m_auth->logout();
+    m_f->auth.logout();
     QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
 }
 
 void tst_Screens::appearActionsRunOncePerAppearance() {
-    ContentView content(m_auth.get(), m_timer.get());
+    ContentView content(&m_f->auth, &m_f->timer);
     content.show();
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
-    QCoro::waitFor(m_auth->login(u"a"_s, u"b"_s));
+    QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
     auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
     QVERIFY(error->isVisible());
     content.showMinimized(); // restoring is no new appearance: the error stays
@@ -281,22 +275,22 @@ void tst_Screens::appearActionsRunOncePerAppearance() {
 
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
     const qsizetype before = refreshes();
-    QCoro::waitFor(m_auth->login(u"a"_s, u"b"_s));
+    QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
     QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
     auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
-    QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_timer->isRefreshing());
+    QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_f->timer.isRefreshing());
     content.showMinimized();
     content.showNormal();
     content.hide();
     content.show();
     QTRY_VERIFY(refreshes() >= before + 2);
-    QTRY_VERIFY(!m_timer->isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
+    QTRY_VERIFY(!m_f->timer.isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
     QCOMPARE(refreshes(), before + 2); // only the new appearance after closing reloads
 }
 
 void tst_Screens::timerPanelChoices() {
     TimerView panel(
-        m_timer.get(), [] {}, [] {});
+        &m_f->timer, [] {}, [] {});
     panel.show(); // preselects the first active project
     auto* projectChooser = find<PullDownButton>(&panel, u"projectChooser"_s);
     auto* taskChooser = find<PullDownButton>(&panel, u"taskChooser"_s);
@@ -305,18 +299,18 @@ void tst_Screens::timerPanelChoices() {
     QCOMPARE(panel.selectedProjectId(), u"p1"_s);
     QCOMPARE(projectChooser->text(), u"Web"_s);
     QCOMPARE(projectChooser->dotColor(), QColor(0x10, 0xB9, 0x81));
-    QTRY_COMPARE(m_timer->tasks().size(), 1);
+    QTRY_COMPARE(m_f->timer.tasks().size(), 1);
     QVERIFY(m_f->server.requestLines().contains(u"GET /tasks?projectId=p1&isCompleted=false"_s));
     QVERIFY(taskChooser->isEnabled() && start->isEnabled() && !description->isEnabled());
 
     chooseFromMenu(projectChooser, u"No Project"_s);
     QVERIFY(!start->isEnabled() && !taskChooser->isEnabled() && !description->isEnabled());
     QCOMPARE(projectChooser->text(), u"Project"_s);
-    QTRY_VERIFY(m_timer->tasks().isEmpty());
+    QTRY_VERIFY(m_f->timer.tasks().isEmpty());
     QCOMPARE(projectChooser->menu()->actions().size(), 3); // "No Project" and the two active projects
 
     chooseFromMenu(projectChooser, u"App"_s);
-    QTRY_COMPARE(m_timer->selectedProjectId(), u"p2"_s);
+    QTRY_COMPARE(m_f->timer.selectedProjectId(), u"p2"_s);
     QTRY_VERIFY(taskChooser->isEnabled());
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
@@ -325,23 +319,23 @@ void tst_Screens::timerPanelChoices() {
     // As a real server would, from now on the running entry is the current one.
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
     QTest::mouseClick(start, Qt::LeftButton);
-    QTRY_VERIFY(m_timer->isTimerRunning() && !m_timer->isLoading()); // stop stays disabled until then
+    QTRY_VERIFY(m_f->timer.isTimerRunning() && !m_f->timer.isLoading()); // stop stays disabled until then
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
              QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
 
     m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current()));
     QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
-    QTRY_VERIFY(!m_timer->isLoading() && !m_timer->isTimerRunning());
+    QTRY_VERIFY(!m_f->timer.isLoading() && !m_f->timer.isTimerRunning());
     QTRY_COMPARE(panel.selectedProjectId(), QString());
     QCOMPARE(description->text(), QString());
 }
 
 void tst_Screens::runningFace() {
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
-    QCoro::waitFor(m_timer->loadCurrentEntry());
+    QCoro::waitFor(m_f->timer.loadCurrentEntry());
     TimerView panel(
-        m_timer.get(), [] {}, [] {});
+        &m_f->timer, [] {}, [] {});
     panel.show();
     QVERIFY(find<QWidget>(&panel, u"runningFace"_s)->isVisible());
     QVERIFY(!find<QWidget>(&panel, u"idleFace"_s)->isVisible());
@@ -349,13 +343,13 @@ void tst_Screens::runningFace() {
     QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
 
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
-    QCoro::waitFor(m_timer->loadCurrentEntry());
+    QCoro::waitFor(m_f->timer.loadCurrentEntry());
     QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
 }
 
 void tst_Screens::fieldsMatchTheChoosers() {
     TimerView panel(
-        m_timer.get(), [] {}, [] {});
+        &m_f->timer, [] {}, [] {});
     panel.resize(368, panel.sizeHint().height());
     panel.show();
     auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
@@ -369,7 +363,7 @@ void tst_Screens::fieldsMatchTheChoosers() {
 
 void tst_Screens::earningsSection() {
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
-    DashboardView view(m_auth.get(), m_timer.get());
+    DashboardView view(&m_f->auth, &m_f->timer);
     auto* today = find<EarningsCard>(&view, u"todayCard"_s);
     QCOMPARE(today->earnings(), u"$0.00"_s);
     QCOMPARE(today->duration(), u"0h 0m"_s);
@@ -395,7 +389,7 @@ void tst_Screens::earningsSection() {
 }
 
 void tst_Screens::entryRowsFollowTheList() {
-    DashboardView view(m_auth.get(), m_timer.get());
+    DashboardView view(&m_f->auth, &m_f->timer);
     view.show();
     QCOMPARE(rowIds(&view), QStringList{u"s1"_s});
     auto* row = view.findChild<TimeEntryRow*>();
@@ -404,7 +398,7 @@ void tst_Screens::entryRowsFollowTheList() {
 
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({running, stopped, running})));
-    QCoro::waitFor(m_timer->refreshAllData());
+    QCoro::waitFor(m_f->timer.refreshAllData());
     QCOMPARE(rowIds(&view), (QStringList{u"r1"_s, u"s1"_s, u"r1"_s})); // a repeated id gets a row each time
     for (TimeEntryRow* each : view.findChildren<TimeEntryRow*>()) {
         QVERIFY(!each->findChild<QWidget*>(u"restartButton"_s)->isVisible());
@@ -417,7 +411,7 @@ void tst_Screens::entryRowsFollowTheList() {
     const QByteArray stoppedRunning = json::entry("r1", false);
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(stoppedRunning)));
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stoppedRunning})));
-    QCoro::waitFor(m_timer->refreshAllData());
+    QCoro::waitFor(m_f->timer.refreshAllData());
     view.show();
     QCOMPARE(rowIds(&view), QStringList{u"r1"_s});
     row = view.findChild<TimeEntryRow*>();

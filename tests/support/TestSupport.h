@@ -5,6 +5,8 @@
 
 #include "api/APIClient.h"
 #include "records/Diagnostics.h"
+#include "state/AuthViewModel.h"
+#include "state/TimerViewModel.h"
 
 #include <QObject>
 #include <QStringList>
@@ -52,6 +54,13 @@ struct ClientFixture {
 
     // Answers the signed-in user's data: nothing runs, no entries, three projects, earnings.
     void serveNothingRunning();
+};
+
+// A client fixture with the two state objects every view reads. Their first loads run once the
+// event loop does, so the answers can still be set up after construction.
+struct ViewFixture : ClientFixture {
+    AuthViewModel auth{&client};
+    TimerViewModel timer{&client, &clock};
 };
 
 // What is wrong with the layout of `root` as shown: a control squeezed below its size hint (a

@@ -46,11 +46,9 @@ private Q_SLOTS:
 };
 
 void tst_TrayClicks::rightClickOnTheItemKeepsThePopover() {
-    ClientFixture f;
+    ViewFixture f;
     f.serveNothingRunning();
-    AuthViewModel auth(&f.client);
-    TimerViewModel timer(&f.client, &f.clock);
-    MenuBarManager manager(&timer, &auth, {});
+    MenuBarManager manager(&f.timer, &f.auth, {});
     manager.setupMenuBar();
     // Docked into the tray at the top right of the screen (until then it sits at 0,0).
     QTRY_VERIFY_WITH_TIMEOUT(manager.statusItem()->geometry().left() > 0, 20000);
