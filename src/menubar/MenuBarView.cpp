@@ -272,6 +272,8 @@ QWidget* MenuBarView::buildEarnings() {
     figures->setSpacing(6);
     figures->addWidget(m_currentTimerRow =
                            figureRow(QStringLiteral("Current Timer:"), m_currentTimerAmount));
+    // Hidden until a timer runs; hiding it explicitly keeps it hidden when the page first shows.
+    m_currentTimerRow->hide();
     figures->addWidget(figureRow(QStringLiteral("Today:"), m_todayAmount));
     figures->addWidget(figureRow(QStringLiteral("This Week:"), m_weekAmount));
 
