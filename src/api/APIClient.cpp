@@ -1,7 +1,9 @@
 #include "APIClient.h"
 
+#include "ReplyWatch.h"
 #include "TokenRedactor.h"
 #include "records/APIError.h"
+#include "records/BearerToken.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,9 +34,22 @@ struct DeleteLater {
 };
 
 // The body as UTF-8 text with any bearer token masked, or "nil" when it is not valid UTF-8.
+// A long body is cut (after masking, on a character boundary) and its size told.
 QString rawResponseText(const QByteArray& body) {
-    return body.isValidUtf8() ? QString::fromUtf8(TokenRedactor::redact(body))
-                              : QStringLiteral("nil");
+    constexpr qsizetype longestRawText = 64 * 1024;
+    if (!body.isValidUtf8()) {
+        return QStringLiteral("nil");
+    }
+    const QByteArray masked = TokenRedactor::redact(body);
+    if (masked.size() <= longestRawText) {
+        return QString::fromUtf8(masked);
+    }
+    qsizetype cut = longestRawText;
+    while (cut > 0 && (uchar(masked[cut]) & 0xC0) == 0x80) {
+        --cut; // masked[cut] continues a character: leave the whole character out
+    }
+    return QString::fromUtf8(masked.left(cut)) +
+           QStringLiteral(" \u2026 (%1 bytes)").arg(body.size());
 }
 
 // A transport failure (1-199: connection, timeout, cancellation; 301-399: protocol) outranks
@@ -60,9 +75,25 @@ bool isTransportFailure(QNetworkReply::NetworkError error, const QVariant& statu
 // After an error status Qt may finish the reply with its reading of the status although the
 // connection broke off in the body; the declared length tells. (Qt drops the declared length
 // of a compressed answer, whose decompressed size it does not describe.)
-bool isCutShort(QNetworkReply* reply) {
+bool isCutShort(QNetworkReply* reply, const QByteArray& body) {
     const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-    return declared.isValid() && reply->bytesAvailable() < declared.toLongLong();
+    return declared.isValid() && body.size() < declared.toLongLong();
+}
+
+// Why a reply the watch ended failed, told as the client tells it.
+std::optional<APIClientError> stoppedByWatch(ReplyWatch::Stop stop) {
+    switch (stop) {
+    case ReplyWatch::Stop::none:
+        break;
+    case ReplyWatch::Stop::timedOut:
+        return APIClientError::networkError(QStringLiteral("timed out"));
+    case ReplyWatch::Stop::tooLarge:
+        return APIClientError::networkError(QStringLiteral("response too large"));
+    case ReplyWatch::Stop::redirectRefused:
+        // The 3xx answer it is: neither a success nor a client or server error.
+        return APIClientError::unknownError();
+    }
+    return std::nullopt;
 }
 
 APIClientError classifyFailure(int status, const QByteArray& body) {
@@ -125,8 +156,15 @@ APIClient::APIClient(QString baseURL, QObject* parent)
     , m_network(new QNetworkAccessManager(this)) {
     QSettings settings(tokenFilePath(), QSettings::IniFormat);
     const QVariant stored = settings.value(tokenKey);
-    if (stored.isValid() && stored.typeId() == QMetaType::QString) {
+    if (!stored.isValid() || stored.typeId() != QMetaType::QString) {
+        return;
+    }
+    if (isBearerToken(stored.toString())) {
         m_authToken = stored.toString();
+    } else {
+        // Left in the file: it is the user's, and a sign-in replaces it.
+        Diagnostics::print(QStringLiteral("Ignoring the stored sign-in in ") + tokenFilePath() +
+                           QStringLiteral(": it is not a valid bearer token"));
     }
 }
 
@@ -204,8 +242,14 @@ QNetworkReply* APIClient::start(const QString& path, HTTPMethod method,
     }
     QNetworkRequest request(url);
     request.setTransferTimeout(requestTimeoutMs);
+    // Qt would follow a redirect anywhere; ReplyWatch allows only the configured origin. (Only
+    // for HTTP: given the attribute, Qt's file backend would answer with a status of 200.)
+    if (url.scheme() == u"http" || url.scheme() == u"https") {
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
+    }
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    if (m_authToken) {
+    if (m_authToken && isBearerToken(*m_authToken)) {
         request.setRawHeader(QByteArrayLiteral("Authorization"),
                              QByteArrayLiteral("Bearer ") + m_authToken->toUtf8());
     }
@@ -233,6 +277,7 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     }
     const std::unique_ptr<QNetworkReply, DeleteLater> reply(started);
     QPointer<APIClient> self(this);
+    ReplyWatch watch(started, m_limits.deadline, m_limits.maxAnswerBytes);
     PendingReply pending(started);
     m_pending.insert(&pending);
     co_await pending.finished();
@@ -242,13 +287,22 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     }
     if (self) {
         self->m_pending.remove(&pending);
+        self->m_peakBufferedBytes = std::max(self->m_peakBufferedBytes, watch.peakBuffered());
+    }
+    // Read before the body: Qt's file replies claim a status of 200 once their data is read.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QByteArray data = watch.takeBody();
+    if (watch.stop() == ReplyWatch::Stop::tooLarge ||
+        reply->error() == QNetworkReply::OperationCanceledError) {
+        if (auto stopped = stoppedByWatch(watch.stop())) {
+            co_return std::unexpected(*stopped);
+        }
     }
 
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (isTransportFailure(reply->error(), status)) {
         co_return std::unexpected(APIClientError::networkError(reply->errorString()));
     }
-    if (status.isValid() && isCutShort(reply.get())) {
+    if (status.isValid() && isCutShort(reply.get(), data)) {
         co_return std::unexpected(
             APIClientError::networkError(QStringLiteral("The answer was cut short")));
     }
@@ -265,7 +319,6 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
         }
         co_return std::unexpected(APIClientError::unauthorized());
     }
-    const QByteArray data = reply->readAll();
     if (code >= 200 && code <= 299) {
         co_return SuccessBody{data};
     }

@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QUrl>
 
+#include <chrono>
 #include <expected>
 #include <optional>
 
@@ -53,8 +54,15 @@ public:
         QString message;
         QString token;
         static RefreshResponse fromJson(const JsonReader& r) {
-            return {r.text(QLatin1StringView("message")), r.text(QLatin1StringView("token"))};
+            return {r.text(QLatin1StringView("message")),
+                    r.bearerToken(QLatin1StringView("token"))};
         }
+    };
+
+    // What one request may take: from its start to its last byte, and in answer bytes.
+    struct Limits {
+        std::chrono::milliseconds deadline{60'000};
+        qint64 maxAnswerBytes = 16 * 1024 * 1024;
     };
 
     // A client for `baseURL` that reads the stored token. Tests and tools create their own; the
@@ -70,6 +78,10 @@ public:
     static QString tokenFilePath();
 
     const QString& baseURL() const { return m_baseURL; }
+    void setLimits(Limits limits) { m_limits = limits; }
+    // The most answer bytes any request of this client held at once.
+    qint64 peakBufferedBytes() const { return m_peakBufferedBytes; }
+
     const std::optional<QString>& authToken() const { return m_authToken; }
     void setAuthToken(const QString& token);
     void clearAuthToken();
@@ -124,6 +136,8 @@ private:
 
     QString m_baseURL;
     std::optional<QString> m_authToken;
+    Limits m_limits;
+    qint64 m_peakBufferedBytes = 0;
     QNetworkAccessManager* m_network;
     // Requests waiting for their reply; ended by the destructor so that none waits for ever.
     QSet<class PendingReply*> m_pending;

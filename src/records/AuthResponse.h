@@ -11,7 +11,7 @@ struct AuthResponse {
 
     static AuthResponse fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
-        return {r.optionalText("message"_L1), r.record<User>("user"_L1), r.text("token"_L1)};
+        return {r.optionalText("message"_L1), r.record<User>("user"_L1), r.bearerToken("token"_L1)};
     }
 };
 

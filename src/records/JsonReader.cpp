@@ -1,5 +1,7 @@
 #include "JsonReader.h"
 
+#include "BearerToken.h"
+
 #include <QJsonDocument>
 #include <QJsonParseError>
 
@@ -146,6 +148,14 @@ QJsonValue JsonReader::member(QLatin1StringView name, Kind kind, bool required) 
 
 QString JsonReader::text(QLatin1StringView name) const {
     return member(name, Kind::String, true).toString();
+}
+
+QString JsonReader::bearerToken(QLatin1StringView name) const {
+    QString value = text(name);
+    if (!failed() && !isBearerToken(value)) {
+        fail(name, -1, QStringLiteral("not a valid bearer token"));
+    }
+    return value;
 }
 
 std::optional<QString> JsonReader::optionalText(QLatin1StringView name) const {

@@ -26,6 +26,8 @@ public:
 
     QString text(QLatin1StringView name) const;
     std::optional<QString> optionalText(QLatin1StringView name) const;
+    // A text that may be sent back as a bearer token (see isBearerToken).
+    QString bearerToken(QLatin1StringView name) const;
     double real(QLatin1StringView name) const;
     std::optional<double> optionalReal(QLatin1StringView name) const;
     qint64 integer(QLatin1StringView name) const;

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "api/APIClient.h"
+#include "api/ReplyWatch.h"
 #include "api/TokenRedactor.h"
 
 #include <QCoroTask>
@@ -10,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkReply>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTest>
 
@@ -57,6 +59,12 @@ private Q_SLOTS:
     void bodyThatCannotBeEncodedIsNotSent();
     void tokenFileIsPrivateAndRestored();
     void destroyedClientEndsWaitingRequests();
+    void redirectsStayWithTheServer_data();
+    void redirectsStayWithTheServer();
+    void tokensOutsideTheBearerSet_data();
+    void tokensOutsideTheBearerSet();
+    void answersAreBounded_data();
+    void answersAreBounded();
 
 private:
     std::unique_ptr<ClientFixture> m_f;
@@ -153,6 +161,11 @@ void tst_APIClient::undecodableSuccessBody_data() {
     QTest::newRow("wrong type") << 200 << QByteArray(R"({"projects":[{"id":1}]})") << u"Raw response: {\"projects\":[{\"id\":1}]}"_s;
     QTest::newRow("token masked") << 200 << QByteArray(R"({"token":"s3cr3t","projects":null})") << u"Raw response: {\"token\":\"<redacted>\",\"projects\":null}"_s;
     // clang-format on
+    // Cut at 64 KiB, masked first, never inside a character: the two bytes of "é" straddle the limit.
+    const QByteArray longBody = R"({"token":"s3cr3t","n":")" + QByteArray(65536 - 28, 'a') + "\xc3\xa9" + QByteArray(100, 'b');
+    QTest::newRow("long body cut") << 200 << longBody
+                                   << u"Raw response: {\"token\":\"<redacted>\",\"n\":\""_s + QString(65536 - 28, u'a') +
+                                          u" \u2026 (%1 bytes)"_s.arg(longBody.size());
 }
 
 void tst_APIClient::tokensAreMaskedLexically_data() {
@@ -369,12 +382,12 @@ void tst_APIClient::bodyThatCannotBeEncodedIsNotSent() {
 }
 
 void tst_APIClient::tokenFileIsPrivateAndRestored() {
-    m_f->client.setAuthToken(u"abc=/+"_s);
+    m_f->client.setAuthToken(u"abc/+="_s);
     const QFileInfo file(m_f->home.tokenFile());
     constexpr auto ownerGroupOther = 0x7077; // Qt's permission bits without the "current user" copy
     QCOMPARE(int(file.permissions()) & ownerGroupOther, 0x6000);
     QCOMPARE(int(QFileInfo(file.absolutePath()).permissions()) & ownerGroupOther, 0x7000);
-    QCOMPARE(APIClient(m_f->server.baseURL()).authToken(), u"abc=/+"_s);
+    QCOMPARE(APIClient(m_f->server.baseURL()).authToken(), u"abc/+="_s);
 
     m_f->client.clearAuthToken();
     QVERIFY(!m_f->home.storedToken());
@@ -391,6 +404,114 @@ void tst_APIClient::destroyedClientEndsWaitingRequests() {
     client.reset();
     QVERIFY(outcome.has_value()); // ended at once, not left waiting for ever
     QCOMPARE(errorText(*outcome), u"Network error: Operation canceled"_s);
+}
+
+void tst_APIClient::redirectsStayWithTheServer_data() {
+    QTest::addColumn<QByteArray>("method"); // GET /auth/me or POST /auth/login
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("sameOrigin");
+    QTest::addColumn<QByteArray>("followedAs"); // empty: not followed
+    for (const QByteArray method : {"GET", "POST"}) {
+        for (int status : {301, 302, 307, 308}) {
+            QTest::addRow("%s %d elsewhere", method.data(), status) << method << status << false << QByteArray();
+        }
+    }
+    QTest::newRow("GET 302 same origin") << QByteArray("GET") << 302 << true << QByteArray("GET");
+    QTest::newRow("POST 302 same origin") << QByteArray("POST") << 302 << true << QByteArray("GET");
+    QTest::newRow("POST 307 same origin") << QByteArray("POST") << 307 << true << QByteArray("POST");
+    QTest::newRow("POST 308 same origin") << QByteArray("POST") << 308 << true << QByteArray("POST");
+}
+
+void tst_APIClient::redirectsStayWithTheServer() {
+    QFETCH(QByteArray, method);
+    QFETCH(int, status);
+    QFETCH(bool, sameOrigin);
+    QFETCH(QByteArray, followedAs);
+    FakeServer elsewhere;
+    const QString path = method == "GET" ? u"/auth/me"_s : u"/auth/login"_s;
+    const QByteArray answer = method == "GET" ? userJson : json::auth();
+    m_f->server.on(method, path, FakeResponse::redirect(status, (sameOrigin ? m_f->server : elsewhere).baseURL() + u"/moved"_s));
+    for (FakeServer* server : {&m_f->server, &elsewhere}) {
+        server->on("GET", u"/moved"_s, FakeResponse::json(200, answer));
+        server->on("POST", u"/moved"_s, FakeResponse::json(200, answer));
+    }
+    m_f->client.setAuthToken(u"T0k3n"_s);
+    const QString error = method == "GET" ? errorText(QCoro::waitFor(m_f->client.getCurrentUser()))
+                                          : errorText(QCoro::waitFor(m_f->client.login(u"ada@example.com"_s, u"pw"_s)));
+    QVERIFY(elsewhere.requests().isEmpty()); // no token, no password
+    if (followedAs.isEmpty()) {
+        QCOMPARE(error, u"Unknown error occurred"_s);
+        QCOMPARE(m_f->server.requests().size(), 1);
+        QCOMPARE(m_f->client.authToken(), u"T0k3n"_s);
+        return;
+    }
+    QCOMPARE(error, QString());
+    const RecordedRequest moved = m_f->server.requests().constLast();
+    QCOMPARE(moved.method + ' ' + moved.path.toUtf8(), followedAs + " /moved");
+    QCOMPARE(moved.body, followedAs == "POST" ? m_f->server.requests().constFirst().body : QByteArray());
+}
+
+void tst_APIClient::tokensOutsideTheBearerSet_data() {
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("padded") << u"a-b.c_d~e+f/g=="_s << true;
+    QTest::newRow("4,096 bytes") << QString(4096, u'x') << true;
+    QTest::newRow("4,097 bytes") << QString(4097, u'x') << false;
+    QTest::newRow("CR LF") << u"t\r\nX-Injected: 1"_s << false;
+    QTest::newRow("space") << u"a b"_s << false;
+    QTest::newRow("padding inside") << u"a=b"_s << false;
+    QTest::newRow("padding only") << u"=="_s << false;
+    QTest::newRow("non-ASCII") << u"t\u00e9"_s << false;
+}
+
+// A token that could break out of its header is never sent, wherever it comes from.
+void tst_APIClient::tokensOutsideTheBearerSet() {
+    QFETCH(QString, token);
+    QFETCH(bool, valid);
+    {
+        QSettings file(m_f->home.tokenFile(), QSettings::IniFormat);
+        file.setValue(u"kelvo_auth_token"_s, token);
+    }
+    APIClient stored(m_f->server.baseURL());
+    QCOMPARE(stored.authToken().has_value(), valid);
+    QCOMPARE(m_f->lines.lines().size(), valid ? 0 : 1);
+    QCOMPARE(m_f->home.storedToken(), token); // left in the file
+
+    m_f->lines.clear();
+    m_f->server.on(
+        "POST", u"/auth/refresh"_s,
+        FakeResponse::json(
+            200, QJsonDocument(QJsonObject{{u"message"_s, u"ok"_s}, {u"token"_s, token}}).toJson(QJsonDocument::Compact)));
+    const auto refreshed = QCoro::waitFor(m_f->client.refreshToken());
+    QCOMPARE(bool(refreshed), valid);
+    if (!valid) {
+        QCOMPARE(errorText(refreshed), u"Data parsing error: token: not a valid bearer token"_s);
+        QVERIFY(!m_f->lines.lines().join(u'\n').contains(token)); // masked in the raw line
+    }
+}
+
+void tst_APIClient::answersAreBounded_data() {
+    QTest::addColumn<FakeResponse>("answer");
+    QTest::addColumn<int>("deadlineMs");
+    QTest::addColumn<QString>("error");
+    const QString tooLarge = u"Network error: response too large"_s;
+    QTest::newRow("endless") << FakeResponse::endless() << 60'000 << tooLarge;
+    QTest::newRow("declared too large") << FakeResponse::json(200, QByteArray(300'000, ' ')) << 60'000 << tooLarge;
+    QTest::newRow("slow drip") << FakeResponse::drip(R"({"projects":[]})") << 200 << u"Network error: timed out"_s;
+    QTest::newRow("within bounds") << FakeResponse::json(200, R"({"projects":[]})" + QByteArray(200'000, ' ')) << 60'000
+                                   << QString();
+}
+
+void tst_APIClient::answersAreBounded() {
+    QFETCH(FakeResponse, answer);
+    QFETCH(int, deadlineMs);
+    QFETCH(QString, error);
+    constexpr qint64 cap = 256 * 1024;
+    m_f->client.setLimits({std::chrono::milliseconds(deadlineMs), cap});
+    m_f->server.on("GET", u"/projects"_s, answer);
+    QCOMPARE(errorText(QCoro::waitFor(m_f->client.getProjects())), error);
+    // Never more than the cap (and the byte that shows it is exceeded) plus what Qt holds unread.
+    QVERIFY(m_f->client.peakBufferedBytes() <= cap + 1 + ReplyWatch::replyBufferBytes);
 }
 
 QTEST_GUILESS_MAIN(tst_APIClient)

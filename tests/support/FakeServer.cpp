@@ -148,10 +148,21 @@ void FakeServer::write(QTcpSocket* socket, const FakeResponse& response) {
         return;
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
-    head += "Content-Type: application/json\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size() + (response.cutShort ? 100 : 0)) + "\r\n\r\n";
+    head += "Content-Type: application/json\r\n" + response.extraHeaders;
+    if (response.how == FakeResponse::Body::endless) {
+        socket->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+        writeEndless(socket);
+        return;
+    }
+    const bool cutShort = response.how == FakeResponse::Body::cutShort;
+    head += "Content-Length: " + QByteArray::number(response.body.size() + (cutShort ? 100 : 0)) + "\r\n\r\n";
+    if (response.how == FakeResponse::Body::drip) {
+        socket->write(head);
+        writeDrip(socket, response.body);
+        return;
+    }
     socket->write(head + response.body);
-    if (response.cutShort) {
+    if (cutShort) {
         socket->disconnectFromHost();
         return;
     }
@@ -161,6 +172,33 @@ void FakeServer::write(QTcpSocket* socket, const FakeResponse& response) {
         // A further request may already be waiting in the buffer.
         QTimer::singleShot(0, socket, [this, socket] { process(socket); });
     }
+}
+
+} // namespace kelvo::test
+
+namespace kelvo::test {
+
+void FakeServer::writeEndless(QTcpSocket* socket) {
+    static const QByteArray chunk = "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n";
+    auto feed = [socket] {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size()) {
+            socket->write(chunk);
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, feed);
+    feed();
+}
+
+void FakeServer::writeDrip(QTcpSocket* socket, const QByteArray& body) {
+    auto* timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent = qsizetype(0)]() mutable {
+        if (sent == body.size()) {
+            timer->stop();
+            return;
+        }
+        socket->write(body.mid(sent++, 1));
+    });
+    timer->start(20);
 }
 
 } // namespace kelvo::test

@@ -16,18 +16,27 @@ namespace kelvo::test {
 // One scripted answer: a status and raw body bytes (any bytes, also invalid UTF-8 or nothing),
 // optionally held back until the test releases it; or no answer at all with the connection
 // dropped; or a status line and part of the body, the connection then closed before the
-// declared length is reached.
+// declared length is reached; or a body that never ends, or one that comes a byte at a time.
 struct FakeResponse {
+    enum class Body { whole, cutShort, endless, drip };
     int status = 200;
     QByteArray body;
     bool held = false;
     bool drop = false;
-    bool cutShort = false;
+    Body how = Body::whole;
+    QByteArray extraHeaders; // whole "Name: value\r\n" lines
 
     static FakeResponse json(int status, QByteArray body) { return {status, std::move(body)}; }
     static FakeResponse heldBack(int status, QByteArray body) { return {status, std::move(body), true}; }
     static FakeResponse dropped() { return {0, {}, false, true}; }
-    static FakeResponse cut(int status, QByteArray body) { return {status, std::move(body), false, false, true}; }
+    static FakeResponse cut(int status, QByteArray body) { return {status, std::move(body), false, false, Body::cutShort}; }
+    // A chunked 200 whose chunks keep coming while the client reads.
+    static FakeResponse endless() { return {200, {}, false, false, Body::endless}; }
+    // `body` with its length declared, sent one byte every 20 ms.
+    static FakeResponse drip(QByteArray body) { return {200, std::move(body), false, false, Body::drip}; }
+    static FakeResponse redirect(int status, const QString& location) {
+        return {status, {}, false, false, Body::whole, "Location: " + location.toUtf8() + "\r\n"};
+    }
 };
 
 struct RecordedRequest {
@@ -80,6 +89,8 @@ private:
     void process(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const RecordedRequest& request);
     void write(QTcpSocket* socket, const FakeResponse& response);
+    void writeEndless(QTcpSocket* socket);
+    void writeDrip(QTcpSocket* socket, const QByteArray& body);
     FakeResponse responseFor(const RecordedRequest& request);
 
     QTcpServer* m_server;

@@ -1,0 +1,72 @@
+#include "ReplyWatch.h"
+
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace kelvo {
+
+ReplyWatch::ReplyWatch(QNetworkReply* reply, std::chrono::milliseconds deadline,
+                       qint64 maxAnswerBytes)
+    : m_reply(reply)
+    , m_origin(reply->request().url())
+    , m_maxAnswerBytes(maxAnswerBytes) {
+    reply->setReadBufferSize(replyBufferBytes);
+    QTimer::singleShot(deadline, this, [this] { end(Stop::timedOut); });
+    connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::checkDeclaredSize);
+    connect(reply, &QNetworkReply::readyRead, this, &ReplyWatch::collect);
+    connect(reply, &QNetworkReply::redirected, this, &ReplyWatch::checkRedirect);
+}
+
+bool ReplyWatch::isSameOrigin(const QUrl& a, const QUrl& b) {
+    const QString scheme = a.scheme().toLower();
+    const int defaultPort = scheme == u"https" ? 443 : scheme == u"http" ? 80 : -1;
+    return scheme == b.scheme().toLower() && a.host().toLower() == b.host().toLower() &&
+           a.port(defaultPort) == b.port(defaultPort);
+}
+
+void ReplyWatch::checkDeclaredSize() {
+    const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (declared.isValid() && declared.toLongLong() > m_maxAnswerBytes) {
+        end(Stop::tooLarge);
+    }
+}
+
+void ReplyWatch::collect() {
+    if (m_stop == Stop::tooLarge) {
+        return;
+    }
+    m_peakBuffered = std::max(m_peakBuffered, m_body.size() + m_reply->bytesAvailable());
+    // One byte more than allowed is how an answer too large shows itself.
+    m_body += m_reply->read(m_maxAnswerBytes + 1 - m_body.size());
+    if (m_body.size() > m_maxAnswerBytes) {
+        m_body = QByteArray();
+        end(Stop::tooLarge);
+    }
+}
+
+QByteArray ReplyWatch::takeBody() {
+    collect();
+    return std::exchange(m_body, {});
+}
+
+void ReplyWatch::checkRedirect(const QUrl& target) {
+    // The token and any sign-in body go to the configured server alone.
+    if (isSameOrigin(m_origin, target)) {
+        Q_EMIT m_reply->redirectAllowed();
+    } else {
+        end(Stop::redirectRefused);
+    }
+}
+
+void ReplyWatch::end(Stop reason) {
+    if (m_stop != Stop::none || (reason == Stop::timedOut && m_reply->isFinished())) {
+        return;
+    }
+    // Too large stays too large, also when the rest arrives before the abort runs.
+    m_stop = reason;
+    if (!m_reply->isFinished()) {
+        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    }
+}
+
+} // namespace kelvo
