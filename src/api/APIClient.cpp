@@ -99,8 +99,8 @@ std::optional<APIClientError> stoppedByWatch(ReplyWatch::Stop stop) {
 APIClientError classifyFailure(int status, const QByteArray& body) {
     if (status >= 400 && status <= 499) {
         auto apiError = JsonReader::decode<APIError>(body);
-        return APIClientError::clientError(apiError ? apiError->error
-                                                    : QStringLiteral("Client error"));
+        return APIClientError::clientError(
+            apiError ? apiError->error : QStringLiteral("Client error"), status);
     }
     if (status >= 500 && status <= 599) {
         return APIClientError::serverError();

@@ -24,6 +24,19 @@ QString APIClientError::errorDescription() const {
     return {};
 }
 
+bool APIClientError::isTransient() const {
+    switch (m_kind) {
+    case Kind::networkError:
+    case Kind::serverError:
+    case Kind::decodingError:
+        return true;
+    case Kind::clientError:
+        return m_status == 408 || m_status == 429; // Request Timeout, Too Many Requests
+    default:
+        return false;
+    }
+}
+
 QString APIClientError::debugDescription() const {
     static const char* const names[] = {"invalidURL",    "invalidResponse", "unauthorized",
                                         "clientError",   "serverError",     "networkError",

@@ -23,8 +23,11 @@ public:
     static APIClientError invalidURL() { return APIClientError(Kind::invalidURL); }
     static APIClientError invalidResponse() { return APIClientError(Kind::invalidResponse); }
     static APIClientError unauthorized() { return APIClientError(Kind::unauthorized); }
-    static APIClientError clientError(QString message) {
-        return APIClientError(Kind::clientError, std::move(message));
+    // `status` is the 4xx status, when known.
+    static APIClientError clientError(QString message, int status = 0) {
+        APIClientError error(Kind::clientError, std::move(message));
+        error.m_status = status;
+        return error;
     }
     static APIClientError serverError() { return APIClientError(Kind::serverError); }
     // `transportDescription` is the transport's own text, e.g. "Connection refused".
@@ -40,6 +43,11 @@ public:
     // The message of a client error, the transport text of a network error or the decoder's text
     // of a decoding error; empty for the other kinds.
     const QString& payload() const { return m_payload; }
+    // The status of a client error (0 when unknown).
+    int status() const { return m_status; }
+    // A failure that may pass when the same request is sent again later: no answer in time, the
+    // server busy or failing, or an answer that arrived unreadable.
+    bool isTransient() const;
 
     QString errorDescription() const;
     // Case name and payload, for diagnostic lines: networkError("Connection refused").
@@ -52,6 +60,7 @@ private:
 
     Kind m_kind;
     QString m_payload;
+    int m_status = 0;
 };
 
 } // namespace kelvo

@@ -2,6 +2,7 @@
 
 #include "ContentView.h"
 #include "MainWindow.h"
+#include "SystemConnectivity.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
@@ -19,7 +20,9 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     , m_auth(new AuthViewModel(apiClient, this))
     , m_timer(new TimerViewModel(apiClient, clock, this))
     , m_showAction(new QAction(QStringLiteral("Show Main Window"), this))
-    , m_quitAction(new QAction(QStringLiteral("Quit"), this)) {
+    , m_quitAction(new QAction(QStringLiteral("Quit"), this))
+    , m_connectivity(new SystemConnectivity(this)) {
+    m_auth->setConnectivity(m_connectivity);
     m_showAction->setObjectName(QStringLiteral("showMainWindowAction"));
     m_showAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_showAction->setShortcutContext(Qt::ApplicationShortcut);
@@ -41,6 +44,10 @@ void KelvoApp::start() {
     m_window->show();
     auto* content = new ContentView(m_auth, m_timer);
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
+    // The system's network and sleep signals are not needed for the first frame.
+    connect(
+        content, &ContentView::appeared, this,
+        [this] { schedule(this, [this] { m_connectivity->start(); }); }, Qt::SingleShotConnection);
     m_window->setContent(content);
 }
 

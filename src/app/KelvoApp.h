@@ -15,6 +15,7 @@ class Clock;
 class ContentView;
 class MainWindow;
 class MenuBarManager;
+class SystemConnectivity;
 class TimerViewModel;
 
 // The application: owns the one session state and the one timer state for the life of the
@@ -49,6 +50,7 @@ private:
     MenuBarManager* m_menuBar = nullptr;
     QAction* m_showAction;
     QAction* m_quitAction;
+    SystemConnectivity* m_connectivity;
     bool m_menuBarScheduled = false;
 };
 

@@ -86,6 +86,16 @@ QLabel* AuthForm::addWarning(const QString& objectName, const QString& text) {
     return warning;
 }
 
+QLabel* AuthForm::addNotice(const QString& objectName, const QString& text) {
+    auto* notice =
+        makeLabel(objectName, text, Theme::font(Theme::TextStyle::caption), Theme::secondaryText());
+    notice->setAlignment(Qt::AlignHCenter);
+    notice->setWordWrap(true);
+    notice->hide();
+    m_form->insertWidget(0, notice);
+    return notice;
+}
+
 PrimaryButton* AuthForm::finish(const QString& switchText, const QString& switchButton) {
     m_error = redCaption(QStringLiteral("errorLabel"));
     m_form->addWidget(m_error);

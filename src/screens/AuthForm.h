@@ -23,6 +23,8 @@ public:
     FieldEdit* addField(const QString& objectName, const QString& label, const QString& placeholder,
                         bool hidden);
     QLabel* addWarning(const QString& objectName, const QString& text);
+    // A quiet line above the fields, hidden until shown.
+    QLabel* addNotice(const QString& objectName, const QString& text);
     // Adds the error line, the primary button and the switch row, in that order.
     PrimaryButton* finish(const QString& switchText, const QString& switchButton);
 

@@ -7,6 +7,7 @@
 #include "ui/PrimaryButton.h"
 #include "ui/Schedule.h"
 
+#include <QLabel>
 #include <QVBoxLayout>
 
 namespace kelvo {
@@ -24,12 +25,16 @@ LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
     m_password = m_form->addField(QStringLiteral("passwordField"), QStringLiteral("Password"),
                                   QStringLiteral("Enter your password"), true);
     m_button = m_form->finish(QStringLiteral("Don't have an account?"), QStringLiteral("Sign up"));
+    m_retrying =
+        m_form->addNotice(QStringLiteral("restoreRetryLabel"),
+                          QStringLiteral("Could not confirm your sign-in \u2014 retrying\u2026"));
     connect(m_form, &AuthForm::switchRequested, this, &LoginView::showRegisterRequested);
     connect(m_button, &PrimaryButton::clicked, this, &LoginView::submitLogin);
     connect(m_email, &QLineEdit::textChanged, this, &LoginView::refresh);
     connect(m_password, &QLineEdit::textChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::isLoadingChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::errorMessageChanged, this, &LoginView::refresh);
+    connect(m_auth, &AuthViewModel::isRetryingRestoreChanged, this, &LoginView::refresh);
     // An error from an earlier attempt or from the other screen is not shown again.
     new Appearance(this, [this] { m_auth->clearErrorMessage(); });
     refresh();
@@ -42,6 +47,7 @@ void LoginView::refresh() {
     // Texts as typed: a field of spaces counts as filled.
     m_button->setEnabled(!loading && !m_email->text().isEmpty() && !m_password->text().isEmpty());
     m_form->setError(m_auth->errorMessage());
+    m_retrying->setVisible(m_auth->isRetryingRestore());
 }
 
 void LoginView::submitLogin() {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QLabel;
+
 namespace kelvo {
 
 class AuthViewModel;
@@ -28,6 +30,7 @@ private:
     FieldEdit* m_email;
     FieldEdit* m_password;
     PrimaryButton* m_button;
+    QLabel* m_retrying;
 };
 
 } // namespace kelvo

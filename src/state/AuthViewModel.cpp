@@ -1,7 +1,9 @@
 #include "AuthViewModel.h"
 
+#include "Connectivity.h"
 #include "Publish.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -9,10 +11,35 @@ namespace kelvo {
 
 AuthViewModel::AuthViewModel(APIClient* apiClient, QObject* parent)
     : QObject(parent)
-    , m_apiClient(apiClient) {
+    , m_apiClient(apiClient)
+    , m_retryTimer(new QTimer(this)) {
+    m_retryTimer->setInterval(std::chrono::seconds(60));
+    connect(m_retryTimer, &QTimer::timeout, this, &AuthViewModel::retryRestore);
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state == Qt::ApplicationActive) {
+                        retryRestore();
+                    }
+                });
+    }
     if (m_apiClient->authToken()) {
         QTimer::singleShot(0, this, [this] { checkAuthStatus(); });
     }
+}
+
+void AuthViewModel::setConnectivity(Connectivity* connectivity) {
+    if (m_connectivity) {
+        disconnect(m_connectivity, nullptr, this, nullptr);
+    }
+    m_connectivity = connectivity;
+    if (connectivity) {
+        connect(connectivity, &Connectivity::regained, this, &AuthViewModel::retryRestore);
+    }
+}
+
+void AuthViewModel::setRestoreRetryInterval(std::chrono::milliseconds interval) {
+    m_retryTimer->setInterval(interval);
 }
 
 QCoro::Task<void> AuthViewModel::login(QString email, QString password) {
@@ -41,6 +68,8 @@ QCoro::Task<void> AuthViewModel::registerAccount(QString name, QString email, QS
 
 void AuthViewModel::finishSignIn(const BodyResult<AuthResponse>& result) {
     if (result) {
+        ++m_signInGeneration;
+        setRetryingRestore(false);
         m_apiClient->setAuthToken(result->token);
         setSignedInUser(result->user);
     } else {
@@ -57,6 +86,8 @@ void AuthViewModel::setSignedInUser(const User& user) {
 }
 
 void AuthViewModel::logout() {
+    ++m_signInGeneration;
+    setRetryingRestore(false);
     m_apiClient->clearAuthToken();
     publish(this, m_currentUser, std::nullopt, &AuthViewModel::currentUserChanged);
     publish(this, m_isAuthenticated, false, &AuthViewModel::isAuthenticatedChanged);
@@ -69,44 +100,106 @@ void AuthViewModel::clearErrorMessage() {
 
 QCoro::Task<bool> AuthViewModel::refreshToken() {
     QPointer self(this);
+    const Renewal renewal = co_await renewToken();
+    if (self && renewal == Renewal::failedForNow) {
+        logout();
+    }
+    co_return renewal == Renewal::renewed;
+}
+
+QCoro::Task<AuthViewModel::Renewal> AuthViewModel::renewToken() {
+    QPointer self(this);
     const auto result = co_await m_apiClient->refreshToken();
     if (!self) {
-        co_return false;
+        co_return Renewal::refused;
     }
-    if (!result) {
-        logout();
-        co_return false;
+    if (result) {
+        m_apiClient->setAuthToken(result->token);
+        co_return Renewal::renewed;
     }
-    m_apiClient->setAuthToken(result->token);
-    co_return true;
+    co_return afterFailure(result.error()) == Outcome::failedForNow ? Renewal::failedForNow
+                                                                    : Renewal::refused;
+}
+
+AuthViewModel::Outcome AuthViewModel::afterFailure(const APIClientError& error) {
+    // Only a refusal ends the session. A 401 has already taken the token with it.
+    if (error.isTransient() && m_apiClient->authToken()) {
+        return Outcome::failedForNow;
+    }
+    logout();
+    return Outcome::done;
 }
 
 QCoro::Task<void> AuthViewModel::checkAuthStatus() {
     if (!m_apiClient->authToken()) {
+        setRetryingRestore(false);
         publish(this, m_isAuthenticated, false, &AuthViewModel::isAuthenticatedChanged);
         co_return;
     }
+    if (m_restoreRunning) {
+        co_return;
+    }
+    m_restoreRunning = true;
     QPointer self(this);
-    const auto user = co_await m_apiClient->getCurrentUser();
+    const Outcome outcome = co_await restoreOnce();
     if (!self) {
         co_return;
+    }
+    m_restoreRunning = false;
+    if (outcome != Outcome::superseded) {
+        setRetryingRestore(outcome == Outcome::failedForNow);
+    }
+}
+
+QCoro::Task<AuthViewModel::Outcome> AuthViewModel::restoreOnce() {
+    QPointer self(this);
+    const quint64 generation = m_signInGeneration;
+    const auto superseded = [&] { return !self || m_signInGeneration != generation; };
+    const auto user = co_await m_apiClient->getCurrentUser();
+    if (superseded()) {
+        co_return Outcome::superseded;
     }
     if (user) {
         setSignedInUser(*user);
-        co_return;
+        co_return Outcome::done;
     }
-    const bool refreshed = co_await refreshToken();
-    if (!self || !refreshed) {
-        co_return;
+    const Renewal renewal = co_await renewToken();
+    if (!self || renewal == Renewal::refused) {
+        co_return Outcome::done; // signed out already
+    }
+    if (superseded()) {
+        co_return Outcome::superseded;
+    }
+    if (renewal == Renewal::failedForNow) {
+        co_return Outcome::failedForNow;
     }
     const auto retried = co_await m_apiClient->getCurrentUser();
-    if (!self) {
-        co_return;
+    if (superseded()) {
+        co_return Outcome::superseded;
     }
     if (retried) {
         setSignedInUser(*retried);
+        co_return Outcome::done;
+    }
+    co_return afterFailure(retried.error());
+}
+
+void AuthViewModel::retryRestore() {
+    if (m_isRetryingRestore) {
+        checkAuthStatus();
+    }
+}
+
+void AuthViewModel::setRetryingRestore(bool retrying) {
+    if (retrying) {
+        m_retryTimer->start();
     } else {
-        logout();
+        m_retryTimer->stop();
+    }
+    // Announced only when it changes, so a session that never needed a retry emits exactly
+    // what it always did.
+    if (m_isRetryingRestore != retrying) {
+        publish(this, m_isRetryingRestore, retrying, &AuthViewModel::isRetryingRestoreChanged);
     }
 }
 

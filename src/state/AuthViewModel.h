@@ -4,8 +4,15 @@
 
 #include <QCoroTask>
 #include <QObject>
+#include <QPointer>
+
+#include <chrono>
+
+class QTimer;
 
 namespace kelvo {
+
+class Connectivity;
 
 // Whether a user is signed in and who it is; signs in, registers, restores the stored session at
 // start and signs out. The client's token store is the only record of a session.
@@ -20,6 +27,13 @@ public:
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     APIClient* apiClient() const { return m_apiClient; }
+    // The session restore failed for want of a network or a working server; the stored token
+    // is kept and the restore runs again until the server answers or the user signs in.
+    bool isRetryingRestore() const { return m_isRetryingRestore; }
+
+    // The restore also runs again when `connectivity` reports the network back.
+    void setConnectivity(Connectivity* connectivity);
+    void setRestoreRetryInterval(std::chrono::milliseconds interval);
 
     QCoro::Task<void> login(QString email, QString password);
     QCoro::Task<void> registerAccount(QString name, QString email, QString password,
@@ -37,16 +51,34 @@ Q_SIGNALS:
     void currentUserChanged();
     void isLoadingChanged();
     void errorMessageChanged();
+    void isRetryingRestoreChanged();
 
 private:
+    enum class Outcome { done, failedForNow, superseded };
+    enum class Renewal { renewed, refused, failedForNow };
+
     void finishSignIn(const BodyResult<AuthResponse>& result);
     void setSignedInUser(const User& user);
+    // One run of the restore in the order of checkAuthStatus.
+    QCoro::Task<Outcome> restoreOnce();
+    // Refreshes the token; signs out when the server refuses it.
+    QCoro::Task<Renewal> renewToken();
+    // What a failed step of the restore means: retry later, or sign out now.
+    Outcome afterFailure(const APIClientError& error);
+    void retryRestore();
+    void setRetryingRestore(bool retrying);
 
     bool m_isAuthenticated = false;
     std::optional<User> m_currentUser;
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
     APIClient* m_apiClient;
+    bool m_isRetryingRestore = false;
+    bool m_restoreRunning = false;
+    // Counts sign-ins and sign-outs by hand: a restore that sees it change gives way.
+    quint64 m_signInGeneration = 0;
+    QTimer* m_retryTimer;
+    QPointer<Connectivity> m_connectivity;
 };
 
 } // namespace kelvo

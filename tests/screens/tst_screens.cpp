@@ -76,6 +76,7 @@ private Q_SLOTS:
     void registrationForm();
     void formsFitAndReadAsSentences();
     void routingAndErrorLine();
+    void quietLineWhileTheRestoreRetries();
     void appearActionsRunOncePerAppearance();
     void timerPanelChoices();
     void runningFace();
@@ -257,6 +258,22 @@ void tst_Screens::routingAndErrorLine() {
     QTRY_VERIFY(dashboard->dashboardViewModel()->earnings().has_value());
     m_f->auth.logout();
     QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
+}
+
+void tst_Screens::quietLineWhileTheRestoreRetries() {
+    m_f->client.setAuthToken(u"old"_s);
+    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
+    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
+    LoginView view(&m_f->auth);
+    view.resize(400, 600);
+    view.show();
+    QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
+    QCoro::waitFor(m_f->auth.checkAuthStatus());
+    QVERIFY(shown(&view, u"restoreRetryLabel"_s));
+    QCOMPARE(text(&view, u"restoreRetryLabel"_s), u"Could not confirm your sign-in \u2014 retrying\u2026"_s);
+    QCOMPARE(layoutFaults(&view), QStringList());
+    QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+    QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
 }
 
 void tst_Screens::appearActionsRunOncePerAppearance() {

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "state/AuthViewModel.h"
+#include "state/Connectivity.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Theme.h"
@@ -10,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 #include <QWindow>
 
@@ -24,6 +26,9 @@ private Q_SLOTS:
     void cleanup();
     void restoreSession_data();
     void restoreSession();
+    void restoreRetriesUntilTheServerAnswers_data();
+    void restoreRetriesUntilTheServerAnswers();
+    void signingInByHandEndsRetries();
     void signIn_data();
     void signIn();
     void logoutDuringAnOutstandingSignIn();
@@ -77,7 +82,8 @@ void tst_State::restoreSession_data() {
     QTest::newRow("accepted") << QList<int>{200} << 0 << QStringList{me} << true << std::optional<QString>(u"old"_s);
     QTest::newRow("500, refresh, 200") << QList<int>{500, 200} << 200 << QStringList{me, refresh, me} << true << std::optional<QString>(u"new"_s);
     QTest::newRow("401, refresh fails") << QList<int>{401} << 401 << QStringList{me, refresh} << false << std::optional<QString>();
-    QTest::newRow("500, refresh, 500") << QList<int>{500, 500} << 200 << QStringList{me, refresh, me} << false << std::optional<QString>();
+    QTest::newRow("403, refresh 403") << QList<int>{403} << 403 << QStringList{me, refresh} << false << std::optional<QString>();
+    QTest::newRow("500, refresh, 404") << QList<int>{500, 404} << 200 << QStringList{me, refresh, me} << false << std::optional<QString>();
     // clang-format on
 }
 
@@ -112,6 +118,69 @@ void tst_State::restoreSession() {
     if (meStatuses.first() == 401) {
         QVERIFY(!m_f->server.requests().at(1).hasHeader("Authorization"));
     }
+}
+
+void tst_State::restoreRetriesUntilTheServerAnswers_data() {
+    QTest::addColumn<std::optional<FakeResponse>>("failure"); // none: the connection is refused
+    QTest::addColumn<bool>("byInterval");                     // else when the network comes back
+    QTest::newRow("connection refused") << std::optional<FakeResponse>() << false;
+    QTest::newRow("timeout") << std::optional(FakeResponse::drip(json::user())) << true;
+    QTest::newRow("500") << std::optional(FakeResponse::json(500, {})) << false;
+    QTest::newRow("429") << std::optional(FakeResponse::json(429, R"({"error":"Slow down"})")) << true;
+    QTest::newRow("garbage") << std::optional(FakeResponse::json(200, "<html>")) << false;
+}
+
+void tst_State::restoreRetriesUntilTheServerAnswers() {
+    QFETCH(std::optional<FakeResponse>, failure);
+    QFETCH(bool, byInterval);
+    QTcpServer probe; // a port where nothing listens yet
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    APIClient client(failure ? m_f->server.baseURL() : u"http://127.0.0.1:%1"_s.arg(port));
+    client.setLimits({std::chrono::milliseconds(200), 1 << 20});
+    client.setAuthToken(u"old"_s);
+    if (failure) {
+        m_f->server.enqueue("GET", u"/auth/me"_s, *failure);
+        m_f->server.enqueue("POST", u"/auth/refresh"_s, *failure);
+        m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(200, json::user())); // once those are used up
+    }
+    Connectivity network;
+    AuthViewModel auth(&client);
+    auth.setConnectivity(&network);
+    auth.setRestoreRetryInterval(byInterval ? std::chrono::milliseconds(1) : std::chrono::hours(1));
+    SignalLog log(&auth);
+    QTRY_VERIFY(log.count(u"isRetryingRestoreChanged"_s) > 0); // the first run failed for now
+    QCOMPARE(m_f->home.storedToken(), u"old"_s);
+    FakeServer back(failure ? 0 : port); // the refused server comes back
+    back.on("GET", u"/auth/me"_s, FakeResponse::json(200, json::user()));
+    FakeServer& server = failure ? m_f->server : back;
+    if (!byInterval) {
+        QVERIFY(auth.isRetryingRestore());
+        Q_EMIT network.regained();
+    }
+    QTRY_VERIFY(auth.isAuthenticated());
+    QCOMPARE(log.count(u"isRetryingRestoreChanged"_s), 2); // on, then off
+    QVERIFY(!auth.isRetryingRestore());
+    QCOMPARE(server.requestLines().last(), u"GET /auth/me"_s);
+    QCOMPARE(m_f->home.storedToken(), u"old"_s);
+}
+
+void tst_State::signingInByHandEndsRetries() {
+    m_f->client.setAuthToken(u"old"_s);
+    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
+    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth("fresh")));
+    Connectivity network;
+    AuthViewModel auth(&m_f->client);
+    auth.setConnectivity(&network);
+    QTRY_VERIFY(auth.isRetryingRestore());
+    QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
+    QVERIFY(!auth.isRetryingRestore());
+    const qsizetype sent = m_f->server.requests().size();
+    Q_EMIT network.regained();
+    QCOMPARE(m_f->server.requests().size(), sent); // no further restore
+    QVERIFY(auth.isAuthenticated());
 }
 
 void tst_State::signIn_data() {

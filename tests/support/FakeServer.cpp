@@ -43,8 +43,8 @@ bool takeRequest(QByteArray& buffer, RecordedRequest& request) {
 
 } // namespace
 
-FakeServer::FakeServer() : m_server(new QTcpServer(this)) {
-    m_server->listen(QHostAddress::LocalHost, 0);
+FakeServer::FakeServer(quint16 port) : m_server(new QTcpServer(this)) {
+    m_server->listen(QHostAddress::LocalHost, port);
     connect(m_server, &QTcpServer::newConnection, this, &FakeServer::onNewConnection);
 }
 

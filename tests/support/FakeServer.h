@@ -55,7 +55,8 @@ struct RecordedRequest {
 class FakeServer : public QObject {
     Q_OBJECT
 public:
-    FakeServer();
+    // On `port`, or on a free one.
+    explicit FakeServer(quint16 port = 0);
     ~FakeServer() override;
 
     QString baseURL() const;

@@ -1,0 +1,35 @@
+#include "SystemConnectivity.h"
+
+#include <QDBusConnection>
+
+namespace kelvo {
+
+void SystemConnectivity::start() {
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        QNetworkInformation* information = QNetworkInformation::instance();
+        m_reachability = information->reachability();
+        connect(information, &QNetworkInformation::reachabilityChanged, this,
+                &SystemConnectivity::onReachabilityChanged);
+    }
+    QDBusConnection::systemBus().connect(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+        SLOT(onPrepareForSleep(bool)));
+}
+
+void SystemConnectivity::onReachabilityChanged(QNetworkInformation::Reachability reachability) {
+    const bool back = reachability == QNetworkInformation::Reachability::Online &&
+                      m_reachability != QNetworkInformation::Reachability::Online;
+    m_reachability = reachability;
+    if (back) {
+        Q_EMIT regained();
+    }
+}
+
+void SystemConnectivity::onPrepareForSleep(bool sleeping) {
+    if (!sleeping) {
+        Q_EMIT regained();
+    }
+}
+
+} // namespace kelvo
