@@ -200,7 +200,9 @@ void DashboardView::updateEarnings() {
 }
 
 void DashboardView::updateEntries() {
-    const QList<TimeEntry>& entries = m_timer->recentEntries();
+    // Drawn within what was asked for, however many the server sent.
+    const QList<TimeEntry> entries = m_timer->recentEntries().first(
+        std::min(m_timer->recentEntries().size(), TimerViewModel::shownRecentEntries));
     // A row is kept while its entry stays in the list, so it keeps its pulse. Ids come from the
     // server: one repeated in an answer gets a row per occurrence, and every row left over goes.
     QMultiHash<QString, TimeEntryRow*> unused = std::exchange(m_rowsById, {});

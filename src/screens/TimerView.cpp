@@ -223,8 +223,13 @@ void TimerView::updateError() {
 
 void TimerView::buildProjectMenu(QMenu& menu) {
     menu.addAction(QStringLiteral("No Project"), this, [this] { chooseProject({}); });
+    qsizetype items = 0;
     for (const Project& project : m_timer->projects()) {
+        if (items == TimerViewModel::shownChoices) {
+            break;
+        }
         if (project.isActive) {
+            ++items;
             const QString id = project.id;
             menu.addAction(dotIcon(m_timer->projectColor(id)), project.name, this,
                            [this, id] { chooseProject(id); });
@@ -234,7 +239,8 @@ void TimerView::buildProjectMenu(QMenu& menu) {
 
 void TimerView::buildTaskMenu(QMenu& menu) {
     menu.addAction(QStringLiteral("No Task"), this, [this] { chooseTask({}); });
-    for (const KelvoTask& task : m_timer->tasks()) {
+    for (const KelvoTask& task :
+         m_timer->tasks().first(std::min(m_timer->tasks().size(), TimerViewModel::shownChoices))) {
         const QString id = task.id;
         menu.addAction(task.name, this, [this, id] { chooseTask(id); });
     }

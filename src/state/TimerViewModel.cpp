@@ -142,8 +142,9 @@ QCoro::Task<void> TimerViewModel::loadRecentEntries() {
         publish(this, m_recentEntries, std::move(entries), &TimerViewModel::recentEntriesChanged);
         Diagnostics::print(
             QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
+        reportUnshown(m_recentEntries.size(), shownRecentEntries, QStringLiteral("recent entries"));
     };
-    co_await load(m_apiClient->getTimeEntries({.limit = 10}),
+    co_await load(m_apiClient->getTimeEntries({.limit = shownRecentEntries}),
                   QStringLiteral("❌ Error loading recent entries: "), loaded);
 }
 
@@ -151,15 +152,28 @@ QCoro::Task<void> TimerViewModel::loadProjects() {
     const auto loaded = [this](QList<Project> projects) {
         publish(this, m_projects, std::move(projects), &TimerViewModel::projectsChanged);
         Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
+        reportUnshown(m_projects.size(), shownChoices, QStringLiteral("projects"));
     };
     co_await load(m_apiClient->getProjects(), QStringLiteral("❌ Error loading projects: "), loaded);
 }
 
 QCoro::Task<void> TimerViewModel::loadTasks(QString projectId) {
     // Only open tasks. A failure keeps whatever tasks were shown, possibly another project's.
-    const auto loaded = [this](QList<KelvoTask> tasks) { setTasks(std::move(tasks)); };
+    const auto loaded = [this](QList<KelvoTask> tasks) {
+        reportUnshown(tasks.size(), shownChoices, QStringLiteral("tasks"));
+        setTasks(std::move(tasks));
+    };
     co_await load(m_apiClient->getTasks(std::move(projectId), false),
                   QStringLiteral("Error loading tasks: "), loaded);
+}
+
+void TimerViewModel::reportUnshown(qsizetype received, qsizetype shown, const QString& what) {
+    if (received > shown) {
+        Diagnostics::print(QStringLiteral("Showing the first %1 of %2 %3 received")
+                               .arg(shown)
+                               .arg(received)
+                               .arg(what));
+    }
 }
 
 void TimerViewModel::beginTimerAction() {

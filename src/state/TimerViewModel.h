@@ -20,6 +20,11 @@ namespace kelvo {
 class TimerViewModel : public QObject {
     Q_OBJECT
 public:
+    // What the views draw at most: the entries asked for, and items per chooser. The lists
+    // keep everything the server sent.
+    static constexpr qsizetype shownRecentEntries = 10;
+    static constexpr qsizetype shownChoices = 1000;
+
     TimerViewModel(APIClient* apiClient, Clock* clock, QObject* parent = nullptr);
 
     const std::optional<TimeEntry>& currentEntry() const { return m_currentEntry; }
@@ -101,6 +106,8 @@ private:
     // A start or stop: busy from before the request until the recent entries have been reloaded
     // after it; a failure sets the error text and changes nothing else. `apply` takes the entry
     // the server answered with.
+    // One line when an answer holds more than the views draw.
+    static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     void beginTimerAction();
     template <class Result, class Apply>
     QCoro::Task<void> finishTimerAction(QCoro::Task<Result>&& request, const Apply& apply);

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void fieldsMatchTheChoosers();
     void earningsSection();
     void entryRowsFollowTheList();
+    void listsAreDrawnWithinWhatWasAsked();
 
 private:
     QString lastBody(const QString& member) const {
@@ -434,6 +435,29 @@ void tst_Screens::entryRowsFollowTheList() {
     row = view.findChild<TimeEntryRow*>();
     QVERIFY(!row->isBlinking());
     QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
+}
+
+void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
+    QList<QByteArray> entries(20'000, stopped);
+    QByteArray projects = R"({"projects":[)";
+    for (int i = 0; i < 1500; ++i) {
+        projects += (i ? "," : "") + QByteArray(R"({"id":"p%","name":"P%","isActive":true})").replace('%', QByteArray::number(i));
+    }
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries(entries)));
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects + "]}"));
+    DashboardView view(&m_f->auth, &m_f->timer);
+    view.show();
+    QTRY_COMPARE(m_f->timer.recentEntries().size(), 20'000); // the state keeps all
+    QTRY_VERIFY(!m_f->timer.isRefreshing());
+    QCOMPARE(view.findChildren<TimeEntryRow*>().size(), 10);
+    const QStringList& lines = m_f->lines.lines();
+    QCOMPARE(lines.count(u"📝 Loaded 20000 recent entries"_s), 1);
+    QCOMPARE(lines.count(u"Showing the first 10 of 20000 recent entries received"_s), 1);
+    QCOMPARE(lines.count(u"Showing the first 1000 of 1500 projects received"_s), 1);
+    auto* chooser = find<PullDownButton>(&view, u"projectChooser"_s);
+    QTest::mouseClick(chooser, Qt::LeftButton);
+    QCOMPARE(chooser->menu()->actions().size(), 1 + 1000); // "No Project" and the first thousand
+    chooser->menu()->close();
 }
 
 QTEST_MAIN(tst_Screens)
