@@ -140,6 +140,17 @@ bool signInShots(Gallery& gallery) {
         auth.login(u"ada@example.com"_s, u"secret"_s);
         ok &= gallery.shoot(u"signin-busy"_s, view);
     }
+    {
+        // A stored session the server could not confirm: kept, and retried.
+        server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
+        server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
+        client.setAuthToken(u"stored"_s);
+        AuthViewModel auth(&client);
+        LoginView view(&auth);
+        QCoro::waitFor(auth.checkAuthStatus());
+        ok &= gallery.shoot(u"signin-restore-retrying"_s, view);
+        client.clearAuthToken();
+    }
     AuthViewModel auth(&client);
     RegisterView view(&auth);
     view.findChild<QLineEdit*>(u"nameField"_s)->setText(u"Ada Lovelace"_s);
@@ -161,10 +172,26 @@ bool signInShots(Gallery& gallery) {
     return ok;
 }
 
+// Figures beyond reason from a broken server: a start in 1900, a rate and amounts in the
+// trillions.
+const QByteArray absurdEntry =
+    R"({"id":"e0","startTime":"1900-01-01T00:00:00.000Z","isRunning":true,"hourlyRateSnapshot":1e12,"projectId":"p-Website Redesign",)"
+    R"("project":{"id":"p-Website Redesign","name":"Website Redesign","color":"#10B981"}})";
+const QByteArray absurdEarnings =
+    R"({"earnings":{"currentTimer":{"earnings":4e15,"duration":4e12,"isRunning":true,"hourlyRate":1e12},"today":{"earnings":-3e13,"duration":-7200},"thisWeek":{"earnings":1e300,"duration":9e15}}})";
+
+// `current`, when given, is the running entry and the only one listed.
 bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool withEntries,
-                   FakeResponse earningsAnswer, bool waitForEarnings) {
+                   FakeResponse earningsAnswer, bool waitForEarnings,
+                   const QByteArray& current = {}) {
     FakeServer server;
     gallery.serve(server, running, withEntries, earningsAnswer);
+    if (!current.isEmpty()) {
+        server.on("GET", u"/time-entries/current"_s,
+                  FakeResponse::json(200, "{\"timeEntry\":" + current + "}"));
+        server.on("GET", u"/time-entries"_s,
+                  FakeResponse::json(200, "{\"entries\":[" + current + "]}"));
+    }
     APIClient client(server.baseURL());
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
@@ -215,7 +242,8 @@ enum class PanelState {
     idleWithLatest,
     earningsLoading,
     earningsFailed,
-    longContent
+    longContent,
+    absurdValues
 };
 
 // A running entry with long names, a large rate and more than 100 hours on the clock.
@@ -230,15 +258,19 @@ const QByteArray bigEarnings =
 bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
     FakeServer server;
     const bool running = state == PanelState::running || state == PanelState::stoppedEntry ||
-                         state == PanelState::longContent;
+                         state == PanelState::longContent || state == PanelState::absurdValues;
     gallery.serve(server, running, true,
                   state == PanelState::earningsFailed    ? FakeResponse::json(500, {})
                   : state == PanelState::earningsLoading ? FakeResponse::heldBack(200, earnings)
                   : state == PanelState::longContent     ? FakeResponse::json(200, bigEarnings)
+                  : state == PanelState::absurdValues    ? FakeResponse::json(200, absurdEarnings)
                                                          : FakeResponse::json(200, earnings));
-    if (state == PanelState::longContent) {
+    if (state == PanelState::longContent || state == PanelState::absurdValues) {
+        const QByteArray& entry = state == PanelState::longContent ? longEntry : absurdEntry;
         server.on("GET", u"/time-entries/current"_s,
-                  FakeResponse::json(200, "{\"timeEntry\":" + longEntry + "}"));
+                  FakeResponse::json(200, "{\"timeEntry\":" + entry + "}"));
+        server.on("GET", u"/time-entries"_s,
+                  FakeResponse::json(200, "{\"entries\":[" + entry + "]}"));
     }
     server.on("POST", u"/auth/login"_s,
               FakeResponse::json(
@@ -331,6 +363,8 @@ int main(int argc, char** argv) {
                         FakeResponse::json(500, {}), true);
     ok &= dashboardShot(gallery, u"dashboard-no-entries"_s, false, false,
                         FakeResponse::json(200, earnings), true);
+    ok &= dashboardShot(gallery, u"dashboard-absurd-values"_s, true, true,
+                        FakeResponse::json(200, absurdEarnings), true, absurdEntry);
     ok &= timerShots(gallery);
     ok &= popoverShot(gallery, u"popover-signed-out"_s, PanelState::signedOut);
     ok &= popoverShot(gallery, u"popover-running"_s, PanelState::running);
@@ -339,6 +373,7 @@ int main(int argc, char** argv) {
     ok &= popoverShot(gallery, u"popover-earnings-loading"_s, PanelState::earningsLoading);
     ok &= popoverShot(gallery, u"popover-earnings-failed"_s, PanelState::earningsFailed);
     ok &= popoverShot(gallery, u"popover-long-content"_s, PanelState::longContent);
+    ok &= popoverShot(gallery, u"popover-absurd-values"_s, PanelState::absurdValues);
     ok &= trayIconShots(gallery, QString::fromLocal8Bit(argv[1]));
     return ok ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <cmath>
+
 namespace kelvo {
 
 namespace {
@@ -68,7 +70,19 @@ std::optional<QColor> colorFromHex(QStringView hex) {
 }
 
 QString moneyText(double amount) {
+    if (!(std::abs(amount) <= 1e9)) { // NaN too
+        return unshowableFigure();
+    }
     return QString::asprintf("$%.2f", amount);
+}
+
+QString unshowableFigure() {
+    return QStringLiteral("\u2014");
+}
+
+bool isShowableSpan(qint64 seconds) {
+    constexpr qint64 longestSpan = 100'000LL * 3600;
+    return seconds >= 0 && seconds <= longestSpan;
 }
 
 qsizetype perceivedLength(const QString& text) {

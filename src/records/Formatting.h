@@ -12,8 +12,15 @@ namespace kelvo {
 // the text has any other length.
 std::optional<QColor> colorFromHex(QStringView hex);
 
-// An amount of money as shown everywhere: "$12.50".
+// An amount of money as shown everywhere: "$12.50"; beyond a billion either way, the
+// placeholder.
 QString moneyText(double amount);
+
+// What a figure from the server beyond all reason shows as ("—"), so it cannot wreck a layout.
+// Display only: the value itself is kept.
+QString unshowableFigure();
+// Whether a span of time can be shown: 0 to 100,000 hours.
+bool isShowableSpan(qint64 seconds);
 
 // User-perceived characters (grapheme clusters), not UTF-16 units.
 qsizetype perceivedLength(const QString& text);

@@ -1,5 +1,6 @@
 #include "TimeEntry.h"
 
+#include "Formatting.h"
 #include "Timestamp.h"
 
 namespace kelvo {
@@ -9,8 +10,17 @@ qint64 TimeEntry::elapsedSeconds(const QDateTime& now) const {
     return start ? Timestamp::secondsBetween(*start, now) : 0;
 }
 
+bool TimeEntry::startsBefore1970() const {
+    const auto start = Timestamp::parseInternetDateTime(startTime);
+    return start && start->toSecsSinceEpoch() < 0;
+}
+
 QString TimeEntry::formattedDuration(const QDateTime& now) const {
-    const qint64 total = duration ? *duration : (isRunning ? elapsedSeconds(now) : 0);
+    const bool counted = !duration && isRunning;
+    const qint64 total = duration ? *duration : (counted ? elapsedSeconds(now) : 0);
+    if (!isShowableSpan(total) || (counted && startsBefore1970())) {
+        return unshowableFigure();
+    }
     const qint64 hours = total / 3600;
     const qint64 minutes = (total - hours * 3600) / 60;
     const qint64 seconds = total - (total / 60) * 60;

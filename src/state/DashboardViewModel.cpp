@@ -1,5 +1,7 @@
 #include "DashboardViewModel.h"
 
+#include "records/Formatting.h"
+
 #include "Publish.h"
 
 #include <QPointer>
@@ -36,6 +38,9 @@ QCoro::Task<void> DashboardViewModel::loadEarnings() {
 }
 
 QString DashboardViewModel::formatDuration(qint64 seconds) {
+    if (!isShowableSpan(seconds)) {
+        return unshowableFigure();
+    }
     const long long hours = seconds / 3600;
     const long long minutes = (seconds % 3600) / 60;
     if (seconds < 3600) {

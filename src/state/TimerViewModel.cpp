@@ -47,6 +47,9 @@ void TimerViewModel::watchActivation() {
 
 QString TimerViewModel::formattedElapsedTime() const {
     const long long e = m_elapsedTime;
+    if (!isShowableSpan(e) || (m_currentEntry && m_currentEntry->startsBefore1970())) {
+        return unshowableFigure();
+    }
     if (e < 3600) {
         return QString::asprintf("%02lld:%02lld", (e % 3600) / 60, e % 60);
     }

@@ -147,6 +147,10 @@ void tst_Records::decodedValues() {
 
 void tst_Records::encodeBodies() {
     QCOMPARE(moneyText(1234567.891), u"$1234567.89"_s);
+    QCOMPARE(moneyText(-1e9), u"$-1000000000.00"_s);
+    for (double absurd : {1e9 + 1, -2e12, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        QCOMPARE(moneyText(absurd), u"\u2014"_s);
+    }
     QCOMPARE(perceivedLength(u"e\u0301t\u00e9"_s), 3);
     QCOMPARE(*StartTimerRequest{}.toJson(), QByteArray("{}"));
     // Texts are escaped, never spliced.
@@ -179,21 +183,33 @@ void tst_Records::formattedDuration_data() {
     QTest::addColumn<std::optional<qint64>>("duration");
     QTest::addColumn<bool>("running");
     QTest::addColumn<QString>("text");
-    QTest::newRow("42 s") << std::optional<qint64>(42) << false << u"42 sec"_s;
-    QTest::newRow("5 s") << std::optional<qint64>(5) << false << u" 5 sec"_s;
-    QTest::newRow("60 s") << std::optional<qint64>(60) << false << u"00:01"_s;
-    QTest::newRow("3725 s") << std::optional<qint64>(3725) << false << u"01:02"_s;
-    QTest::newRow("123:59") << std::optional<qint64>(123 * 3600 + 59 * 60 + 59) << false << u"123:59"_s;
-    QTest::newRow("stopped without duration") << std::optional<qint64>() << false << u" 0 sec"_s;
-    QTest::newRow("running without duration") << std::optional<qint64>() << true << u"01:00"_s;
-    QTest::newRow("duration wins while running") << std::optional<qint64>(7) << true << u" 7 sec"_s;
+    QTest::addColumn<QString>("start");
+    const auto row = [](const char* name, std::optional<qint64> duration, bool running, const QString& text,
+                        const QString& start = u"2025-03-01T10:00:00Z"_s) {
+        QTest::newRow(name) << duration << running << text << start;
+    };
+    row("42 s", 42, false, u"42 sec"_s);
+    row("5 s", 5, false, u" 5 sec"_s);
+    row("60 s", 60, false, u"00:01"_s);
+    row("3725 s", 3725, false, u"01:02"_s);
+    row("123:59", 123 * 3600 + 59 * 60 + 59, false, u"123:59"_s);
+    row("stopped without duration", {}, false, u" 0 sec"_s);
+    row("running without duration", {}, true, u"01:00"_s);
+    row("duration wins while running", 7, true, u" 7 sec"_s);
+    // Figures beyond reason show the placeholder instead of a text that wrecks the row.
+    row("100,000 hours", 100'000LL * 3600, false, u"100000:00"_s);
+    row("more than 100,000 hours", 100'000LL * 3600 + 1, false, u"\u2014"_s);
+    row("negative", -5, false, u"\u2014"_s);
+    row("running since before 1970", {}, true, u"\u2014"_s, u"1969-12-31T23:59:59Z"_s);
+    row("running since the future", {}, true, u" 0 sec"_s, u"2030-01-01T00:00:00Z"_s);
 }
 
 void tst_Records::formattedDuration() {
     QFETCH(std::optional<qint64>, duration);
     QFETCH(bool, running);
     QFETCH(QString, text);
-    QCOMPARE(entry(duration, running).formattedDuration(now), text);
+    QFETCH(QString, start);
+    QCOMPARE(entry(duration, running, start).formattedDuration(now), text);
 }
 
 void tst_Records::elapsedSeconds_data() {

@@ -455,6 +455,7 @@ void tst_State::formattedElapsedTime_data() {
     QTest::newRow("3599") << qint64(3599) << u"59:59"_s;
     QTest::newRow("3600") << qint64(3600) << u"01:00:00"_s;
     QTest::newRow("360000") << qint64(360000) << u"100:00:00"_s;
+    QTest::newRow("over 100,000 hours") << qint64(100'000LL * 3600 + 1) << u"\u2014"_s;
 }
 
 void tst_State::formattedElapsedTime() {
@@ -546,10 +547,11 @@ void tst_State::formatDuration_data() {
     QTest::addColumn<qint64>("seconds");
     QTest::addColumn<QString>("text");
     // clang-format off
-    for (auto [seconds, text] : {std::pair{0, "0m"}, {59, "0m"}, {60, "1m"}, {3599, "59m"}, {3600, "1h 0m"}, {90000, "25h 0m"}}) {
+    for (auto [seconds, text] : {std::pair{0, "0m"}, {59, "0m"}, {60, "1m"}, {3599, "59m"}, {3600, "1h 0m"}, {90000, "25h 0m"}, {-60, "\u2014"}}) {
         // clang-format on
-        QTest::addRow("%d", seconds) << qint64(seconds) << QString::fromLatin1(text);
+        QTest::addRow("%d", seconds) << qint64(seconds) << QString::fromUtf8(text);
     }
+    QTest::newRow("over 100,000 hours") << qint64(360'000'001) << u"\u2014"_s;
 }
 
 void tst_State::formatDuration() {
