@@ -1,6 +1,7 @@
 // kelvo-gallery FOLDER: renders each screen in its key states from canned server answers and
 // writes one PNG per state into FOLDER, for looking at the screens without a server or a desktop.
 #include "FakeServer.h"
+#include "Json.h"
 #include "TestSupport.h"
 
 #include "app/ContentView.h"
@@ -209,6 +210,25 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
     return gallery.shoot(name, view);
 }
 
+// Signed in, but the token could not be stored: a folder stands where the file goes.
+bool saveWarningShot(Gallery& gallery, const TemporaryConfigHome& home) {
+    FakeServer server;
+    gallery.serve(server, false, true, FakeResponse::json(200, earnings));
+    server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+    QFile::remove(home.tokenFile());
+    QDir().mkpath(home.tokenFile());
+    APIClient client(server.baseURL());
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client, &fixedClock);
+    DashboardView view(&auth, &timer);
+    view.show();
+    QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
+    waitUntil([&] { return !timer.isRefreshing() && !view.dashboardViewModel()->isLoading(); });
+    const bool ok = gallery.shoot(u"dashboard-save-warning"_s, view);
+    QDir(home.tokenFile()).removeRecursively();
+    return ok;
+}
+
 bool timerShots(Gallery& gallery) {
     bool ok = true;
     for (const bool running : {false, true}) {
@@ -365,6 +385,7 @@ int main(int argc, char** argv) {
                         FakeResponse::json(200, earnings), true);
     ok &= dashboardShot(gallery, u"dashboard-absurd-values"_s, true, true,
                         FakeResponse::json(200, absurdEarnings), true, absurdEntry);
+    ok &= saveWarningShot(gallery, home);
     ok &= timerShots(gallery);
     ok &= popoverShot(gallery, u"popover-signed-out"_s, PanelState::signedOut);
     ok &= popoverShot(gallery, u"popover-running"_s, PanelState::running);

@@ -197,23 +197,32 @@ QString APIClient::tokenFilePath() {
            QStringLiteral("/Kelvo/Kelvo.conf");
 }
 
-void APIClient::setAuthToken(const QString& token) {
+std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
     m_authToken = token;
+    const auto saved = storeToken(token);
+    if (!saved) {
+        Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + tokenFilePath());
+    }
+    Q_EMIT authTokenChanged();
+    return saved;
+}
+
+std::expected<void, QString> APIClient::storeToken(const QString& token) {
     const QString path = tokenFilePath();
     const QString folder = QFileInfo(path).absolutePath();
     // The folder is the user's alone before the token is written into it.
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    {
-        QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(tokenKey, token);
-        settings.sync();
-        if (settings.status() != QSettings::NoError) {
-            Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + path);
-        }
+    if (!QDir().mkpath(folder)) {
+        return std::unexpected(QStringLiteral("cannot create ") + folder);
     }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(tokenKey, token);
+    settings.sync();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    Q_EMIT authTokenChanged();
+    if (settings.status() != QSettings::NoError || !QFileInfo(path).isFile()) {
+        return std::unexpected(QStringLiteral("cannot write ") + path);
+    }
+    return {};
 }
 
 void APIClient::clearAuthToken() {

@@ -83,7 +83,9 @@ public:
     qint64 peakBufferedBytes() const { return m_peakBufferedBytes; }
 
     const std::optional<QString>& authToken() const { return m_authToken; }
-    void setAuthToken(const QString& token);
+    // Keeps the token in memory and in the user's config file; the error says why the file
+    // could not take it (the token is then kept for this run only).
+    std::expected<void, QString> setAuthToken(const QString& token);
     void clearAuthToken();
 
     // baseURL followed directly by `path` (a base ending in "/" gives "//"); invalid when the text
@@ -132,6 +134,7 @@ private:
                                              std::optional<QByteArray> body);
     QNetworkReply* start(const QString& path, HTTPMethod method,
                          const std::optional<QByteArray>& body);
+    static std::expected<void, QString> storeToken(const QString& token);
     static void reportDecodingFailure(const DecodeError& error, const QByteArray& body);
 
     QString m_baseURL;

@@ -11,6 +11,7 @@
 #include "ui/Appearance.h"
 #include "ui/CardFrame.h"
 #include "ui/Labels.h"
+#include "ui/LinkButton.h"
 #include "ui/Schedule.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -111,6 +112,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_panelCard);
+    layout->addWidget(buildSaveWarning());
     layout->addWidget(m_scroll, 1);
     // Over the top of the scrolling area, fixed while the list moves beneath it.
     m_fade = new Fade(m_scroll);
@@ -129,15 +131,41 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     connect(m_dashboard, &DashboardViewModel::earningsChanged, this,
             &DashboardView::updateEarnings);
     connect(m_timer, &TimerViewModel::recentEntriesChanged, this, &DashboardView::updateEntries);
+    connect(m_auth, &AuthViewModel::saveWarningChanged, this, &DashboardView::updateSaveWarning);
     connect(m_timer, &TimerViewModel::isRefreshingChanged, this,
             [this] { m_timerView->setRefreshing(m_timer->isRefreshing()); });
     m_timerView->setRefreshing(m_timer->isRefreshing());
     new Appearance(this, [this] { schedule(this, [this] { loadOnAppearance(); }); });
     updateEarnings();
     updateEntries();
+    updateSaveWarning();
 }
 
 DashboardView::~DashboardView() = default;
+
+QWidget* DashboardView::buildSaveWarning() {
+    m_saveWarning = new QWidget;
+    m_saveWarning->setObjectName(QStringLiteral("saveWarning"));
+    auto* layout = new QHBoxLayout(m_saveWarning);
+    layout->setContentsMargins(padding, 8, padding, 0);
+    layout->setSpacing(12);
+    m_saveWarningText = makeLabel(QStringLiteral("saveWarningText"), {},
+                                  Theme::font(Theme::TextStyle::caption), Theme::accentRed());
+    m_saveWarningText->setWordWrap(true);
+    layout->addWidget(m_saveWarningText, 1);
+    auto* dismiss = new LinkButton(QStringLiteral("Dismiss"), Theme::blue());
+    dismiss->setObjectName(QStringLiteral("dismissSaveWarning"));
+    dismiss->setFont(Theme::font(Theme::TextStyle::caption));
+    connect(dismiss, &LinkButton::clicked, m_auth, &AuthViewModel::dismissSaveWarning);
+    layout->addWidget(dismiss, 0, Qt::AlignTop);
+    return m_saveWarning;
+}
+
+void DashboardView::updateSaveWarning() {
+    const auto& warning = m_auth->saveWarning();
+    m_saveWarningText->setText(warning.value_or(QString()));
+    m_saveWarning->setVisible(warning.has_value());
+}
 
 QWidget* DashboardView::buildEarningsSection() {
     auto* section = new QWidget;

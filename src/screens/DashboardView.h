@@ -35,10 +35,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QWidget* buildSaveWarning();
     QWidget* buildEarningsSection();
     QWidget* buildEntriesSection();
     void updateEarnings();
     void updateEntries();
+    void updateSaveWarning();
     QCoro::Task<void> loadOnAppearance();
     QCoro::Task<void> refreshSequence();
 
@@ -48,6 +50,8 @@ private:
     CardFrame* m_panelCard;
     TimerView* m_timerView;
     QWidget* m_fade;
+    QWidget* m_saveWarning;
+    QLabel* m_saveWarningText;
     QScrollArea* m_scroll;
     QWidget* m_loadingCards;
     QLabel* m_earningsError;

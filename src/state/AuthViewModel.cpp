@@ -70,7 +70,7 @@ void AuthViewModel::finishSignIn(const BodyResult<AuthResponse>& result) {
     if (result) {
         ++m_signInGeneration;
         setRetryingRestore(false);
-        m_apiClient->setAuthToken(result->token);
+        keepToken(result->token);
         setSignedInUser(result->user);
     } else {
         publish(this, m_errorMessage, result.error().errorDescription(),
@@ -88,10 +88,27 @@ void AuthViewModel::setSignedInUser(const User& user) {
 void AuthViewModel::logout() {
     ++m_signInGeneration;
     setRetryingRestore(false);
+    dismissSaveWarning();
     m_apiClient->clearAuthToken();
     publish(this, m_currentUser, std::nullopt, &AuthViewModel::currentUserChanged);
     publish(this, m_isAuthenticated, false, &AuthViewModel::isAuthenticatedChanged);
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
+}
+
+void AuthViewModel::keepToken(const QString& token) {
+    const auto saved = m_apiClient->setAuthToken(token);
+    if (!saved) {
+        publish(this, m_saveWarning,
+                QStringLiteral("Signed in, but the sign-in could not be saved: ") + saved.error() +
+                    QStringLiteral("; you will need to sign in again next time"),
+                &AuthViewModel::saveWarningChanged);
+    }
+}
+
+void AuthViewModel::dismissSaveWarning() {
+    if (m_saveWarning) {
+        publish(this, m_saveWarning, std::nullopt, &AuthViewModel::saveWarningChanged);
+    }
 }
 
 void AuthViewModel::clearErrorMessage() {
@@ -114,7 +131,7 @@ QCoro::Task<AuthViewModel::Renewal> AuthViewModel::renewToken() {
         co_return Renewal::refused;
     }
     if (result) {
-        m_apiClient->setAuthToken(result->token);
+        keepToken(result->token);
         co_return Renewal::renewed;
     }
     co_return afterFailure(result.error()) == Outcome::failedForNow ? Renewal::failedForNow

@@ -30,6 +30,9 @@ public:
     // The session restore failed for want of a network or a working server; the stored token
     // is kept and the restore runs again until the server answers or the user signs in.
     bool isRetryingRestore() const { return m_isRetryingRestore; }
+    // Set when a sign-in succeeded but its token could not be stored, until dismissed.
+    const std::optional<QString>& saveWarning() const { return m_saveWarning; }
+    void dismissSaveWarning();
 
     // The restore also runs again when `connectivity` reports the network back.
     void setConnectivity(Connectivity* connectivity);
@@ -52,6 +55,7 @@ Q_SIGNALS:
     void isLoadingChanged();
     void errorMessageChanged();
     void isRetryingRestoreChanged();
+    void saveWarningChanged();
 
 private:
     enum class Outcome { done, failedForNow, superseded };
@@ -67,6 +71,8 @@ private:
     Outcome afterFailure(const APIClientError& error);
     void retryRestore();
     void setRetryingRestore(bool retrying);
+    // Stores a new token; tells the user when it will not outlive this run.
+    void keepToken(const QString& token);
 
     bool m_isAuthenticated = false;
     std::optional<User> m_currentUser;
@@ -74,6 +80,7 @@ private:
     std::optional<QString> m_errorMessage;
     APIClient* m_apiClient;
     bool m_isRetryingRestore = false;
+    std::optional<QString> m_saveWarning;
     bool m_restoreRunning = false;
     // Counts sign-ins and sign-outs by hand: a restore that sees it change gives way.
     quint64 m_signInGeneration = 0;

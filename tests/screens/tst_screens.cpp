@@ -21,6 +21,7 @@
 #include "ui/Theme.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -84,6 +85,7 @@ private Q_SLOTS:
     void earningsSection();
     void entryRowsFollowTheList();
     void listsAreDrawnWithinWhatWasAsked();
+    void dismissibleSaveWarning();
 
 private:
     QString lastBody(const QString& member) const {
@@ -458,6 +460,20 @@ void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
     QTest::mouseClick(chooser, Qt::LeftButton);
     QCOMPARE(chooser->menu()->actions().size(), 1 + 1000); // "No Project" and the first thousand
     chooser->menu()->close();
+}
+
+void tst_Screens::dismissibleSaveWarning() {
+    QVERIFY(QDir().mkpath(m_f->home.tokenFile())); // a folder where the file should go
+    DashboardView view(&m_f->auth, &m_f->timer);
+    view.resize(400, 600);
+    view.show();
+    QVERIFY(!shown(&view, u"saveWarning"_s));
+    QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+    QVERIFY(shown(&view, u"saveWarning"_s));
+    QCOMPARE(text(&view, u"saveWarningText"_s), *m_f->auth.saveWarning());
+    QCOMPARE(layoutFaults(&view), QStringList());
+    QTest::mouseClick(find<QWidget>(&view, u"dismissSaveWarning"_s), Qt::LeftButton);
+    QVERIFY(!shown(&view, u"saveWarning"_s));
 }
 
 QTEST_MAIN(tst_Screens)

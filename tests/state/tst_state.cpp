@@ -8,6 +8,9 @@
 #include "state/TimerViewModel.h"
 #include "ui/Theme.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
@@ -29,6 +32,8 @@ private Q_SLOTS:
     void restoreRetriesUntilTheServerAnswers_data();
     void restoreRetriesUntilTheServerAnswers();
     void signingInByHandEndsRetries();
+    void signInThatCannotBeSaved_data();
+    void signInThatCannotBeSaved();
     void signIn_data();
     void signIn();
     void logoutDuringAnOutstandingSignIn();
@@ -181,6 +186,34 @@ void tst_State::signingInByHandEndsRetries() {
     Q_EMIT network.regained();
     QCOMPARE(m_f->server.requests().size(), sent); // no further restore
     QVERIFY(auth.isAuthenticated());
+}
+
+void tst_State::signInThatCannotBeSaved_data() {
+    QTest::addColumn<bool>("folderInPlaceOfTheFile"); // else a file in place of the folder
+    QTest::newRow("folder in place of the file") << true;
+    QTest::newRow("file in place of the folder") << false;
+}
+
+void tst_State::signInThatCannotBeSaved() {
+    QFETCH(bool, folderInPlaceOfTheFile);
+    const QString file = m_f->home.tokenFile();
+    if (folderInPlaceOfTheFile) {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QFile blocker(QFileInfo(file).absolutePath());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth("fresh")));
+    AuthViewModel auth(&m_f->client);
+    QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
+    QVERIFY(auth.isAuthenticated());
+    QCOMPARE(m_f->client.authToken(), u"fresh"_s); // for this run
+    const QString warning = auth.saveWarning().value_or(QString());
+    QVERIFY2(warning.startsWith(u"Signed in, but the sign-in could not be saved: cannot "_s), qPrintable(warning));
+    QVERIFY(warning.endsWith(u"; you will need to sign in again next time"_s));
+    QVERIFY(m_f->lines.lines().contains(u"Could not save the sign-in in "_s + file));
+    auth.dismissSaveWarning();
+    QVERIFY(!auth.saveWarning());
 }
 
 void tst_State::signIn_data() {
