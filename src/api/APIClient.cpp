@@ -6,6 +6,7 @@
 #include "records/BearerToken.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -89,11 +90,21 @@ std::optional<APIClientError> stoppedByWatch(ReplyWatch::Stop stop) {
         return APIClientError::networkError(QStringLiteral("timed out"));
     case ReplyWatch::Stop::tooLarge:
         return APIClientError::networkError(QStringLiteral("response too large"));
-    case ReplyWatch::Stop::redirectRefused:
-        // The 3xx answer it is: neither a success nor a client or server error.
-        return APIClientError::unknownError();
     }
     return std::nullopt;
+}
+
+constexpr int maxRedirects = 5;
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool isSameOrigin(const QUrl& a, const QUrl& b) {
+    const QString scheme = a.scheme().toLower();
+    const int defaultPort = scheme == u"https" ? 443 : scheme == u"http" ? 80 : -1;
+    return scheme == b.scheme().toLower() && a.host().toLower() == b.host().toLower() &&
+           a.port(defaultPort) == b.port(defaultPort);
 }
 
 APIClientError classifyFailure(int status, const QByteArray& body) {
@@ -243,20 +254,13 @@ QUrl APIClient::urlFor(const QString& path) const {
     return QUrl(m_baseURL + path, QUrl::StrictMode);
 }
 
-QNetworkReply* APIClient::start(const QString& path, HTTPMethod method,
+QNetworkReply* APIClient::start(const QUrl& url, HTTPMethod method,
                                 const std::optional<QByteArray>& body) {
-    const QUrl url = urlFor(path);
-    if (!url.isValid()) {
-        return nullptr;
-    }
     QNetworkRequest request(url);
     request.setTransferTimeout(requestTimeoutMs);
-    // Qt would follow a redirect anywhere; ReplyWatch allows only the configured origin. (Only
-    // for HTTP: given the attribute, Qt's file backend would answer with a status of 200.)
-    if (url.scheme() == u"http" || url.scheme() == u"https") {
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::UserVerifiedRedirectPolicy);
-    }
+    // Qt would follow a redirect anywhere; send() follows the ones to the configured server.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     if (m_authToken && isBearerToken(*m_authToken)) {
         request.setRawHeader(QByteArrayLiteral("Authorization"),
@@ -280,13 +284,55 @@ QNetworkReply* APIClient::start(const QString& path, HTTPMethod method,
 
 QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTTPMethod method,
                                                                std::optional<QByteArray> body) {
-    QNetworkReply* started = start(path, method, body);
+    QUrl url = urlFor(path);
+    if (!url.isValid()) {
+        co_return std::unexpected(APIClientError::invalidURL());
+    }
+    // One deadline for the request, across any redirects it follows.
+    const QDeadlineTimer deadline(m_limits.deadline);
+    QPointer<APIClient> self(this);
+    for (int hop = 0;; ++hop) {
+        const APIResult<Answer> answer = co_await exchange(url, method, body, deadline);
+        if (!answer) {
+            co_return std::unexpected(answer.error());
+        }
+        const int code = answer->status;
+        // Followed only to the configured server, so the token and sign-in bodies go nowhere
+        // else; only 307 and 308 keep the method and the body. Any other is the 3xx it is.
+        const QUrl target = url.resolved(answer->location);
+        if (isRedirect(code) && !answer->location.isEmpty() && hop < maxRedirects &&
+            isSameOrigin(url, target) && self) {
+            if (code != 307 && code != 308) {
+                method = HTTPMethod::GET;
+                body.reset();
+            }
+            url = target;
+            continue;
+        }
+        if (code == 401) {
+            if (self) {
+                self->clearAuthToken();
+            }
+            co_return std::unexpected(APIClientError::unauthorized());
+        }
+        if (code >= 200 && code <= 299) {
+            co_return SuccessBody{answer->data};
+        }
+        co_return std::unexpected(classifyFailure(code, answer->data));
+    }
+}
+
+QCoro::Task<APIResult<APIClient::Answer>> APIClient::exchange(QUrl url, HTTPMethod method,
+                                                              std::optional<QByteArray> body,
+                                                              QDeadlineTimer deadline) {
+    QNetworkReply* started = start(url, method, body);
     if (!started) {
         co_return std::unexpected(APIClientError::invalidURL());
     }
     const std::unique_ptr<QNetworkReply, DeleteLater> reply(started);
     QPointer<APIClient> self(this);
-    ReplyWatch watch(started, m_limits.deadline, m_limits.maxAnswerBytes);
+    ReplyWatch watch(started, std::chrono::milliseconds(deadline.remainingTime()),
+                     m_limits.maxAnswerBytes);
     PendingReply pending(started);
     m_pending.insert(&pending);
     co_await pending.finished();
@@ -307,7 +353,6 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
             co_return std::unexpected(*stopped);
         }
     }
-
     if (isTransportFailure(reply->error(), status)) {
         co_return std::unexpected(APIClientError::networkError(reply->errorString()));
     }
@@ -321,17 +366,8 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
         }
         co_return std::unexpected(APIClientError::invalidResponse());
     }
-    const int code = status.toInt();
-    if (code == 401) {
-        if (self) {
-            self->clearAuthToken();
-        }
-        co_return std::unexpected(APIClientError::unauthorized());
-    }
-    if (code >= 200 && code <= 299) {
-        co_return SuccessBody{data};
-    }
-    co_return std::unexpected(classifyFailure(code, data));
+    co_return Answer{status.toInt(), data,
+                     QUrl::fromEncoded(reply->rawHeader(QByteArrayLiteral("Location")))};
 }
 
 void APIClient::reportDecodingFailure(const DecodeError& error, const QByteArray& body) {

@@ -11,6 +11,7 @@
 #include "records/TimeEntry.h"
 
 #include <QCoroTask>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -128,12 +129,21 @@ private:
         QByteArray bytes;
     };
 
+    // An answer that arrived whole, not yet classified by its status.
+    struct Answer {
+        int status;
+        QByteArray data;
+        QUrl location;
+    };
+
     // Sends the request and answers with the body of a 2xx reply, or the error for any other
     // outcome (after forgetting the token on a 401).
     QCoro::Task<APIResult<SuccessBody>> send(QString path, HTTPMethod method,
                                              std::optional<QByteArray> body);
-    QNetworkReply* start(const QString& path, HTTPMethod method,
-                         const std::optional<QByteArray>& body);
+    // One request to `url` and its answer, or the failure that came instead.
+    QCoro::Task<APIResult<Answer>>
+    exchange(QUrl url, HTTPMethod method, std::optional<QByteArray> body, QDeadlineTimer deadline);
+    QNetworkReply* start(const QUrl& url, HTTPMethod method, const std::optional<QByteArray>& body);
     static std::expected<void, QString> storeToken(const QString& token);
     static void reportDecodingFailure(const DecodeError& error, const QByteArray& body);
 

@@ -8,20 +8,11 @@ namespace kelvo {
 ReplyWatch::ReplyWatch(QNetworkReply* reply, std::chrono::milliseconds deadline,
                        qint64 maxAnswerBytes)
     : m_reply(reply)
-    , m_origin(reply->request().url())
     , m_maxAnswerBytes(maxAnswerBytes) {
     reply->setReadBufferSize(replyBufferBytes);
     QTimer::singleShot(deadline, this, [this] { end(Stop::timedOut); });
     connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::checkDeclaredSize);
     connect(reply, &QNetworkReply::readyRead, this, &ReplyWatch::collect);
-    connect(reply, &QNetworkReply::redirected, this, &ReplyWatch::checkRedirect);
-}
-
-bool ReplyWatch::isSameOrigin(const QUrl& a, const QUrl& b) {
-    const QString scheme = a.scheme().toLower();
-    const int defaultPort = scheme == u"https" ? 443 : scheme == u"http" ? 80 : -1;
-    return scheme == b.scheme().toLower() && a.host().toLower() == b.host().toLower() &&
-           a.port(defaultPort) == b.port(defaultPort);
 }
 
 void ReplyWatch::checkDeclaredSize() {
@@ -47,15 +38,6 @@ void ReplyWatch::collect() {
 QByteArray ReplyWatch::takeBody() {
     collect();
     return std::exchange(m_body, {});
-}
-
-void ReplyWatch::checkRedirect(const QUrl& target) {
-    // The token and any sign-in body go to the configured server alone.
-    if (isSameOrigin(m_origin, target)) {
-        Q_EMIT m_reply->redirectAllowed();
-    } else {
-        end(Stop::redirectRefused);
-    }
 }
 
 void ReplyWatch::end(Stop reason) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QUrl>
 
 #include <chrono>
 
@@ -10,14 +9,14 @@ class QNetworkReply;
 namespace kelvo {
 
 // Keeps one reply within its bounds: collects its answer as it comes and ends it when it
-// outlives its deadline, when the answer grows beyond the size cap (declared or counted), or
-// when it is redirected to another origin, and remembers why. Ending is queued, never done
+// outlives its deadline or when the answer grows beyond the size cap (declared or counted), and
+// remembers why. Ending is queued, never done
 // inside the reply's own signal, because the request that waits for the reply resumes as soon
 // as it finishes.
 class ReplyWatch : public QObject {
     Q_OBJECT
 public:
-    enum class Stop { none, timedOut, tooLarge, redirectRefused };
+    enum class Stop { none, timedOut, tooLarge };
     // What Qt itself holds unread at most; the rest is collected here.
     static constexpr qint64 replyBufferBytes = 64 * 1024;
 
@@ -29,16 +28,12 @@ public:
     // The most answer bytes held at once, here and in the reply's own buffer.
     qint64 peakBuffered() const { return m_peakBuffered; }
 
-    static bool isSameOrigin(const QUrl& a, const QUrl& b);
-
 private:
     void checkDeclaredSize();
     void collect();
-    void checkRedirect(const QUrl& target);
     void end(Stop reason);
 
     QNetworkReply* m_reply;
-    QUrl m_origin;
     qint64 m_maxAnswerBytes;
     qint64 m_peakBuffered = 0;
     QByteArray m_body;
