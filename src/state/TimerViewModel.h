@@ -103,11 +103,11 @@ private:
     template <class T, class Apply>
     QCoro::Task<void> load(QCoro::Task<APIResult<T>>&& request, const QString& failureLine,
                            const Apply& apply);
+    // One line when an answer holds more than the views draw.
+    static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     // A start or stop: busy from before the request until the recent entries have been reloaded
     // after it; a failure sets the error text and changes nothing else. `apply` takes the entry
     // the server answered with.
-    // One line when an answer holds more than the views draw.
-    static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     void beginTimerAction();
     template <class Result, class Apply>
     QCoro::Task<void> finishTimerAction(QCoro::Task<Result>&& request, const Apply& apply);
