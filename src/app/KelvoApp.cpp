@@ -80,7 +80,7 @@ void KelvoApp::addWindowShortcuts(QWidget* window) {
 
 bool KelvoApp::hidesMainWindowOnClose() const {
     // Without a tray to come back from, closing the window must end the program.
-    return m_menuBar && QSystemTrayIcon::isSystemTrayAvailable();
+    return m_menuBar && m_menuBar->hasVisibleItem();
 }
 
 } // namespace kelvo

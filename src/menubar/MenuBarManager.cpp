@@ -2,6 +2,10 @@
 
 #include "MenuBarView.h"
 #include "PopoverWindow.h"
+#include "api/APIClient.h"
+#include "panel/DBusMenu.h"
+#include "panel/StatusNotifierItem.h"
+#include "panel/StatusNotifierWatch.h"
 #include "records/Formatting.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
@@ -11,8 +15,11 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
 #include <QTimer>
 
 namespace kelvo {
@@ -40,6 +47,51 @@ QPixmap badge(const QString& symbol, int size) {
 // A click on the item closes an open popover as an outside click; the same click then arrives
 // as an activation, which must not open it again.
 constexpr int reopenGuardMs = 300;
+
+const QString panelTextKey = QStringLiteral("panel_text");
+const QStringList panelTextValues{QStringLiteral("elapsed"), QStringLiteral("minutes"),
+                                  QStringLiteral("off")};
+
+MenuBarManager::PanelText storedPanelText() {
+    QSettings settings(APIClient::tokenFilePath(), QSettings::IniFormat);
+    const qsizetype index = panelTextValues.indexOf(settings.value(panelTextKey).toString());
+    return index < 0 ? MenuBarManager::PanelText::elapsed : MenuBarManager::PanelText(index);
+}
+
+void storePanelText(MenuBarManager::PanelText mode) {
+    const QString path = APIClient::tokenFilePath();
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(panelTextKey, panelTextValues.at(int(mode)));
+    }
+    // The file also holds the token: the user's alone, whoever writes it.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// Qt's menu for the same entries the panel draws.
+void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
+    for (const MenuEntry& entry : entries) {
+        switch (entry.kind) {
+        case MenuEntry::Kind::separator:
+            menu->addSeparator();
+            break;
+        case MenuEntry::Kind::submenu:
+            fillMenu(menu->addMenu(entry.label), entry.children);
+            break;
+        case MenuEntry::Kind::action:
+        case MenuEntry::Kind::radio: {
+            QAction* action = menu->addAction(entry.label, menu, entry.run);
+            action->setCheckable(entry.kind == MenuEntry::Kind::radio);
+            action->setChecked(entry.checked);
+            if (entry.label == u"Quit") {
+                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+            }
+            break;
+        }
+        }
+    }
+}
+
 } // namespace
 
 MenuBarManager::MenuBarManager(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
@@ -55,15 +107,173 @@ MenuBarManager::~MenuBarManager() {
 }
 
 void MenuBarManager::setupMenuBar() {
-    m_statusItem = new QSystemTrayIcon(this);
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::statusItemClicked);
+    m_panelText = storedPanelText();
     setupPopover();
-    updateStatusItem();
-    m_statusItem->show();
     m_updateTimer = new QTimer(this);
     m_updateTimer->setInterval(1000);
     connect(m_updateTimer, &QTimer::timeout, this, &MenuBarManager::updateStatusItem);
     m_updateTimer->start();
+    if (!exportPanelItem()) {
+        createFallback(); // no session bus: the tray icon, as ever
+        return;
+    }
+    m_fallbackTimer = new QTimer(this);
+    m_fallbackTimer->setSingleShot(true);
+    m_fallbackTimer->setInterval(std::chrono::seconds(3));
+    connect(m_fallbackTimer, &QTimer::timeout, this, &MenuBarManager::createFallback);
+    m_watch = new StatusNotifierWatch(QDBusConnection::sessionBus(), this);
+    connect(m_watch, &StatusNotifierWatch::watcherAppeared, this, [this] {
+        m_fallbackTimer->stop();
+        removeFallback();
+    });
+    connect(m_watch, &StatusNotifierWatch::watcherAbsent, this, [this, first = true]() mutable {
+        // At start there is nothing to wait for; a watcher that vanished may be a panel
+        // restarting.
+        if (std::exchange(first, false)) {
+            createFallback();
+        } else {
+            m_fallbackTimer->start();
+        }
+    });
+    m_watch->start();
+}
+
+void MenuBarManager::setFallbackDelay(std::chrono::milliseconds delay) {
+    if (m_fallbackTimer) {
+        m_fallbackTimer->setInterval(delay);
+    }
+}
+
+bool MenuBarManager::exportPanelItem() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    registerPanelDBusTypes();
+    m_panelItem = new StatusNotifierItem(this);
+    m_panelMenu = new DBusMenu([this] { return menuEntries(); }, this);
+    constexpr auto exported = QDBusConnection::ExportScriptableSlots |
+                              QDBusConnection::ExportScriptableSignals |
+                              QDBusConnection::ExportScriptableProperties;
+    if (!bus.registerObject(QString::fromLatin1(StatusNotifierItem::path), m_panelItem, exported) ||
+        !bus.registerObject(QString::fromLatin1(StatusNotifierItem::menuPath), m_panelMenu,
+                            exported)) {
+        delete m_panelItem;
+        delete m_panelMenu;
+        m_panelItem = nullptr;
+        m_panelMenu = nullptr;
+        return false;
+    }
+    connect(m_panelItem, &StatusNotifierItem::activated, this, &MenuBarManager::togglePopoverAt);
+    connect(m_panelItem, &StatusNotifierItem::secondaryActivated, this,
+            &MenuBarManager::primaryAction);
+    connect(m_panelItem, &StatusNotifierItem::contextMenuRequested, this,
+            &MenuBarManager::showContextMenu);
+    // The label follows the count itself: one label per second shown, none in between.
+    connect(m_timerViewModel, &TimerViewModel::elapsedTimeChanged, this,
+            &MenuBarManager::updatePanelItem);
+    connect(m_timerViewModel, &TimerViewModel::currentEntryChanged, this, [this] {
+        updatePanelItem();
+        m_panelMenu->invalidate();
+    });
+    updatePanelItem();
+    return true;
+}
+
+void MenuBarManager::createFallback() {
+    if (m_statusItem || (m_watch && m_watch->hasWatcher())) {
+        return;
+    }
+    // Only here, with no watcher: Qt's check asks the watcher and keeps its answer for good.
+    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    m_statusItem = new QSystemTrayIcon(this);
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::statusItemClicked);
+    m_shownSymbol.clear();
+    updateStatusItem();
+    m_statusItem->show();
+}
+
+void MenuBarManager::removeFallback() {
+    delete m_statusItem;
+    m_statusItem = nullptr;
+}
+
+bool MenuBarManager::hasVisibleItem() const {
+    return (m_watch && m_watch->isShown()) || (m_statusItem && m_trayAvailable);
+}
+
+MenuBarManager::PanelLabel MenuBarManager::panelLabel() const {
+    switch (m_panelText) {
+    case PanelText::off:
+        return {};
+    case PanelText::elapsed:
+        return {title().text.mid(1), QStringLiteral("88:88:88")}; // the title without its space
+    case PanelText::minutes:
+        break;
+    }
+    const qint64 elapsed = m_timerViewModel->isTimerRunning() ? m_timerViewModel->elapsedTime() : 0;
+    if (!isShowableSpan(elapsed)) {
+        return {unshowableFigure(), QStringLiteral("88:88")};
+    }
+    return {QString::asprintf("%lld:%02lld", static_cast<long long>(elapsed / 3600),
+                              static_cast<long long>(elapsed % 3600 / 60)),
+            QStringLiteral("88:88")};
+}
+
+void MenuBarManager::updatePanelItem() {
+    if (!m_panelItem) {
+        return;
+    }
+    const Title current = title();
+    m_panelItem->setIcon(current.symbol, [symbol = current.symbol](int size) {
+        return badge(symbol, size).toImage();
+    });
+    const PanelLabel label = panelLabel();
+    m_panelItem->setLabel(label.text, label.guide);
+    m_panelItem->setToolTipText(current.text.mid(1));
+}
+
+void MenuBarManager::setPanelText(PanelText mode) {
+    m_panelText = mode;
+    storePanelText(mode);
+    updatePanelItem();
+    if (m_panelMenu) {
+        m_panelMenu->invalidate();
+    }
+}
+
+QList<MenuEntry> MenuBarManager::menuEntries() {
+    QList<MenuEntry> entries;
+    if (m_timerViewModel->isTimerRunning()) {
+        entries.append(
+            MenuEntry::action(QStringLiteral("Stop Timer"), [this] { stopTimerAction(); }));
+    } else {
+        entries.append(MenuEntry::action(QStringLiteral("Start Latest Timer"),
+                                         [this] { startLatestTimerAction(); }));
+    }
+    entries.append(MenuEntry::separator());
+    entries.append(MenuEntry::action(QStringLiteral("Show Window"), [this] { showMainWindow(); }));
+    entries.append(MenuEntry::action(QStringLiteral("Quit"), [] { QCoreApplication::quit(); }));
+    entries.append(MenuEntry::separator());
+    entries.append(
+        MenuEntry::action(QStringLiteral("Open Panel"), [this] { openPopoverAt(QPoint()); }));
+    const auto choice = [this](const QString& label, PanelText mode) {
+        return MenuEntry::radio(label, m_panelText == mode, [this, mode] { setPanelText(mode); });
+    };
+    entries.append(
+        MenuEntry::submenu(QStringLiteral("Panel Text"),
+                           {choice(QStringLiteral("Elapsed Time"), PanelText::elapsed),
+                            choice(QStringLiteral("Hours and Minutes"), PanelText::minutes),
+                            choice(QStringLiteral("Off"), PanelText::off)}));
+    return entries;
+}
+
+void MenuBarManager::primaryAction() {
+    if (m_timerViewModel->isTimerRunning()) {
+        stopTimerAction();
+    } else {
+        startLatestTimerAction();
+    }
 }
 
 void MenuBarManager::setupPopover() {
@@ -128,6 +338,22 @@ void MenuBarManager::togglePopover() {
     m_popover->showBelow(m_statusItem->geometry());
 }
 
+void MenuBarManager::togglePopoverAt(QPoint hint) {
+    if (m_popover && m_popover->isVisible()) {
+        m_popover->close();
+        return;
+    }
+    openPopoverAt(hint);
+}
+
+void MenuBarManager::openPopoverAt(QPoint hint) {
+    if (!m_popover || m_popover->isVisible()) {
+        return;
+    }
+    // An empty anchor places it at the cursor.
+    m_popover->showBelow(hint.isNull() ? QRect() : QRect(hint, QSize(1, 1)));
+}
+
 void MenuBarManager::showContextMenu() {
     if (!m_statusItem) {
         return;
@@ -135,17 +361,7 @@ void MenuBarManager::showContextMenu() {
     delete m_contextMenu;
     m_contextMenu = new QMenu;
     m_contextMenu->setObjectName(QStringLiteral("statusItemMenu"));
-    if (m_timerViewModel->isTimerRunning()) {
-        m_contextMenu->addAction(QStringLiteral("Stop Timer"), this,
-                                 &MenuBarManager::stopTimerAction);
-    } else {
-        m_contextMenu->addAction(QStringLiteral("Start Latest Timer"), this,
-                                 &MenuBarManager::startLatestTimerAction);
-    }
-    m_contextMenu->addSeparator();
-    m_contextMenu->addAction(QStringLiteral("Show Window"), this, &MenuBarManager::showMainWindow);
-    QAction* quit = m_contextMenu->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    fillMenu(m_contextMenu, menuEntries());
     // Gone once closed, so the next left click reaches the item and opens the popover.
     connect(m_contextMenu, &QMenu::aboutToHide, m_contextMenu, &QObject::deleteLater);
     m_contextMenu->popup(QCursor::pos());

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "panel/MenuEntry.h"
+
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <functional>
 
 class QMenu;
@@ -14,13 +17,19 @@ class QTimer;
 namespace kelvo {
 
 class AuthViewModel;
+class DBusMenu;
 class MenuBarView;
+class StatusNotifierItem;
+class StatusNotifierWatch;
 class PopoverWindow;
 class TimerViewModel;
 
-// The tray item: a play or stop symbol whose tooltip is the running time, refreshed every
-// second. A left click opens or closes the popover panel, a right click pops up a small menu
-// (start the latest timer or stop the running one, show the window, quit).
+// The status item: a play or stop symbol with the running time. Where the session has a
+// StatusNotifierWatcher it is Kelvo's own panel item, the time as its label beside the icon and
+// its menu drawn by the panel; elsewhere a tray icon with the time as its tooltip, refreshed
+// every second. Activating it opens or closes the popover panel; its menu starts the latest
+// timer or stops the running one, shows the window, quits, opens the panel and picks the
+// panel text.
 class MenuBarManager : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +42,14 @@ public:
         bool operator==(const Title&) const = default;
     };
 
+    // What the panel item's label shows: the elapsed time, hours and minutes, or nothing.
+    enum class PanelText { elapsed, minutes, off };
+    struct PanelLabel {
+        QString text;
+        QString guide; // the widest text of the format
+        bool operator==(const PanelLabel&) const = default;
+    };
+
     MenuBarManager(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
                    std::function<void()> showMainWindowCallback, QObject* parent = nullptr);
     ~MenuBarManager() override;
@@ -40,15 +57,29 @@ public:
     void setupMenuBar();
     void updateStatusItem();
     Title title() const;
+    PanelLabel panelLabel() const;
+    PanelText panelText() const { return m_panelText; }
+    // Applies at once and is kept in the settings file.
+    void setPanelText(PanelText mode);
+    QList<MenuEntry> menuEntries();
+    // Whether anything of the program can be seen in the panel: the item shown by a host, or
+    // the tray icon in a tray.
+    bool hasVisibleItem() const;
+    // How long a vanished watcher may take to come back before the tray icon replaces it.
+    void setFallbackDelay(std::chrono::milliseconds delay);
 
     void statusItemClicked(QSystemTrayIcon::ActivationReason reason);
     void togglePopover();
+    // From the panel item: at the clicked point, or at the cursor when it is (0, 0).
+    void togglePopoverAt(QPoint hint);
     void showContextMenu();
     void stopTimerAction();
     void startLatestTimerAction();
     void showMainWindow();
 
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    StatusNotifierItem* panelItem() const { return m_panelItem; }
+    DBusMenu* panelMenu() const { return m_panelMenu; }
     PopoverWindow* popover() const { return m_popover; }
     MenuBarView* panel() const;
     QMenu* contextMenu() const { return m_contextMenu; }
@@ -56,6 +87,12 @@ public:
 
 private:
     void setupPopover();
+    bool exportPanelItem();
+    void createFallback();
+    void removeFallback();
+    void updatePanelItem();
+    void primaryAction();
+    void openPopoverAt(QPoint hint);
 
     TimerViewModel* m_timerViewModel;
     AuthViewModel* m_authViewModel;
@@ -66,6 +103,12 @@ private:
     QPointer<QMenu> m_contextMenu;
     QString m_shownSymbol;
     QElapsedTimer m_popoverClosed;
+    StatusNotifierItem* m_panelItem = nullptr;
+    DBusMenu* m_panelMenu = nullptr;
+    StatusNotifierWatch* m_watch = nullptr;
+    QTimer* m_fallbackTimer = nullptr;
+    bool m_trayAvailable = false;
+    PanelText m_panelText = PanelText::elapsed;
 };
 
 } // namespace kelvo

@@ -128,8 +128,11 @@ void tst_MenuBar::title() {
 void tst_MenuBar::contextMenu() {
     MenuBarManager* bar = manager();
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
-    QCOMPARE(menuTexts(bar->contextMenu()), (QStringList{u"Start Latest Timer"_s, u"-"_s, u"Show Window"_s, u"Quit"_s}));
-    QCOMPARE(bar->contextMenu()->actions().last()->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+    // The four items of the status item's menu first, then the panel's own.
+    QCOMPARE(menuTexts(bar->contextMenu()), (QStringList{u"Start Latest Timer"_s, u"-"_s, u"Show Window"_s, u"Quit"_s, u"-"_s,
+                                                         u"Open Panel"_s, u"Panel Text"_s}));
+    QCOMPARE(bar->contextMenu()->actions().at(3)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+    QVERIFY(!bar->panelItem()); // no session bus here: the tray icon alone
     bar->contextMenu()->close();
     run(running);
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);

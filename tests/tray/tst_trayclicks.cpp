@@ -50,6 +50,7 @@ void tst_TrayClicks::rightClickOnTheItemKeepsThePopover() {
     f.serveNothingRunning();
     MenuBarManager manager(&f.timer, &f.auth, {});
     manager.setupMenuBar();
+    QTRY_VERIFY(manager.statusItem()); // once the bus has said that no panel watcher is there
     // Docked into the tray at the top right of the screen (until then it sits at 0,0).
     QTRY_VERIFY_WITH_TIMEOUT(manager.statusItem()->geometry().left() > 0, 20000);
     const QPoint item = manager.statusItem()->geometry().center();

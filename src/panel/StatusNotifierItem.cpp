@@ -1,0 +1,82 @@
+#include "StatusNotifierItem.h"
+
+#include <QImage>
+#include <QtEndian>
+
+namespace kelvo {
+
+namespace {
+
+// ARGB32 with each pixel in network byte order, as the protocol wants it.
+SniIconPixmap toPixmap(const QImage& source) {
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    SniIconPixmap pixmap{image.width(), image.height(), {}};
+    pixmap.bytes.resize(qsizetype(image.width()) * image.height() * 4);
+    auto* out = reinterpret_cast<quint32*>(pixmap.bytes.data());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            *out++ = qToBigEndian(line[x]);
+        }
+    }
+    return pixmap;
+}
+
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem(QObject* parent) : QObject(parent) {}
+
+SniToolTip StatusNotifierItem::toolTip() const {
+    return {{}, {}, title(), m_toolTipText};
+}
+
+void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(int)>& render) {
+    if (key == m_iconKey) {
+        return;
+    }
+    m_iconKey = key;
+    m_icon.clear();
+    for (int size : {16, 22, 24, 32, 48}) {
+        m_icon.append(toPixmap(render(size)));
+    }
+    Q_EMIT NewIcon();
+}
+
+void StatusNotifierItem::setLabel(const QString& label, const QString& guide) {
+    if (label == m_label && guide == m_guide) {
+        return;
+    }
+    m_label = label;
+    m_guide = guide;
+    Q_EMIT XAyatanaNewLabel(label, guide);
+}
+
+void StatusNotifierItem::setToolTipText(const QString& text) {
+    if (text == m_toolTipText) {
+        return;
+    }
+    m_toolTipText = text;
+    Q_EMIT NewToolTip();
+}
+
+void StatusNotifierItem::Activate(int x, int y) {
+    Q_EMIT activated(QPoint(x, y));
+}
+
+void StatusNotifierItem::SecondaryActivate(int, int) {
+    Q_EMIT secondaryActivated();
+}
+
+void StatusNotifierItem::XAyatanaSecondaryActivate(uint) {
+    Q_EMIT secondaryActivated();
+}
+
+void StatusNotifierItem::ContextMenu(int x, int y) {
+    Q_EMIT contextMenuRequested(QPoint(x, y));
+}
+
+void StatusNotifierItem::Scroll(int, const QString&) {}
+
+void StatusNotifierItem::ProvideXdgActivationToken(const QString&) {}
+
+} // namespace kelvo

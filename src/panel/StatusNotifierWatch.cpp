@@ -1,0 +1,110 @@
+#include "StatusNotifierWatch.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+
+namespace kelvo {
+
+namespace {
+
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString watcherInterface = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+// Runs `done` with the reply of `call` once it comes, if `context` still lives.
+template <class Done> void whenAnswered(const QDBusPendingCall& call, QObject* context, Done done) {
+    auto* watcher = new QDBusPendingCallWatcher(call, context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [watcher, done](QDBusPendingCallWatcher*) {
+                         watcher->deleteLater();
+                         done(*watcher);
+                     });
+}
+
+} // namespace
+
+StatusNotifierWatch::StatusNotifierWatch(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+    , m_serviceWatcher(new QDBusServiceWatcher(QString::fromLatin1(watcherService), m_bus,
+                                               QDBusServiceWatcher::WatchForOwnerChange, this)) {
+    connect(m_serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                onOwnerChanged(newOwner);
+            });
+    m_bus.connect(QString::fromLatin1(watcherService), watcherPath, watcherInterface,
+                  QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(readHostRegistered()));
+}
+
+void StatusNotifierWatch::start() {
+    const QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    whenAnswered(m_bus.asyncCall(QDBusMessage(ask) << QString::fromLatin1(watcherService)), this,
+                 [this](const QDBusPendingCall& call) {
+                     const QDBusPendingReply<bool> reply = call;
+                     if (m_hasWatcher) {
+                         return; // the owner-change signal came first
+                     }
+                     if (reply.isValid() && reply.value()) {
+                         onOwnerChanged(QStringLiteral("present"));
+                     } else {
+                         Q_EMIT watcherAbsent();
+                     }
+                 });
+}
+
+void StatusNotifierWatch::onOwnerChanged(const QString& newOwner) {
+    ++m_generation;
+    m_hasWatcher = !newOwner.isEmpty();
+    setRegistered(false, false);
+    if (m_hasWatcher) {
+        Q_EMIT watcherAppeared();
+        registerItem();
+    } else {
+        Q_EMIT watcherAbsent();
+    }
+}
+
+void StatusNotifierWatch::registerItem() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(watcherService), watcherPath, watcherInterface,
+        QStringLiteral("RegisterStatusNotifierItem"));
+    call << m_bus.baseService();
+    whenAnswered(m_bus.asyncCall(call), this,
+                 [this, generation = m_generation](const QDBusPendingCall& reply) {
+                     if (generation != m_generation || reply.isError()) {
+                         return;
+                     }
+                     m_registered = true;
+                     readHostRegistered();
+                 });
+}
+
+void StatusNotifierWatch::readHostRegistered() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QString::fromLatin1(watcherService), watcherPath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcherInterface << QStringLiteral("IsStatusNotifierHostRegistered");
+    whenAnswered(m_bus.asyncCall(get), this,
+                 [this, generation = m_generation](const QDBusPendingCall& call) {
+                     const QDBusPendingReply<QDBusVariant> reply = call;
+                     if (generation == m_generation && reply.isValid()) {
+                         setRegistered(m_registered, reply.value().variant().toBool());
+                     }
+                 });
+}
+
+void StatusNotifierWatch::setRegistered(bool registered, bool hostRegistered) {
+    const bool wasShown = isShown();
+    m_registered = registered;
+    m_hostRegistered = hostRegistered;
+    if (isShown() != wasShown) {
+        Q_EMIT shownChanged();
+    }
+}
+
+} // namespace kelvo

@@ -1,0 +1,253 @@
+// Kelvo's own panel item on a private session bus (dbus-run-session), with a fake watcher and
+// host in this process. Every call from the host side is asynchronous: the item answers from this
+// same thread.
+#include "FakeWatcher.h"
+#include "Json.h"
+#include "TestSupport.h"
+
+#include "menubar/MenuBarManager.h"
+#include "menubar/PopoverWindow.h"
+#include "panel/DBusMenu.h"
+#include "panel/DBusTypes.h"
+#include "panel/StatusNotifierItem.h"
+
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString itemPath = u"/StatusNotifierItem"_s;
+const QString itemInterface = u"org.kde.StatusNotifierItem"_s;
+const QString menuInterface = u"com.canonical.dbusmenu"_s;
+const QByteArray running = json::entry("r1", true, "2025-03-01T09:55:55.000Z");
+
+QDBusConnection host() {
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-host"_s);
+}
+
+// The item's answer to a call from the panel's side.
+QDBusMessage call(const QString& path, const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), path, interface, method);
+    message.setArguments(arguments);
+    QDBusPendingCall pending = host().asyncCall(message);
+    if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 10000)) {
+        qWarning("no answer from the item");
+    }
+    return pending.reply();
+}
+
+QVariant itemProperty(const QString& name) {
+    const QDBusMessage reply = call(itemPath, u"org.freedesktop.DBus.Properties"_s, u"Get"_s, {itemInterface, name});
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+// The menu as the panel sees it: labels ("-" for a separator), "!" before a disabled one.
+QStringList menuLabels() {
+    const QDBusMessage reply = call(u"/MenuBar"_s, menuInterface, u"GetLayout"_s, {0, -1, QStringList()});
+    const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
+    QStringList labels;
+    for (const QVariant& child : root.children) {
+        const auto item = qdbus_cast<DBusMenuLayoutItem>(child.value<QDBusArgument>());
+        const bool separator = item.properties.value(u"type"_s) == u"separator"_s;
+        labels.append(separator ? u"-"_s
+                                : (item.properties.value(u"enabled"_s).toBool() ? u""_s : u"!"_s) +
+                                      item.properties.value(u"label"_s).toString());
+    }
+    return labels;
+}
+
+// Records what the item and its menu announce to panels.
+class Announcements : public QObject {
+    Q_OBJECT
+public:
+    Announcements() {
+        const QString service = QDBusConnection::sessionBus().baseService();
+        host().connect(service, itemPath, itemInterface, u"XAyatanaNewLabel"_s, this, SLOT(label(QString, QString)));
+        host().connect(service, u"/MenuBar"_s, menuInterface, u"LayoutUpdated"_s, this, SLOT(layout(uint, int)));
+    }
+    QStringList labels;
+    int layouts = 0;
+
+public Q_SLOTS:
+    void label(const QString& text, const QString&) { labels.append(text); }
+    void layout(uint, int) { ++layouts; }
+};
+
+} // namespace
+
+class tst_PanelItem : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void registersWithTheWatcherAndShowsItsValues();
+    void oneLabelPerShownChange_data();
+    void oneLabelPerShownChange();
+    void activationAndMiddleClick();
+    void menuKeepsStillWhileOpen();
+    void watcherComingAndGoing();
+    void hungPanelChangesNothing();
+    void badInputFromTheBus();
+
+private:
+    MenuBarManager& manager() {
+        if (!m_manager) {
+            m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [this] { ++m_windowShown; });
+            m_manager->setupMenuBar();
+        }
+        return *m_manager;
+    }
+    void run(const QByteArray& entry) {
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
+        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+    }
+
+    std::unique_ptr<ViewFixture> m_f;
+    std::unique_ptr<FakeWatcher> m_watcher;
+    std::unique_ptr<MenuBarManager> m_manager;
+    int m_windowShown = 0;
+};
+
+void tst_PanelItem::init() {
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
+    m_f = std::make_unique<ViewFixture>();
+    m_f->serveNothingRunning();
+    m_watcher = std::make_unique<FakeWatcher>();
+    QVERIFY(m_watcher->appear());
+}
+
+void tst_PanelItem::cleanup() {
+    m_manager.reset();
+    m_watcher.reset();
+    m_f.reset();
+}
+
+void tst_PanelItem::registersWithTheWatcherAndShowsItsValues() {
+    manager();
+    QTRY_COMPARE(m_watcher->items(), QStringList{QDBusConnection::sessionBus().baseService()});
+    QTRY_VERIFY(manager().hasVisibleItem());
+    QVERIFY(!manager().statusItem()); // no second, label-less item
+    QCOMPARE(itemProperty(u"Id"_s).toString(), u"kelvo"_s);
+    QCOMPARE(itemProperty(u"Status"_s).toString(), u"Active"_s);
+    QCOMPARE(itemProperty(u"ItemIsMenu"_s), QVariant(false));
+    QCOMPARE(itemProperty(u"Menu"_s).value<QDBusObjectPath>().path(), u"/MenuBar"_s);
+    QCOMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"00:00:00"_s);
+    QCOMPARE(itemProperty(u"XAyatanaLabelGuide"_s).toString(), u"88:88:88"_s);
+    const auto toolTip = qdbus_cast<SniToolTip>(itemProperty(u"ToolTip"_s).value<QDBusArgument>());
+    QCOMPARE(toolTip.title + u' ' + toolTip.text, u"Kelvo 00:00:00"_s);
+    QCOMPARE(qdbus_cast<SniIconPixmapList>(itemProperty(u"IconPixmap"_s).value<QDBusArgument>()).size(), 5);
+}
+
+void tst_PanelItem::oneLabelPerShownChange_data() {
+    QTest::addColumn<MenuBarManager::PanelText>("mode");
+    QTest::addColumn<qint64>("step");          // seconds the clock moves between two counts
+    QTest::addColumn<QStringList>("expected"); // the labels sent, in order
+    QTest::newRow("elapsed") << MenuBarManager::PanelText::elapsed << qint64(1)
+                             << QStringList{u"05:11"_s, u"05:12"_s, u"05:13"_s};
+    QTest::newRow("minutes") << MenuBarManager::PanelText::minutes << qint64(60) << QStringList{u"0:06"_s, u"0:07"_s, u"0:08"_s};
+    QTest::newRow("off") << MenuBarManager::PanelText::off << qint64(60) << QStringList();
+}
+
+void tst_PanelItem::oneLabelPerShownChange() {
+    QFETCH(MenuBarManager::PanelText, mode);
+    QFETCH(qint64, step);
+    QFETCH(QStringList, expected);
+    manager().setPanelText(mode);
+    run(running); // 5 min 10 s by the test clock
+    Announcements sent;
+    for (int i = 0; i < 3; ++i) {
+        m_f->clock.advance(step);
+        m_f->timer.updateElapsedTime(m_f->timer.currentEntry()->startTime);
+        // The same text again (the count's own tick, or a resynchronisation) sends nothing.
+        m_f->timer.updateElapsedTime(m_f->timer.currentEntry()->startTime);
+    }
+    QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), expected.value(2));
+    if (mode != MenuBarManager::PanelText::elapsed) { // the count's own ticks add seconds there
+        QCOMPARE(sent.labels, expected);
+    } else {
+        QVERIFY(sent.labels.mid(sent.labels.indexOf(expected.first())).startsWith(expected.first()));
+        for (qsizetype i = 1; i < sent.labels.size(); ++i) {
+            QVERIFY(sent.labels[i] != sent.labels[i - 1]);
+        }
+    }
+    QCOMPARE(sent.layouts, 0); // nor a new menu
+}
+
+void tst_PanelItem::activationAndMiddleClick() {
+    manager();
+    QVERIFY(call(itemPath, itemInterface, u"Activate"_s, {0, 0}).type() == QDBusMessage::ReplyMessage);
+    QVERIFY(manager().popover()->isVisible());
+    call(itemPath, itemInterface, u"Activate"_s, {600, 780});
+    QVERIFY(!manager().popover()->isVisible());
+    call(itemPath, itemInterface, u"Scroll"_s, {3, u"vertical"_s});
+    QVERIFY(!manager().popover()->isVisible());
+
+    run(running);
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(json::entry("r1", false))));
+    call(itemPath, itemInterface, u"XAyatanaSecondaryActivate"_s, {0u});
+    QTRY_VERIFY(!m_f->timer.isTimerRunning());
+}
+
+void tst_PanelItem::menuKeepsStillWhileOpen() {
+    manager();
+    run(running);
+    const QStringList tail{u"-"_s, u"Show Window"_s, u"Quit"_s, u"-"_s, u"Open Panel"_s, u"Panel Text"_s};
+    QCOMPARE(menuLabels(), QStringList{u"Stop Timer"_s} + tail);
+    Announcements sent;
+    call(u"/MenuBar"_s, menuInterface, u"AboutToShow"_s, {0});
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s, {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(json::entry("r1", false))));
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s, {1, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    QTRY_VERIFY(!m_f->timer.isTimerRunning()); // through the state, to the server
+    QCOMPARE(menuLabels().first(), u"Stop Timer"_s);
+    QCOMPARE(sent.layouts, 0);
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s, {0, u"closed"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    QTRY_COMPARE(sent.layouts, 1);
+    QCOMPARE(menuLabels(), QStringList{u"Start Latest Timer"_s} + tail);
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s, {3, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    QTRY_COMPARE(m_windowShown, 1);
+}
+
+void tst_PanelItem::watcherComingAndGoing() {
+    m_watcher->vanish();
+    manager().setFallbackDelay(std::chrono::milliseconds(0));
+    QTRY_VERIFY(manager().statusItem()); // no watcher at start: the tray icon at once
+    QVERIFY(m_watcher->appear());
+    QTRY_VERIFY(!m_watcher->items().isEmpty()); // a late watcher gets the item
+    QVERIFY(!manager().statusItem());
+    m_watcher->vanish();
+    QTRY_VERIFY(manager().statusItem()); // after the delay, the tray icon again
+    QVERIFY(m_watcher->appear());
+    QTRY_VERIFY(!m_watcher->items().isEmpty());
+    QVERIFY(!manager().statusItem());
+}
+
+void tst_PanelItem::hungPanelChangesNothing() {
+    m_watcher = std::make_unique<FakeWatcher>(false);
+    QVERIFY(m_watcher->appear());
+    manager();
+    QVERIFY(QTest::qWaitFor([this] { return !manager().panelItem()->label().isEmpty(); }));
+    call(itemPath, itemInterface, u"Activate"_s, {0, 0}); // still answers the panel
+    QVERIFY(manager().popover()->isVisible());
+    QVERIFY(!manager().hasVisibleItem());
+    QVERIFY(!manager().statusItem());
+}
+
+void tst_PanelItem::badInputFromTheBus() {
+    manager();
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"GetProperty"_s, {999, u"label"_s}).type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"GetLayout"_s, {999, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"Event"_s, {999, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}).type(),
+             QDBusMessage::ReplyMessage);
+    QCOMPARE(call(itemPath, itemInterface, u"Activate"_s, {u"x"_s, u"y"_s}).type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"Event"_s, {1}).type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(itemProperty(u"Id"_s).toString(), u"kelvo"_s); // still serving
+}
+
+QTEST_MAIN(tst_PanelItem)
+#include "tst_panelitem.moc"
