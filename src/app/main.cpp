@@ -12,6 +12,12 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     }
+    // On a Wayland session, through XWayland: the popover is a positioned pop-up and the tray
+    // fallback is XEmbed, neither of which Wayland offers a program. (-platform still wins.)
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("DISPLAY") &&
+        qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvo"));
     QApplication::setDesktopFileName(QStringLiteral("kelvo"));

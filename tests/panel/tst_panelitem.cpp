@@ -13,6 +13,8 @@
 
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
+#include <QFileInfo>
+#include <QSettings>
 #include <QTest>
 
 using namespace kelvo;
@@ -93,6 +95,7 @@ private Q_SLOTS:
     void watcherComingAndGoing();
     void hungPanelChangesNothing();
     void badInputFromTheBus();
+    void panelTextChosenFromTheMenuIsKept();
 
 private:
     MenuBarManager& manager() {
@@ -247,6 +250,22 @@ void tst_PanelItem::badInputFromTheBus() {
     QCOMPARE(call(itemPath, itemInterface, u"Activate"_s, {u"x"_s, u"y"_s}).type(), QDBusMessage::ErrorMessage);
     QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"Event"_s, {1}).type(), QDBusMessage::ErrorMessage);
     QCOMPARE(itemProperty(u"Id"_s).toString(), u"kelvo"_s); // still serving
+}
+
+void tst_PanelItem::panelTextChosenFromTheMenuIsKept() {
+    m_f->client.setAuthToken(u"t"_s);
+    manager();
+    QCOMPARE(menuLabels().last(), u"Panel Text"_s);
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s,
+         {9, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}); // "Hours and Minutes"
+    QTRY_COMPARE(manager().panelText(), MenuBarManager::PanelText::minutes);
+    QCOMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"0:00"_s);
+    QCOMPARE(QSettings(m_f->home.tokenFile(), QSettings::IniFormat).value(u"panel_text"_s).toString(), u"minutes"_s);
+    QCOMPARE(m_f->home.storedToken(), u"t"_s);
+    QCOMPARE(int(QFileInfo(m_f->home.tokenFile()).permissions()) & 0x7077, 0x6000); // the user's alone
+    MenuBarManager next(&m_f->timer, &m_f->auth, {});
+    next.setupMenuBar();
+    QCOMPARE(next.panelText(), MenuBarManager::PanelText::minutes);
 }
 
 QTEST_MAIN(tst_PanelItem)
