@@ -13,7 +13,12 @@
 // against every library Kelvo links (the floor those libraries set), and Kelvo. Figures are
 // medians. With --cpu, each then runs once more for 60 s with its window open and its CPU time
 // over that minute is read from /proc.
+//
+// With --panel instead: the bare window with Qt's own tray icon and Kelvo, each for 60 s with a
+// timer running on a session bus where this program plays the panel (PanelHost): their CPU time
+// and the D-Bus messages their items send the panel per second.
 #include "BenchServer.h"
+#include "PanelHost.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,6 +27,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -40,6 +46,7 @@ struct Figures {
     double dataReadyMs = 0;
     double rssMiB = 0;
     double cpuSeconds = 0;
+    double messagesPerSecond = 0;
 };
 
 struct Program {
@@ -187,9 +194,19 @@ private:
 // One launch: the time to the first mapped window and, for Kelvo, to data ready and the memory
 // then; with `cpuWindowS`, the CPU time over that many seconds afterwards.
 std::optional<Figures> launch(const Program& program, QProcessEnvironment environment,
-                              Display& display, int cpuWindowS) {
+                              Display& display, int cpuWindowS, PanelHost* panel = nullptr) {
     SessionBus bus;
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    bool attached = false;
+    if (panel) {
+        QMetaObject::invokeMethod(panel, "attach", Qt::BlockingQueuedConnection,
+                                  Q_RETURN_ARG(bool, attached), Q_ARG(QString, bus.address()));
+    }
+    const auto detach = qScopeGuard([panel] {
+        if (panel) {
+            QMetaObject::invokeMethod(panel, "detach", Qt::BlockingQueuedConnection);
+        }
+    });
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -213,10 +230,24 @@ std::optional<Figures> launch(const Program& program, QProcessEnvironment enviro
     }
     figures.dataReadyMs = double(clock.nsecsElapsed()) / 1e6;
     figures.rssMiB = double(rssKiB(process.processId())) / 1024.0;
+    if (panel) {
+        // Up to 10 s for the item to register (the panel answers on its own thread).
+        for (int i = 0; i < 100 && !panel->hasItem(); ++i) {
+            QThread::msleep(100);
+        }
+        if (!attached || !panel->hasItem()) {
+            std::fprintf(stderr, "%s put no item in the panel\n", qPrintable(program.label));
+            return std::nullopt;
+        }
+    }
     if (cpuWindowS > 0) {
         const double before = cpuSeconds(process.processId());
+        if (panel) {
+            panel->resetMessages();
+        }
         QThread::sleep(cpuWindowS);
         figures.cpuSeconds = cpuSeconds(process.processId()) - before;
+        figures.messagesPerSecond = panel ? double(panel->messages()) / cpuWindowS : 0;
     }
     process.terminate();
     process.waitForFinished();
@@ -257,6 +288,34 @@ bool prepareSession(const QString& base, const QTemporaryDir& dir,
 
 } // namespace
 
+// The panel item's cost: 60 s each of the bare window with a tray icon and of Kelvo, with a
+// timer running and this program as the panel.
+int panelFigures(const QProcessEnvironment& environment, Display& display) {
+    QThread thread;
+    PanelHost panel;
+    panel.moveToThread(&thread);
+    thread.start();
+    const Program bareTray{QStringLiteral("bare window + tray icon"),
+                           QStringLiteral(KELVO_BARE_TRAY_BINARY), "first frame", 1};
+    const Program kelvo{QStringLiteral("Kelvo"), QStringLiteral(KELVO_BINARY),
+                        "✅ Data refresh completed", 2};
+    const auto bare = launch(bareTray, environment, display, 60, &panel);
+    const auto ours = launch(kelvo, environment, display, 60, &panel);
+    thread.quit();
+    thread.wait();
+    if (!bare || !ours) {
+        return 1;
+    }
+    std::printf("60 s, timer running, a listening panel   bare + tray icon   Kelvo\n");
+    std::printf(
+        "CPU                                       %8.2f s       %6.2f s   %.2fx (goal <= 1.5)\n",
+        bare->cpuSeconds, ours->cpuSeconds,
+        bare->cpuSeconds > 0 ? ours->cpuSeconds / bare->cpuSeconds : 0.0);
+    std::printf("D-Bus messages to the panel per second    %8.2f         %6.2f\n",
+                bare->messagesPerSecond, ours->messagesPerSecond);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const bool withCpu = app.arguments().contains(QStringLiteral("--cpu"));
@@ -276,6 +335,12 @@ int main(int argc, char** argv) {
     environment.insert(QStringLiteral("DISPLAY"), display.name());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (app.arguments().contains(QStringLiteral("--panel"))) {
+        const int status = panelFigures(environment, display);
+        server.terminate();
+        server.waitForFinished();
+        return status;
+    }
 
     const std::vector<Program> programs{
         {QStringLiteral("bare window"), QStringLiteral(KELVO_BARE_BINARY), "first frame", 1},
