@@ -112,7 +112,6 @@ void MenuBarManager::setupMenuBar() {
     m_updateTimer = new QTimer(this);
     m_updateTimer->setInterval(1000);
     connect(m_updateTimer, &QTimer::timeout, this, &MenuBarManager::updateStatusItem);
-    m_updateTimer->start();
     if (!exportPanelItem()) {
         createFallback(); // no session bus: the tray icon, as ever
         return;
@@ -191,9 +190,12 @@ void MenuBarManager::createFallback() {
     m_shownSymbol.clear();
     updateStatusItem();
     m_statusItem->show();
+    // The tray icon's tooltip is refreshed every second; the panel item needs no timer.
+    m_updateTimer->start();
 }
 
 void MenuBarManager::removeFallback() {
+    m_updateTimer->stop();
     delete m_statusItem;
     m_statusItem = nullptr;
 }
