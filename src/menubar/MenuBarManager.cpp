@@ -345,6 +345,10 @@ void MenuBarManager::togglePopoverAt(QPoint hint) {
         m_popover->close();
         return;
     }
+    // The click on the panel that closed the popover as an outside click comes back as this.
+    if (m_popoverClosed.isValid() && m_popoverClosed.elapsed() < reopenGuardMs) {
+        return;
+    }
     openPopoverAt(hint);
 }
 

@@ -187,6 +187,8 @@ void tst_PanelItem::activationAndMiddleClick() {
     QVERIFY(manager().popover()->isVisible());
     call(itemPath, itemInterface, u"Activate"_s, {600, 780});
     QVERIFY(!manager().popover()->isVisible());
+    call(itemPath, itemInterface, u"Activate"_s, {600, 780}); // the click that closed it, as the panel reports it
+    QVERIFY(!manager().popover()->isVisible());
     call(itemPath, itemInterface, u"Scroll"_s, {3, u"vertical"_s});
     QVERIFY(!manager().popover()->isVisible());
 
