@@ -1,6 +1,7 @@
 #include "StatusNotifierItem.h"
 
 #include <QImage>
+#include <QStandardPaths>
 #include <QtEndian>
 
 namespace kelvo {
@@ -22,6 +23,16 @@ SniIconPixmap toPixmap(const QImage& source) {
     return pixmap;
 }
 
+// `image` as a PNG in the user's runtime folder (private to the user), or "" when that fails.
+QString writeIconFile(const QString& key, const QImage& image) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        return {};
+    }
+    const QString path = folder + QStringLiteral("/kelvo-") + key + QStringLiteral(".png");
+    return image.save(path, "PNG") ? path : QString();
+}
+
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem(QObject* parent) : QObject(parent) {}
@@ -39,6 +50,7 @@ void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(
     for (int size : {16, 22, 24, 32, 48}) {
         m_icon.append(toPixmap(render(size)));
     }
+    m_iconName = writeIconFile(key, render(48));
     Q_EMIT NewIcon();
 }
 

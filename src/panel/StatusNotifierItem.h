@@ -20,7 +20,7 @@ class StatusNotifierItem : public QObject {
     Q_PROPERTY(QString Title READ title)
     Q_PROPERTY(QString Status READ status)
     Q_PROPERTY(int WindowId READ windowId)
-    Q_PROPERTY(QString IconName READ emptyText)
+    Q_PROPERTY(QString IconName READ iconName)
     Q_PROPERTY(QString IconThemePath READ emptyText)
     Q_PROPERTY(kelvo::SniIconPixmapList IconPixmap READ iconPixmap)
     Q_PROPERTY(QString OverlayIconName READ emptyText)
@@ -48,6 +48,9 @@ public:
     QString emptyText() const { return {}; }
     SniIconPixmapList noPixmaps() const { return {}; }
     const SniIconPixmapList& iconPixmap() const { return m_icon; }
+    // The icon also as a PNG file, for panels that ignore pixmaps; empty when it could not be
+    // written.
+    const QString& iconName() const { return m_iconName; }
     SniToolTip toolTip() const;
     bool itemIsMenu() const { return false; }
     QDBusObjectPath menu() const { return QDBusObjectPath(QString::fromLatin1(menuPath)); }
@@ -55,7 +58,7 @@ public:
     const QString& labelGuide() const { return m_guide; }
     uint orderingIndex() const { return 0; }
 
-    // `key` names the icon; pixmaps are made only when it changes.
+    // `key` names the icon; pixmaps (and the file) are made only when it changes.
     void setIcon(const QString& key, const std::function<QImage(int)>& render);
     void setLabel(const QString& label, const QString& guide);
     void setToolTipText(const QString& text);
@@ -86,6 +89,7 @@ Q_SIGNALS:
 private:
     QString m_iconKey;
     SniIconPixmapList m_icon;
+    QString m_iconName;
     QString m_label;
     QString m_guide;
     QString m_toolTipText;

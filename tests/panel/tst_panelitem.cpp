@@ -14,7 +14,9 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 #include <QFileInfo>
+#include <QImage>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kelvo;
@@ -110,6 +112,7 @@ private:
         QCoro::waitFor(m_f->timer.loadCurrentEntry());
     }
 
+    QTemporaryDir m_runtime;
     std::unique_ptr<ViewFixture> m_f;
     std::unique_ptr<FakeWatcher> m_watcher;
     std::unique_ptr<MenuBarManager> m_manager;
@@ -118,6 +121,7 @@ private:
 
 void tst_PanelItem::init() {
     QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
+    qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     m_f = std::make_unique<ViewFixture>();
     m_f->serveNothingRunning();
     m_watcher = std::make_unique<FakeWatcher>();
@@ -144,6 +148,8 @@ void tst_PanelItem::registersWithTheWatcherAndShowsItsValues() {
     const auto toolTip = qdbus_cast<SniToolTip>(itemProperty(u"ToolTip"_s).value<QDBusArgument>());
     QCOMPARE(toolTip.title + u' ' + toolTip.text, u"Kelvo 00:00:00"_s);
     QCOMPARE(qdbus_cast<SniIconPixmapList>(itemProperty(u"IconPixmap"_s).value<QDBusArgument>()).size(), 5);
+    const QString iconFile = itemProperty(u"IconName"_s).toString(); // for panels that ignore pixmaps
+    QVERIFY2(iconFile.startsWith(m_runtime.path()) && QImage(iconFile).size() == QSize(48, 48), qPrintable(iconFile));
 }
 
 void tst_PanelItem::oneLabelPerShownChange_data() {
