@@ -181,7 +181,8 @@ APIClient::APIClient(QString baseURL, QObject* parent)
 
 APIClient::~APIClient() {
     // The network manager deletes its replies without a word; every request still waiting ends
-    // here with a network error instead of waiting for ever.
+    // here with a network error instead of waiting for ever, and none starts any more.
+    m_closing = true;
     const auto pending = std::exchange(m_pending, {});
     for (PendingReply* request : pending) {
         request->cancel();
@@ -288,9 +289,15 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     if (!url.isValid()) {
         co_return std::unexpected(APIClientError::invalidURL());
     }
+    if (m_closing) {
+        co_return std::unexpected(
+            APIClientError::networkError(QStringLiteral("Operation canceled")));
+    }
     // One deadline for the request, across any redirects it follows.
     const QDeadlineTimer deadline(m_limits.deadline);
     QPointer<APIClient> self(this);
+    // A 401 refuses the token this request carried; a newer sign-in's token stays.
+    const std::optional<QString> sentToken = m_authToken;
     for (int hop = 0;; ++hop) {
         const APIResult<Answer> answer = co_await exchange(url, method, body, deadline);
         if (!answer) {
@@ -310,7 +317,7 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
             continue;
         }
         if (code == 401) {
-            if (self) {
+            if (self && self->m_authToken == sentToken) {
                 self->clearAuthToken();
             }
             co_return std::unexpected(APIClientError::unauthorized());

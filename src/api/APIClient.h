@@ -150,6 +150,7 @@ private:
     QString m_baseURL;
     std::optional<QString> m_authToken;
     Limits m_limits;
+    bool m_closing = false;
     qint64 m_peakBufferedBytes = 0;
     QNetworkAccessManager* m_network;
     // Requests waiting for their reply; ended by the destructor so that none waits for ever.

@@ -124,11 +124,15 @@ QCoro::Task<bool> AuthViewModel::refreshToken() {
     co_return renewal == Renewal::renewed;
 }
 
-QCoro::Task<AuthViewModel::Renewal> AuthViewModel::renewToken() {
+QCoro::Task<AuthViewModel::Renewal> AuthViewModel::renewToken(std::optional<quint64> generation) {
     QPointer self(this);
     const auto result = co_await m_apiClient->refreshToken();
     if (!self) {
         co_return Renewal::refused;
+    }
+    // A sign-in or sign-out by hand came meanwhile: this answer concerns a session that is gone.
+    if (generation && *generation != m_signInGeneration) {
+        co_return Renewal::superseded;
     }
     if (result) {
         keepToken(result->token);
@@ -180,11 +184,11 @@ QCoro::Task<AuthViewModel::Outcome> AuthViewModel::restoreOnce() {
         setSignedInUser(*user);
         co_return Outcome::done;
     }
-    const Renewal renewal = co_await renewToken();
+    const Renewal renewal = co_await renewToken(generation);
     if (!self || renewal == Renewal::refused) {
         co_return Outcome::done; // signed out already
     }
-    if (superseded()) {
+    if (renewal == Renewal::superseded || superseded()) {
         co_return Outcome::superseded;
     }
     if (renewal == Renewal::failedForNow) {

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void restoreRetriesUntilTheServerAnswers_data();
     void restoreRetriesUntilTheServerAnswers();
     void signingInByHandEndsRetries();
+    void signInOvertakesARestoreInFlight_data();
+    void signInOvertakesARestoreInFlight();
     void signInThatCannotBeSaved_data();
     void signInThatCannotBeSaved();
     void signIn_data();
@@ -186,6 +188,32 @@ void tst_State::signingInByHandEndsRetries() {
     Q_EMIT network.regained();
     QCOMPARE(m_f->server.requests().size(), sent); // no further restore
     QVERIFY(auth.isAuthenticated());
+}
+
+void tst_State::signInOvertakesARestoreInFlight_data() {
+    QTest::addColumn<QString>("held"); // the restore's request still out when the user signs in
+    QTest::addColumn<FakeResponse>("lateAnswer");
+    QTest::newRow("refresh renews the old session")
+        << u"/auth/refresh"_s << FakeResponse::heldBack(200, R"({"message":"ok","token":"stale"})");
+    QTest::newRow("me refuses the old token") << u"/auth/me"_s << FakeResponse::heldBack(401, {});
+}
+
+void tst_State::signInOvertakesARestoreInFlight() {
+    QFETCH(QString, held);
+    QFETCH(FakeResponse, lateAnswer);
+    m_f->client.setAuthToken(u"old"_s);
+    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
+    m_f->server.on(held == u"/auth/me"_s ? "GET" : "POST", held, lateAnswer);
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth("fresh")));
+    AuthViewModel auth(&m_f->client);
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
+    releaseAndWait();
+    QCoreApplication::processEvents(); // the restore takes the late answer in
+    QCOMPARE(m_f->home.storedToken(), u"fresh"_s);
+    QCOMPARE(m_f->client.authToken(), u"fresh"_s);
+    QVERIFY(auth.isAuthenticated());
+    QVERIFY(!auth.isRetryingRestore());
 }
 
 void tst_State::signInThatCannotBeSaved_data() {
