@@ -122,13 +122,16 @@ void MenuBarManager::setupMenuBar() {
     connect(m_fallbackTimer, &QTimer::timeout, this, &MenuBarManager::createFallback);
     m_watch = new StatusNotifierWatch(QDBusConnection::sessionBus(), this);
     connect(m_watch, &StatusNotifierWatch::watcherAppeared, this, [this] {
+        m_watcherAnswered = true;
         m_fallbackTimer->stop();
         removeFallback();
+        m_panelMenu->forgetOpen();
     });
-    connect(m_watch, &StatusNotifierWatch::watcherAbsent, this, [this, first = true]() mutable {
-        // At start there is nothing to wait for; a watcher that vanished may be a panel
+    connect(m_watch, &StatusNotifierWatch::watcherAbsent, this, [this] {
+        m_panelMenu->forgetOpen();
+        // Missing at start there is nothing to wait for; a watcher that vanished may be a panel
         // restarting.
-        if (std::exchange(first, false)) {
+        if (!std::exchange(m_watcherAnswered, true)) {
             createFallback();
         } else {
             m_fallbackTimer->start();
@@ -167,7 +170,7 @@ bool MenuBarManager::exportPanelItem() {
     connect(m_panelItem, &StatusNotifierItem::secondaryActivated, this,
             &MenuBarManager::primaryAction);
     connect(m_panelItem, &StatusNotifierItem::contextMenuRequested, this,
-            &MenuBarManager::showContextMenu);
+            [this](QPoint hint) { popUpMenu(hint.isNull() ? QCursor::pos() : hint); });
     // The label follows the count itself: one label per second shown, none in between.
     connect(m_timerViewModel, &TimerViewModel::elapsedTimeChanged, this,
             &MenuBarManager::updatePanelItem);
@@ -361,7 +364,11 @@ void MenuBarManager::openPopoverAt(QPoint hint) {
 }
 
 void MenuBarManager::showContextMenu() {
-    if (!m_statusItem) {
+    popUpMenu(QCursor::pos());
+}
+
+void MenuBarManager::popUpMenu(QPoint at) {
+    if (!m_statusItem && !m_panelItem) {
         return;
     }
     delete m_contextMenu;
@@ -370,7 +377,7 @@ void MenuBarManager::showContextMenu() {
     fillMenu(m_contextMenu, menuEntries());
     // Gone once closed, so the next left click reaches the item and opens the popover.
     connect(m_contextMenu, &QMenu::aboutToHide, m_contextMenu, &QObject::deleteLater);
-    m_contextMenu->popup(QCursor::pos());
+    m_contextMenu->popup(at);
 }
 
 void MenuBarManager::stopTimerAction() {

@@ -93,6 +93,7 @@ private:
     void updatePanelItem();
     void primaryAction();
     void openPopoverAt(QPoint hint);
+    void popUpMenu(QPoint at);
 
     TimerViewModel* m_timerViewModel;
     AuthViewModel* m_authViewModel;
@@ -108,6 +109,7 @@ private:
     StatusNotifierWatch* m_watch = nullptr;
     QTimer* m_fallbackTimer = nullptr;
     bool m_trayAvailable = false;
+    bool m_watcherAnswered = false;
     PanelText m_panelText = PanelText::elapsed;
 };
 

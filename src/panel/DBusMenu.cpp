@@ -33,9 +33,9 @@ void DBusMenu::invalidate() {
 bool DBusMenu::rebuild() {
     QMap<int, Node> nodes;
     nodes.insert(0, Node{MenuEntry::submenu({}, {}), {}});
-    int nextId = 1;
-    for (const MenuEntry& entry : m_builder()) {
-        add(entry, 0, nodes, nextId);
+    const QList<MenuEntry> entries = m_builder();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        add(entries[i], 0, QString(), i, nodes);
     }
     bool same = nodes.size() == m_nodes.size();
     for (auto it = nodes.cbegin(); same && it != nodes.cend(); ++it) {
@@ -50,14 +50,24 @@ bool DBusMenu::rebuild() {
     return !same;
 }
 
-void DBusMenu::add(const MenuEntry& entry, int parent, QMap<int, Node>& nodes, int& nextId) const {
-    const int id = nextId++;
+void DBusMenu::add(const MenuEntry& entry, int parent, const QString& parentKey, qsizetype position,
+                   QMap<int, Node>& nodes) {
+    // An id stands for one meaning for good ("Stop Timer" never becomes "Start Latest Timer"),
+    // so a click that arrives after the menu changed acts on what was shown, or on nothing.
+    const QString key =
+        parentKey + u'/' +
+        (entry.kind == MenuEntry::Kind::separator ? QStringLiteral("-%1").arg(position)
+                                                  : entry.label);
+    auto id = m_idsByKey.constFind(key);
+    if (id == m_idsByKey.cend()) {
+        id = m_idsByKey.insert(key, m_nextId++);
+    }
     Node node{entry, {}};
     node.entry.children.clear();
-    nodes.insert(id, node);
-    nodes[parent].children.append(id);
-    for (const MenuEntry& child : entry.children) {
-        add(child, id, nodes, nextId);
+    nodes.insert(*id, node);
+    nodes[parent].children.append(*id);
+    for (qsizetype i = 0; i < entry.children.size(); ++i) {
+        add(entry.children[i], *id, key, i, nodes);
     }
 }
 
@@ -155,10 +165,7 @@ bool DBusMenu::handleEvent(int id, const QString& eventId) {
     if (id == 0 && eventId == u"opened") {
         m_open = true;
     } else if (id == 0 && eventId == u"closed") {
-        m_open = false;
-        if (std::exchange(m_stale, false) && rebuild()) {
-            Q_EMIT LayoutUpdated(m_revision, 0);
-        }
+        forgetOpen();
     } else if (eventId == u"clicked" && node->entry.run) {
         // After the reply: the action may open windows or end the program.
         QTimer::singleShot(0, this, node->entry.run);
@@ -171,8 +178,19 @@ bool DBusMenu::AboutToShow(int id) {
         refuseUnknown(id);
         return false;
     }
-    // A submenu of an open menu shows what the menu was built with.
-    return id == 0 && !m_open && rebuild();
+    if (id != 0) {
+        return false; // a submenu of an open menu shows what the menu was built with
+    }
+    // The root is about to show, so it is not open (whatever a lost "closed" left behind).
+    forgetOpen();
+    return rebuild();
+}
+
+void DBusMenu::forgetOpen() {
+    m_open = false;
+    if (std::exchange(m_stale, false) && rebuild()) {
+        Q_EMIT LayoutUpdated(m_revision, 0);
+    }
 }
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
@@ -180,7 +198,7 @@ QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idError
     for (int id : ids) {
         if (!m_nodes.contains(id)) {
             idErrors.append(id);
-        } else if (id == 0 && !m_open && rebuild()) {
+        } else if (AboutToShow(id)) {
             updatesNeeded.append(id);
         }
     }

@@ -4,6 +4,7 @@
 #include "MenuEntry.h"
 
 #include <QDBusContext>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 
@@ -34,6 +35,8 @@ public:
 
     // The entries may have changed: rebuilt and announced now, or once the open menu closes.
     void invalidate();
+    // The panel that had the menu open is gone (or never said it closed it).
+    void forgetOpen();
 
 public Q_SLOTS:
     Q_SCRIPTABLE uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
@@ -61,7 +64,8 @@ private:
 
     // Builds the entries anew; true when anything a panel shows differs.
     bool rebuild();
-    void add(const MenuEntry& entry, int parent, QMap<int, Node>& nodes, int& nextId) const;
+    void add(const MenuEntry& entry, int parent, const QString& parentKey, qsizetype position,
+             QMap<int, Node>& nodes);
     QVariantMap properties(int id, const QStringList& names) const;
     DBusMenuLayoutItem layoutOf(int id, int depth, const QStringList& names) const;
     bool handleEvent(int id, const QString& eventId);
@@ -69,6 +73,8 @@ private:
 
     Builder m_builder;
     QMap<int, Node> m_nodes; // 0 is the root
+    QHash<QString, int> m_idsByKey;
+    int m_nextId = 1;
     uint m_revision = 1;
     bool m_open = false;
     bool m_stale = false;

@@ -44,10 +44,10 @@ void StatusNotifierWatch::start() {
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     whenAnswered(m_bus.asyncCall(QDBusMessage(ask) << QString::fromLatin1(watcherService)), this,
-                 [this](const QDBusPendingCall& call) {
+                 [this, generation = m_generation](const QDBusPendingCall& call) {
                      const QDBusPendingReply<bool> reply = call;
-                     if (m_hasWatcher) {
-                         return; // the owner-change signal came first
+                     if (generation != m_generation) {
+                         return; // an owner change came first and is newer
                      }
                      if (reply.isValid() && reply.value()) {
                          onOwnerChanged(QStringLiteral("present"));

@@ -28,6 +28,7 @@ void FakeWatcher::vanish() {
 }
 
 void FakeWatcher::RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message) {
+    ++m_registrations;
     if (!m_answers) {
         message.setDelayedReply(true); // and never replies
         return;

@@ -26,6 +26,7 @@ public:
     void vanish();
 
     const QStringList& items() const { return m_items; }
+    int registrations() const { return m_registrations; }
     bool hostRegistered() const { return true; }
     int protocolVersion() const { return 0; }
 
@@ -42,6 +43,7 @@ private:
     QDBusConnection m_bus;
     QStringList m_items;
     bool m_answers;
+    int m_registrations = 0;
 };
 
 } // namespace kelvo::test
