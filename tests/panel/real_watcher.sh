@@ -1,66 +1,55 @@
-#!/ usr / bin / env bash
-#Against a real third - party watcher(Debian's status-notifier-watcher) on a private session bus:
-#Kelvo's item appears among its RegisteredStatusNotifierItems and leaves them when Kelvo quits.
-#usage : real_watcher.sh KELVO
-set - euo pipefail if[-z "${KELVO_WATCHER_TEST_BUS:-}"];
-then exec env KELVO_WATCHER_TEST_BUS = 1 dbus - run -
-                                       session-- bash "$0"
-                                                      "$@" fi kelvo = $1 export QT_QPA_PLATFORM =
-                                           offscreen unset WAYLAND_DISPLAY DISPLAY work = $(mktemp - d) pids = () cleanup() {
-    for
-        pid in "${pids[@]}";
-    do
-        kill "$pid" 2 > / dev / null || true;
-    done wait 2 > / dev / null || true rm - rf "$work"
+#!/usr/bin/env bash
+# Against a real third-party watcher (Debian's status-notifier-watcher) on a private session bus:
+# Kelvo's item appears among its RegisteredStatusNotifierItems and leaves them when Kelvo quits.
+# usage: real_watcher.sh KELVO
+set -euo pipefail
+if [ -z "${KELVO_WATCHER_TEST_BUS:-}" ]; then
+    exec env KELVO_WATCHER_TEST_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+kelvo=$1
+export QT_QPA_PLATFORM=offscreen
+unset WAYLAND_DISPLAY DISPLAY
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
 }
-trap cleanup EXIT fail() {
-    echo "FAIL: $*" > &2;
-    exit 1;
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+items() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get \
+        string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems 2>/dev/null |
+        grep -o 'string "[^"]*"' || true
 }
-items(){
-    dbus - send-- session-- print -
-        reply-- dest = org.kde.StatusNotifierWatcher / StatusNotifierWatcher org.freedesktop.DBus.Properties.Get
-                                                       string : org.kde.StatusNotifierWatcher
-                                                       string : RegisteredStatusNotifierItems 2 >
-                               / dev / null |
-                           grep - o 'string "[^"]*"' ||
-                       true
-}
-#Waits up to 20 s for the command to succeed.
+# Waits up to 20 s for the command to succeed.
 until_true() {
-    for
-        _ in $(seq 200);
-    do
-        if
-            "$@";
-    then return 0;
-    fi sleep 0.1 done return 1
+    for _ in $(seq 200); do
+        if "$@"; then return 0; fi
+        sleep 0.1
+    done
+    return 1
 }
-watcher_there() {
-    dbus - send-- session-- print - reply-- dest =
-        org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string : org.kde.StatusNotifierWatcher | grep - q true;
-}
-registered() {
-    [-n "$(items)"];
-}
-gone() {
-    [-z "$(items)"];
-}
+watcher_there() { dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q true; }
+registered() { [ -n "$(items)" ]; }
+gone() { [ -z "$(items)" ]; }
 
-status - notifier - watcher > "$work/watcher.log" 2 > & 1 & pids +=
-    ($ !)until_true watcher_there || fail "the watcher did not start"
+status-notifier-watcher >"$work/watcher.log" 2>&1 &
+pids+=($!)
+until_true watcher_there || fail "the watcher did not start"
 
-                                         mkdir -
-                                         m 700 "$work/run" XDG_CONFIG_HOME = "$work/config" XDG_RUNTIME_DIR =
-        "$work/run" KELVO_API_URL = http : //127.0.0.1:9 \
+mkdir -m 700 "$work/run"
+XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" KELVO_API_URL=http://127.0.0.1:9 \
     "$kelvo" >"$work/kelvo.log" 2>&1 &
-                                           kelvo_pid = $ !pids += ("$kelvo_pid")until_true registered || {
-    cat "$work/kelvo.log" > &2;
-    fail "Kelvo's item was not registered";
-}
+kelvo_pid=$!
+pids+=("$kelvo_pid")
+until_true registered || { cat "$work/kelvo.log" >&2; fail "Kelvo's item was not registered"; }
 echo "registered: $(items)"
 
-            kill -
-            TERM "$kelvo_pid" wait "$kelvo_pid" 2 >
-        / dev / null ||
-    true until_true gone || fail "the item stayed registered after Kelvo quit: $(items)" echo "PASS"
+kill -TERM "$kelvo_pid"
+wait "$kelvo_pid" 2>/dev/null || true
+until_true gone || fail "the item stayed registered after Kelvo quit: $(items)"
+echo "PASS"
