@@ -256,16 +256,17 @@ QUrl APIClient::urlFor(const QString& path) const {
 }
 
 QNetworkReply* APIClient::start(const QUrl& url, HTTPMethod method,
-                                const std::optional<QByteArray>& body) {
+                                const std::optional<QByteArray>& body,
+                                const std::optional<QString>& token) {
     QNetworkRequest request(url);
     request.setTransferTimeout(requestTimeoutMs);
     // Qt would follow a redirect anywhere; send() follows the ones to the configured server.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    if (m_authToken && isBearerToken(*m_authToken)) {
+    if (token && isBearerToken(*token)) {
         request.setRawHeader(QByteArrayLiteral("Authorization"),
-                             QByteArrayLiteral("Bearer ") + m_authToken->toUtf8());
+                             QByteArrayLiteral("Bearer ") + token->toUtf8());
     }
     const QByteArray data = body.value_or(QByteArray());
     switch (method) {
@@ -296,10 +297,11 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     // One deadline for the request, across any redirects it follows.
     const QDeadlineTimer deadline(m_limits.deadline);
     QPointer<APIClient> self(this);
-    // A 401 refuses the token this request carried; a newer sign-in's token stays.
+    // Every hop carries the token the request started with, and a 401 refuses that token; a
+    // newer sign-in's token stays.
     const std::optional<QString> sentToken = m_authToken;
     for (int hop = 0;; ++hop) {
-        const APIResult<Answer> answer = co_await exchange(url, method, body, deadline);
+        const APIResult<Answer> answer = co_await exchange(url, method, body, sentToken, deadline);
         if (!answer) {
             co_return std::unexpected(answer.error());
         }
@@ -331,8 +333,9 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
 
 QCoro::Task<APIResult<APIClient::Answer>> APIClient::exchange(QUrl url, HTTPMethod method,
                                                               std::optional<QByteArray> body,
+                                                              std::optional<QString> token,
                                                               QDeadlineTimer deadline) {
-    QNetworkReply* started = start(url, method, body);
+    QNetworkReply* started = start(url, method, body, token);
     if (!started) {
         co_return std::unexpected(APIClientError::invalidURL());
     }

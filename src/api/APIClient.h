@@ -141,9 +141,11 @@ private:
     QCoro::Task<APIResult<SuccessBody>> send(QString path, HTTPMethod method,
                                              std::optional<QByteArray> body);
     // One request to `url` and its answer, or the failure that came instead.
-    QCoro::Task<APIResult<Answer>>
-    exchange(QUrl url, HTTPMethod method, std::optional<QByteArray> body, QDeadlineTimer deadline);
-    QNetworkReply* start(const QUrl& url, HTTPMethod method, const std::optional<QByteArray>& body);
+    QCoro::Task<APIResult<Answer>> exchange(QUrl url, HTTPMethod method,
+                                            std::optional<QByteArray> body,
+                                            std::optional<QString> token, QDeadlineTimer deadline);
+    QNetworkReply* start(const QUrl& url, HTTPMethod method, const std::optional<QByteArray>& body,
+                         const std::optional<QString>& token);
     static std::expected<void, QString> storeToken(const QString& token);
     static void reportDecodingFailure(const DecodeError& error, const QByteArray& body);
 

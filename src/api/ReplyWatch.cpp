@@ -28,7 +28,8 @@ void ReplyWatch::collect() {
     }
     m_peakBuffered = std::max(m_peakBuffered, m_body.size() + m_reply->bytesAvailable());
     // One byte more than allowed is how an answer too large shows itself.
-    m_body += m_reply->read(std::min(m_reply->bytesAvailable(), m_maxAnswerBytes + 1 - m_body.size()));
+    m_body +=
+        m_reply->read(std::min(m_reply->bytesAvailable(), m_maxAnswerBytes + 1 - m_body.size()));
     if (m_body.size() > m_maxAnswerBytes) {
         m_body = QByteArray();
         end(Stop::tooLarge);

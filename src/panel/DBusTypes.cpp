@@ -113,11 +113,12 @@ void registerPanelDBusTypes() {
     qDBusRegisterMetaType<DBusMenuItemKeysList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
-    // Signatures name the lists by these names.
-    qRegisterMetaType<SniIconPixmapList>("SniIconPixmapList");
-    qRegisterMetaType<DBusMenuItemList>("DBusMenuItemList");
-    qRegisterMetaType<DBusMenuItemKeysList>("DBusMenuItemKeysList");
-    qRegisterMetaType<DBusMenuEventList>("DBusMenuEventList");
+    // Exported methods and signals name the lists by these names; QtDBus leaves out any member
+    // whose types it cannot find by name.
+    qRegisterMetaType<SniIconPixmapList>("kelvo::SniIconPixmapList");
+    qRegisterMetaType<DBusMenuItemList>("kelvo::DBusMenuItemList");
+    qRegisterMetaType<DBusMenuItemKeysList>("kelvo::DBusMenuItemKeysList");
+    qRegisterMetaType<DBusMenuEventList>("kelvo::DBusMenuEventList");
 }
 
 } // namespace kelvo

@@ -196,6 +196,7 @@ void tst_State::signInOvertakesARestoreInFlight_data() {
     QTest::newRow("refresh renews the old session")
         << u"/auth/refresh"_s << FakeResponse::heldBack(200, R"({"message":"ok","token":"stale"})");
     QTest::newRow("me refuses the old token") << u"/auth/me"_s << FakeResponse::heldBack(401, {});
+    QTest::newRow("refresh refuses the old token") << u"/auth/refresh"_s << FakeResponse::heldBack(401, {});
 }
 
 void tst_State::signInOvertakesARestoreInFlight() {
