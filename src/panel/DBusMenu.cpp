@@ -1,5 +1,8 @@
 #include "DBusMenu.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QTimer>
 
 namespace kelvo {
@@ -164,6 +167,7 @@ bool DBusMenu::handleEvent(int id, const QString& eventId) {
     }
     if (id == 0 && eventId == u"opened") {
         m_open = true;
+        watchOpener();
     } else if (id == 0 && eventId == u"closed") {
         forgetOpen();
     } else if (eventId == u"clicked" && node->entry.run) {
@@ -203,6 +207,17 @@ QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idError
         }
     }
     return updatesNeeded;
+}
+
+void DBusMenu::watchOpener() {
+    if (!calledFromDBus()) {
+        return;
+    }
+    // A panel that goes away with the menu open never says it closed it.
+    delete m_openerWatch;
+    m_openerWatch = new QDBusServiceWatcher(message().service(), connection(),
+                                            QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(m_openerWatch, &QDBusServiceWatcher::serviceUnregistered, this, &DBusMenu::forgetOpen);
 }
 
 void DBusMenu::refuseUnknown(int id) {

@@ -7,6 +7,9 @@
 #include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
+
+class QDBusServiceWatcher;
 
 namespace kelvo {
 
@@ -70,6 +73,7 @@ private:
     DBusMenuLayoutItem layoutOf(int id, int depth, const QStringList& names) const;
     bool handleEvent(int id, const QString& eventId);
     void refuseUnknown(int id);
+    void watchOpener();
 
     Builder m_builder;
     QMap<int, Node> m_nodes; // 0 is the root
@@ -77,6 +81,7 @@ private:
     int m_nextId = 1;
     uint m_revision = 1;
     bool m_open = false;
+    QPointer<QDBusServiceWatcher> m_openerWatch;
     bool m_stale = false;
 };
 

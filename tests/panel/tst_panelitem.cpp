@@ -122,6 +122,7 @@ private Q_SLOTS:
     void activationAndMiddleClick();
     void menuKeepsStillWhileOpen();
     void watcherComingAndGoing();
+    void panelGoneWithTheMenuOpen();
     void hungPanelChangesNothing();
     void badInputFromTheBus();
     void panelTextChosenFromTheMenuIsKept();
@@ -277,6 +278,16 @@ void tst_PanelItem::watcherComingAndGoing() {
     QVERIFY(m_watcher->appear());
     QTRY_VERIFY(!m_watcher->items().isEmpty());
     QVERIFY(!manager().statusItem());
+}
+
+void tst_PanelItem::panelGoneWithTheMenuOpen() {
+    manager();
+    run(running);
+    call(u"/MenuBar"_s, menuInterface, u"Event"_s, {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    run("null"); // stopped elsewhere while the panel shows the menu
+    QCOMPARE(menuLabels().first(), u"Stop Timer"_s);
+    QDBusConnection::disconnectFromBus(u"fake-host"_s); // the panel crashes; "closed" never comes
+    QTRY_COMPARE(menuLabels().first(), u"Start Latest Timer"_s);
 }
 
 void tst_PanelItem::hungPanelChangesNothing() {
