@@ -211,7 +211,7 @@ QString APIClient::tokenFilePath() {
 
 std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
     m_authToken = token;
-    const auto saved = storeToken(token);
+    const auto saved = storeSetting(tokenKey, token);
     if (!saved) {
         Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + tokenFilePath());
     }
@@ -219,16 +219,17 @@ std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
     return saved;
 }
 
-std::expected<void, QString> APIClient::storeToken(const QString& token) {
+std::expected<void, QString> APIClient::storeSetting(const QString& key, const QString& value) {
     const QString path = tokenFilePath();
     const QString folder = QFileInfo(path).absolutePath();
-    // The folder is the user's alone before the token is written into it.
+    // The folder is the user's alone before the token is written into it, and the file stays
+    // the user's alone whatever is written into it.
     if (!QDir().mkpath(folder)) {
         return std::unexpected(QStringLiteral("cannot create ") + folder);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(tokenKey, token);
+    settings.setValue(key, value);
     settings.sync();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     if (settings.status() != QSettings::NoError || !QFileInfo(path).isFile()) {

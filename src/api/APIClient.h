@@ -77,6 +77,8 @@ public:
     // KELVO_API_URL verbatim (even when empty), else the hosted service.
     static QString baseURLFromEnvironment();
     static QString tokenFilePath();
+    // Writes one entry of that file (kept 0600 in a 0700 folder); the error says why it could not.
+    static std::expected<void, QString> storeSetting(const QString& key, const QString& value);
 
     const QString& baseURL() const { return m_baseURL; }
     void setLimits(Limits limits) { m_limits = limits; }
@@ -146,7 +148,6 @@ private:
                                             std::optional<QString> token, QDeadlineTimer deadline);
     QNetworkReply* start(const QUrl& url, HTTPMethod method, const std::optional<QByteArray>& body,
                          const std::optional<QString>& token);
-    static std::expected<void, QString> storeToken(const QString& token);
     static void reportDecodingFailure(const DecodeError& error, const QByteArray& body);
 
     QString m_baseURL;

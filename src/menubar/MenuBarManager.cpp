@@ -6,6 +6,7 @@
 #include "panel/DBusMenu.h"
 #include "panel/StatusNotifierItem.h"
 #include "panel/StatusNotifierWatch.h"
+#include "records/Diagnostics.h"
 #include "records/Formatting.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
@@ -59,13 +60,10 @@ MenuBarManager::PanelText storedPanelText() {
 }
 
 void storePanelText(MenuBarManager::PanelText mode) {
-    const QString path = APIClient::tokenFilePath();
-    {
-        QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(panelTextKey, panelTextValues.at(int(mode)));
+    const auto stored = APIClient::storeSetting(panelTextKey, panelTextValues.at(int(mode)));
+    if (!stored) {
+        Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
     }
-    // The file also holds the token: the user's alone, whoever writes it.
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 // Qt's menu for the same entries the panel draws.
@@ -83,9 +81,7 @@ void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
             QAction* action = menu->addAction(entry.label, menu, entry.run);
             action->setCheckable(entry.kind == MenuEntry::Kind::radio);
             action->setChecked(entry.checked);
-            if (entry.label == u"Quit") {
-                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-            }
+            action->setShortcut(entry.shortcut);
             break;
         }
         }
@@ -208,11 +204,15 @@ bool MenuBarManager::hasVisibleItem() const {
 }
 
 MenuBarManager::PanelLabel MenuBarManager::panelLabel() const {
+    return panelLabel(title());
+}
+
+MenuBarManager::PanelLabel MenuBarManager::panelLabel(const Title& current) const {
     switch (m_panelText) {
     case PanelText::off:
         return {};
     case PanelText::elapsed:
-        return {title().text.mid(1), QStringLiteral("88:88:88")}; // the title without its space
+        return {current.text.mid(1), QStringLiteral("88:88:88")}; // the title without its space
     case PanelText::minutes:
         break;
     }
@@ -233,7 +233,7 @@ void MenuBarManager::updatePanelItem() {
     m_panelItem->setIcon(current.symbol, [symbol = current.symbol](int size) {
         return badge(symbol, size).toImage();
     });
-    const PanelLabel label = panelLabel();
+    const PanelLabel label = panelLabel(current);
     m_panelItem->setLabel(label.text, label.guide);
     m_panelItem->setToolTipText(current.text.mid(1));
 }
@@ -258,7 +258,9 @@ QList<MenuEntry> MenuBarManager::menuEntries() {
     }
     entries.append(MenuEntry::separator());
     entries.append(MenuEntry::action(QStringLiteral("Show Window"), [this] { showMainWindow(); }));
-    entries.append(MenuEntry::action(QStringLiteral("Quit"), [] { QCoreApplication::quit(); }));
+    MenuEntry quit = MenuEntry::action(QStringLiteral("Quit"), [] { QCoreApplication::quit(); });
+    quit.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Q);
+    entries.append(quit);
     entries.append(MenuEntry::separator());
     entries.append(
         MenuEntry::action(QStringLiteral("Open Panel"), [this] { openPopoverAt(QPoint()); }));

@@ -58,6 +58,7 @@ public:
     void updateStatusItem();
     Title title() const;
     PanelLabel panelLabel() const;
+    PanelLabel panelLabel(const Title& current) const;
     PanelText panelText() const { return m_panelText; }
     // Applies at once and is kept in the settings file.
     void setPanelText(PanelText mode);

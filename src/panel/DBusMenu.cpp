@@ -19,7 +19,6 @@ bool samePresentation(const MenuEntry& a, const MenuEntry& b) {
 DBusMenu::DBusMenu(Builder builder, QObject* parent)
     : QObject(parent)
     , m_builder(std::move(builder)) {
-    m_revision = 0;
     rebuild();
 }
 

@@ -79,7 +79,7 @@ private:
     QMap<int, Node> m_nodes; // 0 is the root
     QHash<QString, int> m_idsByKey;
     int m_nextId = 1;
-    uint m_revision = 1;
+    uint m_revision = 0; // the first build makes it 1
     bool m_open = false;
     QPointer<QDBusServiceWatcher> m_openerWatch;
     bool m_stale = false;

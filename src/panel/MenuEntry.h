@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 
@@ -17,6 +18,7 @@ struct MenuEntry {
     std::function<void()> run;
     bool checked = false;      // radio only
     QList<MenuEntry> children; // submenu only
+    QKeySequence shortcut;     // shown in Qt's menu
 
     static MenuEntry action(QString label, std::function<void()> run) {
         return {Kind::action, std::move(label), std::move(run)};

@@ -46,11 +46,17 @@ void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(
         return;
     }
     m_iconKey = key;
-    m_icon.clear();
-    for (int size : {16, 22, 24, 32, 48}) {
-        m_icon.append(toPixmap(render(size)));
+    // Made once per symbol: a start or stop switches between icons already drawn and written.
+    auto made = m_madeIcons.find(key);
+    if (made == m_madeIcons.end()) {
+        SniIconPixmapList pixmaps;
+        for (int size : {16, 22, 24, 32, 48}) {
+            pixmaps.append(toPixmap(render(size)));
+        }
+        made = m_madeIcons.insert(key, {pixmaps, writeIconFile(key, render(48))});
     }
-    m_iconName = writeIconFile(key, render(48));
+    m_icon = made->first;
+    m_iconName = made->second;
     Q_EMIT NewIcon();
 }
 

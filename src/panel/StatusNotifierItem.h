@@ -3,6 +3,7 @@
 #include "DBusTypes.h"
 
 #include <QDBusObjectPath>
+#include <QHash>
 #include <QObject>
 #include <QPoint>
 
@@ -90,6 +91,7 @@ private:
     QString m_iconKey;
     SniIconPixmapList m_icon;
     QString m_iconName;
+    QHash<QString, std::pair<SniIconPixmapList, QString>> m_madeIcons;
     QString m_label;
     QString m_guide;
     QString m_toolTipText;

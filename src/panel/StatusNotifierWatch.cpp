@@ -1,6 +1,5 @@
 #include "StatusNotifierWatch.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -33,7 +32,7 @@ StatusNotifierWatch::StatusNotifierWatch(QDBusConnection bus, QObject* parent)
                                                QDBusServiceWatcher::WatchForOwnerChange, this)) {
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
-                onOwnerChanged(newOwner);
+                onOwnerChanged(!newOwner.isEmpty());
             });
     m_bus.connect(QString::fromLatin1(watcherService), watcherPath, watcherInterface,
                   QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(readHostRegistered()));
@@ -50,16 +49,16 @@ void StatusNotifierWatch::start() {
                          return; // an owner change came first and is newer
                      }
                      if (reply.isValid() && reply.value()) {
-                         onOwnerChanged(QStringLiteral("present"));
+                         onOwnerChanged(true);
                      } else {
                          Q_EMIT watcherAbsent();
                      }
                  });
 }
 
-void StatusNotifierWatch::onOwnerChanged(const QString& newOwner) {
+void StatusNotifierWatch::onOwnerChanged(bool hasOwner) {
     ++m_generation;
-    m_hasWatcher = !newOwner.isEmpty();
+    m_hasWatcher = hasOwner;
     setRegistered(false, false);
     if (m_hasWatcher) {
         Q_EMIT watcherAppeared();
@@ -99,12 +98,8 @@ void StatusNotifierWatch::readHostRegistered() {
 }
 
 void StatusNotifierWatch::setRegistered(bool registered, bool hostRegistered) {
-    const bool wasShown = isShown();
     m_registered = registered;
     m_hostRegistered = hostRegistered;
-    if (isShown() != wasShown) {
-        Q_EMIT shownChanged();
-    }
 }
 
 } // namespace kelvo

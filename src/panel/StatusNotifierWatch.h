@@ -26,13 +26,12 @@ public:
 Q_SIGNALS:
     void watcherAppeared();
     void watcherAbsent();
-    void shownChanged();
 
 private Q_SLOTS:
     void readHostRegistered();
 
 private:
-    void onOwnerChanged(const QString& newOwner);
+    void onOwnerChanged(bool hasOwner);
     void registerItem();
     void setRegistered(bool registered, bool hostRegistered);
 

@@ -19,7 +19,7 @@ QString moneyText(double amount);
 // What a figure from the server beyond all reason shows as ("—"), so it cannot wreck a layout.
 // Display only: the value itself is kept.
 QString unshowableFigure();
-// Whether a span of time can be shown: 0 to 100,000 hours.
+// Whether a span of time can be shown: 0 to 100,000 hours (a count from before 1970 is longer).
 bool isShowableSpan(qint64 seconds);
 
 // User-perceived characters (grapheme clusters), not UTF-16 units.

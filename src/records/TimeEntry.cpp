@@ -10,15 +10,9 @@ qint64 TimeEntry::elapsedSeconds(const QDateTime& now) const {
     return start ? Timestamp::secondsBetween(*start, now) : 0;
 }
 
-bool TimeEntry::startsBefore1970() const {
-    const auto start = Timestamp::parseInternetDateTime(startTime);
-    return start && start->toSecsSinceEpoch() < 0;
-}
-
 QString TimeEntry::formattedDuration(const QDateTime& now) const {
-    const bool counted = !duration && isRunning;
-    const qint64 total = duration ? *duration : (counted ? elapsedSeconds(now) : 0);
-    if (!isShowableSpan(total) || (counted && startsBefore1970())) {
+    const qint64 total = duration ? *duration : (isRunning ? elapsedSeconds(now) : 0);
+    if (!isShowableSpan(total)) {
         return unshowableFigure();
     }
     const qint64 hours = total / 3600;

@@ -46,8 +46,6 @@ struct TimeEntry {
 
     // Whole seconds from startTime to `now`; 0 when startTime is unreadable or in the future.
     qint64 elapsedSeconds(const QDateTime& now) const;
-    // A readable start before 1970: nothing sensible to count from.
-    bool startsBefore1970() const;
     // The short duration text of an entry row: " 5 sec", "42 sec", "01:02", "123:59".
     QString formattedDuration(const QDateTime& now) const;
 

@@ -29,13 +29,7 @@ AuthViewModel::AuthViewModel(APIClient* apiClient, QObject* parent)
 }
 
 void AuthViewModel::setConnectivity(Connectivity* connectivity) {
-    if (m_connectivity) {
-        disconnect(m_connectivity, nullptr, this, nullptr);
-    }
-    m_connectivity = connectivity;
-    if (connectivity) {
-        connect(connectivity, &Connectivity::regained, this, &AuthViewModel::retryRestore);
-    }
+    connect(connectivity, &Connectivity::regained, this, &AuthViewModel::retryRestore);
 }
 
 void AuthViewModel::setRestoreRetryInterval(std::chrono::milliseconds interval) {

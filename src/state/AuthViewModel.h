@@ -4,7 +4,6 @@
 
 #include <QCoroTask>
 #include <QObject>
-#include <QPointer>
 
 #include <chrono>
 
@@ -34,7 +33,7 @@ public:
     const std::optional<QString>& saveWarning() const { return m_saveWarning; }
     void dismissSaveWarning();
 
-    // The restore also runs again when `connectivity` reports the network back.
+    // The restore also runs again whenever `connectivity` reports the network back.
     void setConnectivity(Connectivity* connectivity);
     void setRestoreRetryInterval(std::chrono::milliseconds interval);
 
@@ -86,7 +85,6 @@ private:
     // Counts sign-ins and sign-outs by hand: a restore that sees it change gives way.
     quint64 m_signInGeneration = 0;
     QTimer* m_retryTimer;
-    QPointer<Connectivity> m_connectivity;
 };
 
 } // namespace kelvo

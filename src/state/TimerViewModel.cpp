@@ -47,7 +47,7 @@ void TimerViewModel::watchActivation() {
 
 QString TimerViewModel::formattedElapsedTime() const {
     const long long e = m_elapsedTime;
-    if (!isShowableSpan(e) || (m_currentEntry && m_currentEntry->startsBefore1970())) {
+    if (!isShowableSpan(e)) {
         return unshowableFigure();
     }
     if (e < 3600) {
