@@ -2,7 +2,9 @@
 
 #include "ContentView.h"
 #include "MainWindow.h"
+#include "ProgramControl.h"
 #include "SystemConnectivity.h"
+#include "control/ControlServer.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
@@ -35,13 +37,26 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
 
 KelvoApp::~KelvoApp() = default;
 
-void KelvoApp::start() {
+void KelvoApp::start(bool hidden) {
     // The window is mapped at its fixed size first; its first screen is built and laid out
     // before the event loop runs, so the first frame it paints is whole. The requests the state
     // objects have queued leave after that.
     m_window = std::make_unique<MainWindow>([this] { return hidesMainWindowOnClose(); });
     addWindowShortcuts(m_window.get());
-    m_window->show();
+    // Without a dashboard on screen nothing else loads the running entry the item shows.
+    connect(m_auth, &AuthViewModel::isAuthenticatedChanged, this, [this] {
+        if (m_auth->isAuthenticated() && !m_window->isVisible()) {
+            m_timer->loadCurrentEntry();
+        }
+    });
+    if (hidden) {
+        createMenuBar();
+        connect(m_menuBar, &MenuBarManager::itemSettled, this, &KelvoApp::showWindowWithoutItem,
+                Qt::SingleShotConnection);
+        schedule(this, [this] { m_connectivity->start(); });
+    } else {
+        m_window->show();
+    }
     auto* content = new ContentView(m_auth, m_timer);
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
     // The system's network and sleep signals are not needed for the first frame.
@@ -66,12 +81,44 @@ void KelvoApp::createMenuBarIfNeeded() {
         return;
     }
     m_menuBarScheduled = true;
-    schedule(this, [this] {
-        m_menuBar = new MenuBarManager(
-            m_timer, m_auth, [this] { showMainWindow(); }, this);
-        m_menuBar->setupMenuBar();
-        addWindowShortcuts(m_menuBar->popover());
-    });
+    schedule(this, [this] { createMenuBar(); });
+}
+
+void KelvoApp::createMenuBar() {
+    if (m_menuBar) {
+        return;
+    }
+    m_menuBar = new MenuBarManager(
+        m_timer, m_auth, [this] { showMainWindow(); }, this);
+    m_menuBar->setupMenuBar();
+    addWindowShortcuts(m_menuBar->popover());
+}
+
+void KelvoApp::showWindowWithoutItem() {
+    if (!m_menuBar->hasVisibleItem()) {
+        showMainWindow();
+    }
+}
+
+void KelvoApp::togglePanel() {
+    createMenuBar();
+    m_menuBar->togglePopover();
+}
+
+bool KelvoApp::listen(const QString& socketPath) {
+    if (!m_programControl) {
+        m_programControl =
+            new ProgramControl(m_auth, m_timer,
+                               {[this] { showMainWindow(); }, [this] { togglePanel(); },
+                                [] { QCoreApplication::quit(); }},
+                               this);
+    }
+    delete m_control;
+    m_control = new ControlServer(
+        socketPath, [this](ControlRequest request) { return m_programControl->handle(request); },
+        [this] { return m_programControl->status(); }, this);
+    connect(m_programControl, &ProgramControl::changed, m_control, &ControlServer::publish);
+    return m_control->isListening();
 }
 
 void KelvoApp::addWindowShortcuts(QWidget* window) {

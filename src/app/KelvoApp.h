@@ -13,21 +13,29 @@ class APIClient;
 class AuthViewModel;
 class Clock;
 class ContentView;
+class ControlServer;
 class MainWindow;
 class MenuBarManager;
+class ProgramControl;
 class SystemConnectivity;
 class TimerViewModel;
 
 // The application: owns the one session state and the one timer state for the life of the
-// process, the main window and, once the window has appeared, the tray item.
+// process, the main window and, once the window has appeared (or at once when started hidden),
+// the tray item, and the door through which `kelvo <command>` reaches them.
 class KelvoApp : public QObject {
     Q_OBJECT
 public:
     KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent = nullptr);
     ~KelvoApp() override;
 
-    // Builds the main window and shows it.
-    void start();
+    // Builds the main window and shows it; `hidden` leaves it hidden while the tray or panel
+    // item shows, creating that item at once.
+    void start(bool hidden = false);
+    // Opens the door for `kelvo <command>` at `socketPath`; false when it could not.
+    bool listen(const QString& socketPath);
+    // Opens or closes the popover, creating the item first when there is none yet.
+    void togglePanel();
     // Brings the one main window back and to the front; there is never a second one.
     void showMainWindow();
     // Creates the tray item once, after the main window's content first appeared.
@@ -37,12 +45,16 @@ public:
     TimerViewModel* timerViewModel() const { return m_timer; }
     MainWindow* mainWindow() const { return m_window.get(); }
     MenuBarManager* menuBarManager() const { return m_menuBar; }
+    ControlServer* controlServer() const { return m_control; }
     bool hidesMainWindowOnClose() const;
 
 private:
     // Ctrl+M and Ctrl+Q in `window`: Qt matches a shortcut only while a widget that holds it is
     // visible, so each of the program's windows holds both.
     void addWindowShortcuts(QWidget* window);
+    void createMenuBar();
+    // Started hidden: the window shows after all when the item turns out not to be seen.
+    void showWindowWithoutItem();
 
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
@@ -52,6 +64,8 @@ private:
     QAction* m_quitAction;
     SystemConnectivity* m_connectivity;
     bool m_menuBarScheduled = false;
+    ProgramControl* m_programControl = nullptr;
+    ControlServer* m_control = nullptr;
 };
 
 } // namespace kelvo

@@ -1,13 +1,57 @@
 #include "KelvoApp.h"
-#include "SingleInstance.h"
 #include "api/APIClient.h"
+#include "control/CommandLine.h"
+#include "control/Console.h"
+#include "control/ControlServer.h"
 #include "records/Clock.h"
 #include "ui/DarkStyle.h"
-#include "ui/Theme.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QLocalSocket>
+
+namespace {
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
+}
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
+}
+
+// True when a Kelvo already listens at `socketPath`; unless `quietly`, it is asked to show its
+// window.
+bool handOver(const QString& socketPath, bool quietly) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(1000)) {
+        return false;
+    }
+    if (!quietly) {
+        kelvo::ControlRequest show;
+        show.command = kelvo::ControlRequest::Command::show;
+        socket.write(show.toLine());
+        // The answer says the window was asked for; what it says does not matter here.
+        socket.waitForReadyRead(5000);
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    if (kelvo::CommandLine::isCommand(argumentsOf(argc, argv))) {
+        // No display: commands run from status bars, cron and ssh.
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        return kelvo::CommandLine::run(QCoreApplication::arguments());
+    }
     // Nothing here draws with OpenGL; skipping the GLX probe shortens start-up.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
@@ -19,21 +63,36 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvo"));
+    nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("kelvo"));
     // The tray item and the popover keep the program alive; closing is handled by the window.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString socketPath = kelvo::SingleInstance::defaultSocketPath();
-    if (kelvo::SingleInstance::notifyRunning(socketPath)) {
+    // What Qt left of the command line after taking its own options.
+    QCommandLineParser parser;
+    const QCommandLineOption hiddenOption(QStringLiteral("hidden"));
+    parser.addOption(hiddenOption);
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        kelvo::Console::tell(parser.errorText().isEmpty()
+                                 ? QStringLiteral("unknown command \"%1\"")
+                                       .arg(parser.positionalArguments().value(0))
+                                 : parser.errorText(),
+                             true);
+        kelvo::Console::tell(QStringLiteral("Try 'kelvo --help' for more information."));
+        return 2;
+    }
+    const bool hidden = parser.isSet(hiddenOption);
+
+    const QString socketPath = kelvo::ControlServer::defaultSocketPath();
+    if (!socketPath.isEmpty() && handOver(socketPath, hidden)) {
         return 0;
     }
-    kelvo::SingleInstance instance(socketPath);
     kelvo::DarkStyle::apply(app);
-
     kelvo::KelvoApp kelvo(kelvo::APIClient::shared(), kelvo::Clock::system());
-    QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &kelvo,
-                     &kelvo::KelvoApp::showMainWindow);
-    kelvo.start();
+    if (socketPath.isEmpty() || !kelvo.listen(socketPath)) {
+        kelvo::Console::tell(QStringLiteral("No private runtime folder (XDG_RUNTIME_DIR): "
+                                            "'kelvo' commands cannot reach this Kelvo."));
+    }
+    kelvo.start(hidden);
     return app.exec();
 }

@@ -133,6 +133,7 @@ void MenuBarManager::setupMenuBar() {
             m_fallbackTimer->start();
         }
     });
+    connect(m_watch, &StatusNotifierWatch::settled, this, &MenuBarManager::itemSettled);
     m_watch->start();
 }
 
@@ -191,6 +192,7 @@ void MenuBarManager::createFallback() {
     m_statusItem->show();
     // The tray icon's tooltip is refreshed every second; the panel item needs no timer.
     m_updateTimer->start();
+    Q_EMIT itemSettled();
 }
 
 void MenuBarManager::removeFallback() {

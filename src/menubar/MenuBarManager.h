@@ -78,6 +78,11 @@ public:
     void startLatestTimerAction();
     void showMainWindow();
 
+Q_SIGNALS:
+    // Whether the item can be seen is known (see hasVisibleItem()); again after each change.
+    void itemSettled();
+
+public:
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     StatusNotifierItem* panelItem() const { return m_panelItem; }
     DBusMenu* panelMenu() const { return m_panelMenu; }

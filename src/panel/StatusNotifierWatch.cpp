@@ -75,7 +75,11 @@ void StatusNotifierWatch::registerItem() {
     call << m_bus.baseService();
     whenAnswered(m_bus.asyncCall(call), this,
                  [this, generation = m_generation](const QDBusPendingCall& reply) {
-                     if (generation != m_generation || reply.isError()) {
+                     if (generation != m_generation) {
+                         return;
+                     }
+                     if (reply.isError()) {
+                         Q_EMIT settled();
                          return;
                      }
                      m_registered = true;
@@ -91,9 +95,13 @@ void StatusNotifierWatch::readHostRegistered() {
     whenAnswered(m_bus.asyncCall(get), this,
                  [this, generation = m_generation](const QDBusPendingCall& call) {
                      const QDBusPendingReply<QDBusVariant> reply = call;
-                     if (generation == m_generation && reply.isValid()) {
+                     if (generation != m_generation) {
+                         return;
+                     }
+                     if (reply.isValid()) {
                          setRegistered(m_registered, reply.value().variant().toBool());
                      }
+                     Q_EMIT settled();
                  });
 }
 

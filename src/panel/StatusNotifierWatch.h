@@ -26,6 +26,8 @@ public:
 Q_SIGNALS:
     void watcherAppeared();
     void watcherAbsent();
+    // The watcher has answered whether the item is registered and a host shows it.
+    void settled();
 
 private Q_SLOTS:
     void readHostRegistered();

@@ -53,6 +53,17 @@ QStringView trimToAlphanumerics(QStringView text) {
 
 } // namespace
 
+QString elapsedText(qint64 seconds) {
+    const long long e = seconds;
+    if (!isShowableSpan(e)) {
+        return unshowableFigure();
+    }
+    if (e < 3600) {
+        return QString::asprintf("%02lld:%02lld", (e % 3600) / 60, e % 60);
+    }
+    return QString::asprintf("%02lld:%02lld:%02lld", e / 3600, (e % 3600) / 60, e % 60);
+}
+
 std::optional<QColor> colorFromHex(QStringView hex) {
     const QStringView trimmed = trimToAlphanumerics(hex);
     const quint64 n = leadingHex(trimmed);

@@ -22,6 +22,10 @@ QString unshowableFigure();
 // Whether a span of time can be shown: 0 to 100,000 hours (a count from before 1970 is longer).
 bool isShowableSpan(qint64 seconds);
 
+// A running count as the status item shows it: "MM:SS" below an hour, then "HH:MM:SS" (hours
+// not capped); beyond a showable span, the placeholder.
+QString elapsedText(qint64 seconds);
+
 // User-perceived characters (grapheme clusters), not UTF-16 units.
 qsizetype perceivedLength(const QString& text);
 

@@ -25,4 +25,11 @@ QString TimeEntry::formattedDuration(const QDateTime& now) const {
                              static_cast<long long>(minutes));
 }
 
+std::optional<double> TimeEntry::earningsAfter(qint64 seconds) const {
+    if (!hourlyRateSnapshot) {
+        return std::nullopt;
+    }
+    return *hourlyRateSnapshot * double(seconds) / 3600.0;
+}
+
 } // namespace kelvo

@@ -48,6 +48,8 @@ struct TimeEntry {
     qint64 elapsedSeconds(const QDateTime& now) const;
     // The short duration text of an entry row: " 5 sec", "42 sec", "01:02", "123:59".
     QString formattedDuration(const QDateTime& now) const;
+    // What the entry has earned after `seconds` at its rate snapshot; nothing without a rate.
+    std::optional<double> earningsAfter(qint64 seconds) const;
 
     static TimeEntry fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;

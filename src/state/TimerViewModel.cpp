@@ -46,14 +46,7 @@ void TimerViewModel::watchActivation() {
 }
 
 QString TimerViewModel::formattedElapsedTime() const {
-    const long long e = m_elapsedTime;
-    if (!isShowableSpan(e)) {
-        return unshowableFigure();
-    }
-    if (e < 3600) {
-        return QString::asprintf("%02lld:%02lld", (e % 3600) / 60, e % 60);
-    }
-    return QString::asprintf("%02lld:%02lld:%02lld", e / 3600, (e % 3600) / 60, e % 60);
+    return elapsedText(m_elapsedTime);
 }
 
 void TimerViewModel::setSelectedProjectId(std::optional<QString> id) {
@@ -293,11 +286,10 @@ std::optional<double> TimerViewModel::runningEarnings(RateRule rule) const {
     if (!isTimerRunning() || !m_currentEntry->hourlyRateSnapshot) {
         return std::nullopt;
     }
-    const double rate = *m_currentEntry->hourlyRateSnapshot;
-    if (rule == RateRule::positiveRate && !(rate > 0)) {
+    if (rule == RateRule::positiveRate && !(*m_currentEntry->hourlyRateSnapshot > 0)) {
         return std::nullopt;
     }
-    return rate * double(m_elapsedTime) / 3600.0;
+    return m_currentEntry->earningsAfter(m_elapsedTime);
 }
 
 QString TimerViewModel::projectName(const TimeEntry& entry, ProjectLookup lookup) const {

@@ -1,0 +1,188 @@
+#include "ProgramControl.h"
+
+#include "control/TimerCommands.h"
+#include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
+#include "state/TimerViewModel.h"
+
+#include <QPointer>
+
+namespace kelvo {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Totals older than this are asked for again before a status is answered.
+constexpr qint64 totalsFreshMs = 30'000;
+} // namespace
+
+ProgramControl::ProgramControl(AuthViewModel* auth, TimerViewModel* timer, Actions actions,
+                               QObject* parent)
+    : QObject(parent)
+    , m_auth(auth)
+    , m_timer(timer)
+    , m_totals(
+          new DashboardViewModel(timer->apiClient(), DashboardViewModel::ShownBy::popover, this))
+    , m_actions(std::move(actions)) {
+    for (auto signal : {&TimerViewModel::currentEntryChanged, &TimerViewModel::elapsedTimeChanged,
+                        &TimerViewModel::projectsChanged}) {
+        connect(m_timer, signal, this, &ProgramControl::changed);
+    }
+    for (auto signal : {&AuthViewModel::isAuthenticatedChanged, &AuthViewModel::isLoadingChanged,
+                        &AuthViewModel::isRetryingRestoreChanged}) {
+        connect(m_auth, signal, this, &ProgramControl::changed);
+    }
+    connect(m_totals, &DashboardViewModel::earningsChanged, this, &ProgramControl::changed);
+    connect(m_auth, &AuthViewModel::isAuthenticatedChanged, this,
+            [this] { m_totalsAge.invalidate(); });
+}
+
+std::optional<ControlReply> ProgramControl::refusal() const {
+    if (m_auth->isAuthenticated()) {
+        return std::nullopt;
+    }
+    if (m_timer->apiClient()->authToken()) {
+        return ControlReply::failure(ExitCode::failed,
+                                     u"Kelvo is still confirming your sign-in with the server."_s);
+    }
+    return TimerCommands::notSignedIn();
+}
+
+ControlReply ProgramControl::status() const {
+    if (auto refused = refusal()) {
+        refused->report = StatusReport::unavailable(refused->exit == ExitCode::signedOut
+                                                        ? StatusReport::State::signedOut
+                                                        : StatusReport::State::offline,
+                                                    refused->message);
+        return *refused;
+    }
+    const auto& entry = m_timer->currentEntry();
+    std::optional<QString> projectName;
+    if (entry && !entry->project && entry->projectId) {
+        projectName = m_timer->projectName(*entry);
+    }
+    return ControlReply::of(
+        StatusReport::of(entry, m_timer->elapsedTime(), m_totals->earnings(), projectName));
+}
+
+QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
+    switch (request.command) {
+    case ControlRequest::Command::status:
+        co_return co_await statusWithTotals();
+    case ControlRequest::Command::show:
+        m_actions.showWindow();
+        co_return ControlReply{};
+    case ControlRequest::Command::panel:
+        m_actions.togglePanel();
+        co_return ControlReply{};
+    case ControlRequest::Command::quit:
+        // After this reply has gone out.
+        QMetaObject::invokeMethod(this, m_actions.quit, Qt::QueuedConnection);
+        co_return ControlReply{};
+    default:
+        break;
+    }
+    if (auto refused = refusal()) {
+        co_return *refused;
+    }
+    if (request.command == ControlRequest::Command::stop) {
+        co_return co_await stop();
+    }
+    if (request.command == ControlRequest::Command::toggle) {
+        QPointer self(this);
+        co_await m_timer->loadCurrentEntry();
+        if (!self) {
+            co_return ControlReply{};
+        }
+        if (m_timer->isTimerRunning()) {
+            co_return co_await stop();
+        }
+        co_return co_await startLatest();
+    }
+    co_return co_await start(std::move(request));
+}
+
+QCoro::Task<ControlReply> ProgramControl::statusWithTotals() {
+    if (!refusal() && (!m_totalsAge.isValid() || m_totalsAge.elapsed() > totalsFreshMs)) {
+        m_totalsAge.start();
+        QPointer self(this);
+        co_await m_totals->loadEarnings();
+        if (!self) {
+            co_return ControlReply{};
+        }
+    }
+    co_return status();
+}
+
+QCoro::Task<ControlReply> ProgramControl::start(ControlRequest request) {
+    if (!request.project && !request.task && !request.description) {
+        co_return co_await startLatest();
+    }
+    QPointer self(this);
+    const auto target = co_await TimerCommands::resolve(m_timer->apiClient(), request);
+    if (!self) {
+        co_return ControlReply{};
+    }
+    if (!target) {
+        co_return target.error();
+    }
+    co_await m_timer->startTimer(target->projectId, target->taskId, request.description);
+    if (!self) {
+        co_return ControlReply{};
+    }
+    co_return co_await finished();
+}
+
+QCoro::Task<ControlReply> ProgramControl::startLatest() {
+    QPointer self(this);
+    co_await m_timer->loadCurrentEntry();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    if (m_timer->isTimerRunning()) {
+        co_return TimerCommands::alreadyRunning();
+    }
+    co_await m_timer->loadRecentEntries();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    const auto latest = m_timer->latestEntry();
+    if (!latest) {
+        co_return TimerCommands::nothingToRestart();
+    }
+    co_await m_timer->restartEntry(*latest);
+    if (!self) {
+        co_return ControlReply{};
+    }
+    co_return co_await finished();
+}
+
+QCoro::Task<ControlReply> ProgramControl::stop() {
+    QPointer self(this);
+    co_await m_timer->loadCurrentEntry();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    if (!m_timer->isTimerRunning()) {
+        co_return TimerCommands::nothingRunning();
+    }
+    co_await m_timer->stopTimer();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    co_return co_await finished();
+}
+
+QCoro::Task<ControlReply> ProgramControl::finished() {
+    if (m_timer->errorMessage()) {
+        if (!m_timer->apiClient()->authToken()) {
+            co_return TimerCommands::notSignedIn();
+        }
+        co_return ControlReply::failure(ExitCode::failed, *m_timer->errorMessage());
+    }
+    // The totals changed with the timer.
+    m_totalsAge.invalidate();
+    co_return co_await statusWithTotals();
+}
+
+} // namespace kelvo

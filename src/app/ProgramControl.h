@@ -1,0 +1,57 @@
+#pragma once
+
+#include "control/ControlReply.h"
+#include "control/ControlRequest.h"
+
+#include <QCoroTask>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <functional>
+
+namespace kelvo {
+
+class AuthViewModel;
+class DashboardViewModel;
+class TimerViewModel;
+
+// The running program's side of `kelvo <command>`: each command works on the program's own
+// session and timer, so the window, the popover and the item change with it at once.
+class ProgramControl : public QObject {
+    Q_OBJECT
+public:
+    struct Actions {
+        std::function<void()> showWindow;
+        std::function<void()> togglePanel;
+        std::function<void()> quit;
+    };
+
+    ProgramControl(AuthViewModel* auth, TimerViewModel* timer, Actions actions,
+                   QObject* parent = nullptr);
+
+    QCoro::Task<ControlReply> handle(ControlRequest request);
+    // What `kelvo status` shows now, from the program's state alone.
+    ControlReply status() const;
+
+Q_SIGNALS:
+    // The status may read differently now.
+    void changed();
+
+private:
+    QCoro::Task<ControlReply> statusWithTotals();
+    QCoro::Task<ControlReply> start(ControlRequest request);
+    QCoro::Task<ControlReply> startLatest();
+    QCoro::Task<ControlReply> stop();
+    // The reply after a start or stop the timer state has finished.
+    QCoro::Task<ControlReply> finished();
+    // Why a timer command cannot run now, if it cannot.
+    std::optional<ControlReply> refusal() const;
+
+    AuthViewModel* m_auth;
+    TimerViewModel* m_timer;
+    DashboardViewModel* m_totals;
+    Actions m_actions;
+    QElapsedTimer m_totalsAge;
+};
+
+} // namespace kelvo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ControlReply.h"
+#include "ControlRequest.h"
+#include "StatusFormatter.h"
+
+#include <QStringList>
+
+#include <expected>
+
+namespace kelvo {
+
+// `kelvo <command> [options]`: runs one command without a display, through the running program
+// when there is one, else straight against the server.
+class CommandLine {
+public:
+    // A command line as understood.
+    struct Invocation {
+        enum class Kind { command, help, version };
+        Kind kind = Kind::command;
+        ControlRequest request;
+        StatusFormatter::Format format = StatusFormatter::Format::human;
+        bool verbose = false;
+    };
+
+    // Whether `arguments` (the program's name first) ask for a command rather than the window:
+    // the first word is a command, --help or --version.
+    static bool isCommand(const QStringList& arguments);
+    // The invocation, or the usage error to print.
+    static std::expected<Invocation, QString> parse(const QStringList& arguments);
+    static QString helpText();
+    static QString versionText();
+
+    // Runs the command under the present QCoreApplication; the exit status.
+    static int run(const QStringList& arguments);
+
+private:
+    static int runCommand(const Invocation& invocation);
+    static int runWithProgram(const Invocation& invocation, const QString& socketPath);
+    static int runDirect(const Invocation& invocation);
+    static int follow(const Invocation& invocation, const QString& socketPath);
+    static int startProgram(const Invocation& invocation, const QString& socketPath);
+    // Prints `reply` as the command's outcome; the exit status.
+    static int finish(const Invocation& invocation, const ControlReply& reply);
+};
+
+} // namespace kelvo

@@ -1,0 +1,147 @@
+#include "StatusFormatter.h"
+
+#include "records/Formatting.h"
+#include "state/DashboardViewModel.h"
+#include "ui/Theme.h"
+
+#include <QJsonDocument>
+
+namespace kelvo {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString separator = u" · "_s;
+const QString runningSymbol = u"▶"_s;
+const QString idleSymbol = u"■"_s;
+
+QString totalText(const QString& label, const std::optional<StatusReport::Total>& total) {
+    if (!total) {
+        return {};
+    }
+    return label + moneyText(total->earnings) + u" for "_s +
+           DashboardViewModel::formatDuration(total->duration);
+}
+
+QString withoutEntry(StatusReport::State state, const QString& problem) {
+    switch (state) {
+    case StatusReport::State::signedOut:
+        return u"Not signed in"_s;
+    case StatusReport::State::offline:
+        return problem.isEmpty() ? u"Offline"_s : u"Offline: "_s + problem;
+    case StatusReport::State::running:
+    case StatusReport::State::idle:
+        break;
+    }
+    return u"No timer running"_s;
+}
+
+} // namespace
+
+std::optional<StatusFormatter::Format> StatusFormatter::formatNamed(QStringView name) {
+    if (name == u"human") {
+        return Format::human;
+    }
+    if (name == u"json") {
+        return Format::json;
+    }
+    if (name == u"waybar") {
+        return Format::waybar;
+    }
+    if (name == u"i3blocks") {
+        return Format::i3blocks;
+    }
+    return std::nullopt;
+}
+
+QByteArray StatusFormatter::format(const StatusReport& report, Format format, bool colour) {
+    switch (format) {
+    case Format::json:
+        return QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact) + '\n';
+    case Format::waybar:
+        return waybar(report);
+    case Format::i3blocks:
+        return i3blocks(report);
+    case Format::human:
+        break;
+    }
+    return humanLine(report, colour).toUtf8() + '\n';
+}
+
+QString StatusFormatter::entryTitle(const StatusReport::Entry& entry) {
+    QStringList parts;
+    for (const auto& part : {entry.project, entry.task}) {
+        if (part && part->name && !part->name->isEmpty()) {
+            parts.append(*part->name);
+        }
+    }
+    return parts.join(separator);
+}
+
+QString StatusFormatter::humanLine(const StatusReport& report, bool colour) {
+    const auto paint = [colour](const QString& symbol, const char* code) {
+        return colour ? u"\x1b["_s + QLatin1StringView(code) + u'm' + symbol + u"\x1b[0m"_s
+                      : symbol;
+    };
+    if (!report.entry) {
+        return paint(idleSymbol, "2") + u' ' + withoutEntry(report.state, report.problem);
+    }
+    QStringList parts{entryTitle(*report.entry), elapsedText(report.entry->elapsedSeconds)};
+    if (report.entry->earnings) {
+        parts.append(moneyText(*report.entry->earnings));
+    }
+    parts.removeAll(QString());
+    return paint(runningSymbol, "32") + u' ' + parts.join(separator);
+}
+
+QString StatusFormatter::tooltip(const StatusReport& report) {
+    QStringList lines;
+    if (report.entry) {
+        lines.append(entryTitle(*report.entry));
+        if (report.entry->description && !report.entry->description->isEmpty()) {
+            lines.append(*report.entry->description);
+        }
+        QString figure = elapsedText(report.entry->elapsedSeconds);
+        if (report.entry->earnings) {
+            figure += separator + moneyText(*report.entry->earnings);
+        }
+        lines.append(figure);
+    } else {
+        lines.append(withoutEntry(report.state, report.problem));
+    }
+    lines.append(totalText(u"Today: "_s, report.today));
+    lines.append(totalText(u"This week: "_s, report.thisWeek));
+    lines.removeAll(QString());
+    return lines.join(u'\n');
+}
+
+QByteArray StatusFormatter::waybar(const StatusReport& report) {
+    const QString state = StatusReport::stateName(report.state);
+    QString text = idleSymbol;
+    if (report.entry) {
+        text = runningSymbol + u' ' + elapsedText(report.entry->elapsedSeconds);
+    } else if (report.state != StatusReport::State::idle) {
+        text += u' ' + QString(state).replace(u'-', u' ');
+    }
+    const QJsonObject object{
+        {u"text"_s, text}, {u"tooltip"_s, tooltip(report)}, {u"class"_s, state}, {u"alt"_s, state}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray StatusFormatter::i3blocks(const StatusReport& report) {
+    QString shortText = idleSymbol;
+    QColor colour = Theme::grey();
+    if (report.entry) {
+        shortText = runningSymbol + u' ' + elapsedText(report.entry->elapsedSeconds);
+        colour = Theme::accentGreen();
+    } else if (report.state == StatusReport::State::offline) {
+        colour = Theme::accentRed();
+    }
+    // Three lines: the full text, the short text for a crowded bar, the colour.
+    const QString lines = humanLine(report) + u'\n' + shortText + u'\n' +
+                          colour.name(QColor::HexRgb).toUpper() + u'\n';
+    return lines.toUtf8();
+}
+
+} // namespace kelvo
