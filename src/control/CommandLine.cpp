@@ -78,9 +78,10 @@ bool CommandLine::isCommand(const QStringList& arguments) {
     if (arguments.size() < 2) {
         return false;
     }
+    // Any word is a command (an unknown one a usage error); options are Qt's or --hidden.
     const QString& first = arguments.at(1);
-    return ControlRequest::commandNamed(first) || first == u"help" || first == u"--help" ||
-           first == u"-h" || first == u"--version" || first == u"-v";
+    return !first.startsWith(u'-') || first == u"--help" || first == u"-h" ||
+           first == u"--version" || first == u"-v";
 }
 
 std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QStringList& arguments) {

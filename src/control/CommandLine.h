@@ -24,7 +24,7 @@ public:
     };
 
     // Whether `arguments` (the program's name first) ask for a command rather than the window:
-    // the first word is a command, --help or --version.
+    // the first argument is a word (not an option), --help or --version.
     static bool isCommand(const QStringList& arguments);
     // The invocation, or the usage error to print.
     static std::expected<Invocation, QString> parse(const QStringList& arguments);

@@ -19,6 +19,7 @@ struct StatusReport {
     struct Named {
         QString id;
         std::optional<QString> name;
+        bool operator==(const Named&) const = default;
         static Named fromJson(const JsonReader& r);
     };
     struct Entry {
@@ -29,11 +30,13 @@ struct StatusReport {
         QString startTime;
         qint64 elapsedSeconds = 0;
         std::optional<double> earnings;
+        bool operator==(const Entry&) const = default;
         static Entry fromJson(const JsonReader& r);
     };
     struct Total {
         double earnings = 0;
         qint64 duration = 0;
+        bool operator==(const Total&) const = default;
         static Total fromJson(const JsonReader& r);
     };
 

@@ -5,7 +5,6 @@
 #include "app/ContentView.h"
 #include "app/KelvoApp.h"
 #include "app/MainWindow.h"
-#include "app/SingleInstance.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
@@ -29,7 +28,7 @@ private Q_SLOTS:
     void shortcutsWorkInEveryWindow();
     void closingHidesOnlyWhileATrayItemExists();
     void relaunchBringsTheWindowForward();
-    void secondProcessExitsAndLeavesTheFirst();
+    void secondProcessExitsAndQuitEndsTheFirst();
 };
 
 void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
@@ -90,20 +89,21 @@ void tst_App::closingHidesOnlyWhileATrayItemExists() {
 void tst_App::relaunchBringsTheWindowForward() {
     ClientFixture f;
     QTemporaryDir runtime;
-    const QString socket = runtime.filePath(u"kelvo.socket"_s);
     KelvoApp app(&f.client, &f.clock);
+    QVERIFY(app.listen(runtime.filePath(u"kelvo.socket"_s)));
     app.start();
-    QTRY_VERIFY(app.mainWindow());
-    SingleInstance instance(socket);
-    QVERIFY(instance.isListening());
-    connect(&instance, &SingleInstance::activationRequested, &app, &KelvoApp::showMainWindow);
     app.mainWindow()->hide();
-    QVERIFY(SingleInstance::notifyRunning(socket));
-    QTRY_VERIFY(app.mainWindow()->isVisible());
-    QVERIFY(!SingleInstance::notifyRunning(runtime.filePath(u"nobody.socket"_s)));
+    QProcess relaunch;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    relaunch.setProcessEnvironment(environment);
+    relaunch.start(QStringLiteral(KELVO_BINARY), {});
+    QTRY_VERIFY_WITH_TIMEOUT(app.mainWindow()->isVisible(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(relaunch.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(relaunch.exitCode(), 0);
 }
 
-void tst_App::secondProcessExitsAndLeavesTheFirst() {
+void tst_App::secondProcessExitsAndQuitEndsTheFirst() {
     QTemporaryDir dir;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
@@ -121,8 +121,17 @@ void tst_App::secondProcessExitsAndLeavesTheFirst() {
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(first.state(), QProcess::Running);
-    first.terminate();
+    for (const QStringList& arguments : {QStringList{u"--hidden"_s}, QStringList{u"quit"_s}}) {
+        QProcess command;
+        command.setProcessEnvironment(environment);
+        command.start(QStringLiteral(KELVO_BINARY), arguments);
+        QVERIFY(command.waitForFinished(20000));
+        QCOMPARE(command.exitCode(), 0);
+    }
+    // `kelvo quit` ends it, cleanly.
     QVERIFY(first.waitForFinished(20000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
 }
 
 QTEST_MAIN(tst_App)

@@ -1,0 +1,401 @@
+#include "HttpProbe.h"
+#include "ServerProcess.h"
+#include "TestSupport.h"
+
+#include "app/KelvoApp.h"
+#include "control/ControlServer.h"
+#include "control/StatusFollower.h"
+#include "control/TimerCommands.h"
+#include "state/AuthViewModel.h"
+#include "state/TimerViewModel.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+StatusReport running(std::optional<double> rate = 41.38 / (3723.0 / 3600)) {
+    TimeEntry entry;
+    entry.id = u"e1"_s;
+    entry.isRunning = true;
+    entry.startTime = u"2025-03-01T09:00:00.000Z"_s;
+    entry.hourlyRateSnapshot = rate;
+    entry.project = TimeEntryProject{u"p1"_s, u"Website Redesign"_s, std::nullopt};
+    entry.task = TimeEntryTask{u"t1"_s, u"Frontend build"_s};
+    DashboardEarnings totals{{}, {72.92, 4200}, {300, 36000}};
+    return StatusReport::of(entry, 3723, totals);
+}
+
+QJsonObject jsonOf(const QByteArray& line) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    [&] { QCOMPARE(error.error, QJsonParseError::NoError); }();
+    return document.object();
+}
+
+// A raw connection to a control server in this process: what it sends, and what comes back
+// before the server closes it.
+QByteArray exchange(const QString& path, const QByteArray& bytes) {
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    socket.write(bytes);
+    QByteArray answer;
+    // A socket the server never closes shows as an answer that does not parse.
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QLocalSocket::UnconnectedState;
+        },
+        20000);
+    return answer + socket.readAll();
+}
+
+// Waits for `process` to end while this process's event loop keeps serving it.
+bool ended(QProcess& process) {
+    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000);
+}
+
+} // namespace
+
+class tst_Control : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void statusShapes_data();
+    void statusShapes();
+    void repliesSurviveTheWire();
+    void requestReader_data();
+    void requestReader();
+    void nameMatching_data();
+    void nameMatching();
+    void badMessagesChangeNothing();
+    void requestsServedInArrivalOrder();
+    void stalledFollowerIsDropped();
+    void followerPrintsChangesAndIdleMinutes();
+    void commandsReachTheRunningProgram();
+};
+
+void tst_Control::statusShapes_data() {
+    QTest::addColumn<StatusReport>("report");
+    QTest::addColumn<QString>("human");
+    QTest::addColumn<QString>("waybarText");
+    QTest::addColumn<QString>("waybarClass");
+    QTest::addColumn<QString>("i3Short");
+    QTest::newRow("running") << running() << u"▶ Website Redesign · Frontend build · 01:02:03 · $41.38"_s << u"▶ 01:02:03"_s
+                             << u"running"_s << u"▶ 01:02:03"_s;
+    StatusReport bare = running(std::nullopt);
+    bare.entry->project.reset();
+    bare.entry->task.reset();
+    QTest::newRow("no names, no rate") << bare << u"▶ 01:02:03"_s << u"▶ 01:02:03"_s << u"running"_s << u"▶ 01:02:03"_s;
+    QTest::newRow("idle") << StatusReport::of(std::nullopt, 0, std::nullopt) << u"■ No timer running"_s << u"■"_s << u"idle"_s
+                          << u"■"_s;
+    QTest::newRow("signed out") << StatusReport::unavailable(StatusReport::State::signedOut, u"x"_s) << u"■ Not signed in"_s
+                                << u"■ signed out"_s << u"signed-out"_s << u"■"_s;
+    QTest::newRow("offline") << StatusReport::unavailable(StatusReport::State::offline, u"Network error: refused"_s)
+                             << u"■ Offline: Network error: refused"_s << u"■ offline"_s << u"offline"_s << u"■"_s;
+}
+
+void tst_Control::statusShapes() {
+    QFETCH(StatusReport, report);
+    QFETCH(QString, human);
+    QFETCH(QString, waybarText);
+    QFETCH(QString, waybarClass);
+    QFETCH(QString, i3Short);
+    using Format = StatusFormatter::Format;
+    QCOMPARE(StatusFormatter::format(report, Format::human), human.toUtf8() + '\n');
+    QCOMPARE(StatusFormatter::format(report, Format::human, true),
+             (u"\x1b["_s + (report.entry ? u"32m▶"_s : u"2m■"_s) + u"\x1b[0m"_s + human.mid(1)).toUtf8() + '\n');
+    // waybar: one JSON object per line with the keys its custom module reads.
+    const QByteArray waybar = StatusFormatter::format(report, Format::waybar);
+    QCOMPARE(waybar.count('\n'), 1);
+    const QJsonObject module = jsonOf(waybar);
+    QCOMPARE(module.value(u"text"_s).toString(), waybarText);
+    QCOMPARE(module.value(u"class"_s).toString(), waybarClass);
+    QCOMPARE(module.value(u"alt"_s).toString(), waybarClass);
+    QVERIFY(module.value(u"tooltip"_s).isString());
+    // i3blocks: full text, short text, colour.
+    const QStringList block = QString::fromUtf8(StatusFormatter::format(report, Format::i3blocks)).split(u'\n');
+    QCOMPARE(block.size(), 4);
+    QCOMPARE(block.at(0), human);
+    QCOMPARE(block.at(1), i3Short);
+    QVERIFY(QColor::isValidColorName(block.at(2)));
+    QVERIFY(block.at(3).isEmpty());
+    // JSON: the published object, readable back.
+    const QJsonObject json = jsonOf(StatusFormatter::format(report, Format::json));
+    QCOMPARE(json.keys(), (QStringList{u"entry"_s, u"running"_s, u"thisWeek"_s, u"today"_s, u"version"_s}));
+    QCOMPARE(json.value(u"version"_s).toInt(), 1);
+    QCOMPARE(json.value(u"running"_s).toBool(), report.state == StatusReport::State::running);
+    QCOMPARE(json.value(u"entry"_s).isNull(), !report.entry);
+}
+
+void tst_Control::repliesSurviveTheWire() {
+    for (const ControlReply& reply :
+         {ControlReply::of(running()), ControlReply::of(StatusReport::unavailable(StatusReport::State::offline, u"down"_s)),
+          TimerCommands::nothingToRestart()}) {
+        QByteArray line = reply.toLine();
+        QVERIFY(line.endsWith('\n'));
+        line.chop(1);
+        ControlReply expected = reply;
+        if (expected.report && expected.report->entry) {
+            expected.report->entry->earnings = 41.38; // sent in cents
+        }
+        QCOMPARE(ControlReply::fromLine(line), expected);
+    }
+    QVERIFY(!ControlReply::fromLine(R"({"kelvo":1,"exit":9})"));
+    QVERIFY(!ControlReply::fromLine(R"({"kelvo":1,"exit":0,"state":"asleep","status":{"version":1,"running":false}})"));
+}
+
+void tst_Control::requestReader_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("error");
+    ControlRequest start;
+    start.command = ControlRequest::Command::start;
+    start.project = u"Web"_s;
+    start.description = u"a \"quoted\"\nline"_s;
+    QByteArray written = start.toLine();
+    written.chop(1);
+    QTest::newRow("written") << written << QString();
+    QTest::newRow("not json") << "show"_ba << u"malformed message: "_s;
+    QTest::newRow("not an object") << "[1]"_ba << u"malformed message: "_s;
+    QTest::newRow("wrong type") << R"({"kelvo":1,"command":"stop","follow":"yes"})"_ba << u"malformed message: follow"_s;
+    QTest::newRow("newer version") << R"({"kelvo":2,"command":"stop","follow":false})"_ba << u"unsupported message version 2"_s;
+    QTest::newRow("unknown command") << R"({"kelvo":1,"command":"format-disk","follow":false})"_ba << u"unknown command"_s;
+    QTest::newRow("oversized") << QByteArray(R"({"kelvo":1,"command":"stop","follow":false,"x":")") + QByteArray(9000, 'a') +
+                                      "\"}"
+                               << u"message too large"_s;
+}
+
+void tst_Control::requestReader() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, error);
+    const auto request = ControlRequest::fromLine(line);
+    if (error.isEmpty()) {
+        QVERIFY(request);
+        QCOMPARE(request->toLine(), line + '\n');
+    } else {
+        QVERIFY(!request);
+        QVERIFY2(request.error().startsWith(error), qPrintable(request.error()));
+    }
+}
+
+void tst_Control::nameMatching_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("picked"); // empty: refused, listing `listed`
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("id") << u"p2"_s << u"p2"_s << QStringList{};
+    QTest::newRow("whole name, any case") << u"web"_s << u"p3"_s << QStringList{};
+    QTest::newRow("unique prefix") << u"mob"_s << u"p4"_s << QStringList{};
+    QTest::newRow("ambiguous prefix") << u"Webs"_s << QString() << QStringList{u"Website Redesign"_s, u"Website Copy"_s};
+    QTest::newRow("unknown lists all") << u"zzz"_s << QString()
+                                       << QStringList{u"Website Redesign"_s, u"Website Copy"_s, u"Web"_s, u"Mobile"_s};
+}
+
+void tst_Control::nameMatching() {
+    QFETCH(QString, query);
+    QFETCH(QString, picked);
+    QFETCH(QStringList, listed);
+    const QList<TimerCommands::Choice> choices{{u"p1"_s, u"Website Redesign"_s, {}, {}},
+                                               {u"p2"_s, u"Website Copy"_s, {}, {}},
+                                               {u"p3"_s, u"Web"_s, {}, {}},
+                                               {u"p4"_s, u"Mobile"_s, {}, {}}};
+    const auto result = TimerCommands::pick(choices, query, u"project"_s);
+    QCOMPARE(result ? result->id : QString(), picked);
+    if (!result) {
+        QCOMPARE(result.error().exit, ExitCode::usage);
+        const QStringList lines = result.error().message.split(u'\n').mid(1);
+        QCOMPARE(lines.size(), listed.size());
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            QVERIFY2(lines.at(i).trimmed().startsWith(listed.at(i)), qPrintable(lines.at(i)));
+        }
+    }
+}
+
+void tst_Control::badMessagesChangeNothing() {
+    QTemporaryDir runtime;
+    int handled = 0;
+    ControlServer server(
+        runtime.filePath(u"k.socket"_s),
+        [&handled](ControlRequest) -> QCoro::Task<ControlReply> {
+            ++handled;
+            co_return ControlReply{};
+        },
+        [] { return ControlReply{}; });
+    server.setLimits({std::chrono::milliseconds(200), 64 * 1024});
+    QVERIFY(server.isListening());
+    const QString path = runtime.filePath(u"k.socket"_s);
+    for (const QByteArray& bytes : {"garbage\n"_ba,
+                                    R"({"kelvo":1,"command":"quit","follow":1})"
+                                    "\n"_ba,
+                                    QByteArray(20000, '{'), "{\"kelvo\":1,"_ba /* never finished */}) {
+        const QByteArray answer = exchange(path, bytes);
+        const auto reply = ControlReply::fromLine(answer.trimmed());
+        QVERIFY2(reply, answer.constData());
+        QCOMPARE(reply->exit, ExitCode::usage);
+    }
+    QCOMPARE(handled, 0);
+    // A sound request after all that is still served.
+    QVERIFY(ControlReply::fromLine(exchange(path, ControlRequest{}.toLine()).trimmed()));
+    QCOMPARE(handled, 1);
+}
+
+void tst_Control::requestsServedInArrivalOrder() {
+    QTemporaryDir runtime;
+    QStringList order;
+    ControlServer server(
+        runtime.filePath(u"k.socket"_s),
+        [&order](ControlRequest request) -> QCoro::Task<ControlReply> {
+            order.append(ControlRequest::commandName(request.command));
+            co_return ControlReply{};
+        },
+        [] { return ControlReply{}; });
+    QLocalSocket first;
+    QLocalSocket second;
+    for (QLocalSocket* socket : {&first, &second}) {
+        socket->connectToServer(runtime.filePath(u"k.socket"_s));
+        QVERIFY(socket->waitForConnected(5000));
+    }
+    ControlRequest stop;
+    stop.command = ControlRequest::Command::stop;
+    const QByteArray firstLine = stop.toLine();
+    first.write(firstLine.first(10)); // connected first, complete last
+    first.flush();
+    ControlRequest show;
+    show.command = ControlRequest::Command::show;
+    second.write(show.toLine());
+    QTRY_COMPARE(order, QStringList{u"show"_s});
+    first.write(firstLine.mid(10));
+    QTRY_COMPARE(order, (QStringList{u"show"_s, u"stop"_s}));
+}
+
+void tst_Control::stalledFollowerIsDropped() {
+    QTemporaryDir runtime;
+    qint64 seconds = 0;
+    ControlServer server(
+        runtime.filePath(u"k.socket"_s), [](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply{}; },
+        [&seconds] {
+            StatusReport report = running();
+            report.entry->elapsedSeconds = seconds;
+            return ControlReply::of(report);
+        });
+    QSignalSpy dropped(&server, &ControlServer::followerDropped);
+    server.setLimits({std::chrono::seconds(5), 4096});
+    QLocalSocket stalled;
+    stalled.setReadBufferSize(1); // reads nothing more than a byte
+    stalled.connectToServer(runtime.filePath(u"k.socket"_s));
+    QVERIFY(stalled.waitForConnected(5000));
+    ControlRequest follow;
+    follow.follow = true;
+    stalled.write(follow.toLine());
+    QTRY_COMPARE(server.followerCount(), 1);
+    // Every publish differs; the socket's buffers fill, then the backlog; then it is dropped.
+    for (int i = 0; i < 100000 && dropped.isEmpty(); ++i) {
+        ++seconds;
+        server.publish();
+        if (i % 50 == 0) {
+            QCoreApplication::processEvents();
+        }
+    }
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(server.followerCount(), 0);
+}
+
+void tst_Control::followerPrintsChangesAndIdleMinutes() {
+    QTemporaryDir runtime;
+    TestClock clock(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 5), Qt::UTC));
+    StatusReport shown = StatusReport::of(std::nullopt, 0, std::nullopt);
+    ControlServer server(
+        runtime.filePath(u"k.socket"_s),
+        [&shown](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply::of(shown); },
+        [&shown] { return ControlReply::of(shown); });
+    QStringList lines;
+    APIClient unused(u"http://127.0.0.1:9"_s);
+    DirectControl direct(&unused, &clock);
+    StatusFollower follower(runtime.filePath(u"k.socket"_s), &direct, &clock, StatusFormatter::Format::human, false,
+                            [&lines](const QByteArray& line) {
+                                lines.append(QString::fromUtf8(line).trimmed());
+                                return lines.size() < 5;
+                            });
+    QSignalSpy finished(&follower, &StatusFollower::finished);
+    follower.start();
+    QVERIFY(follower.isFollowingProgram());
+    QTRY_COMPARE(lines, QStringList{u"■ No timer running"_s});
+    server.publish(); // unchanged: no line
+    shown = running();
+    server.publish();
+    server.publish();
+    QTRY_COMPARE(lines.size(), 2);
+    QVERIFY(lines.last().startsWith(u"▶ Website Redesign"_s));
+    shown = StatusReport::of(std::nullopt, 0, std::nullopt);
+    server.publish();
+    QTRY_COMPARE(lines.size(), 3);
+    clock.advance(61); // a minute idle: the line again
+    QTRY_COMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(3), lines.at(2));
+    clock.advance(61); // the reader goes away after this one
+    QTRY_COMPARE(finished.size(), 1);
+}
+
+void tst_Control::commandsReachTheRunningProgram() {
+    TemporaryConfigHome home;
+    QTemporaryDir data;
+    ServerProcess serverProcess;
+    QVERIFY(serverProcess.start(data.filePath(u"db.sqlite"_s)));
+    HttpProbe http(serverProcess.baseURL());
+    const QString token = http.registerUser(u"cli@example.com"_s);
+    QVERIFY(http.post(u"/projects"_s, R"({"name":"Compiler","hourlyRate":60})", token).status < 300);
+    APIClient client(serverProcess.baseURL());
+    QVERIFY(client.setAuthToken(token).has_value());
+    QTemporaryDir runtime;
+    KelvoApp app(&client, Clock::system());
+    QVERIFY(app.listen(runtime.filePath(u"kelvo.socket"_s)));
+    app.start();
+    QTRY_VERIFY_WITH_TIMEOUT(app.authViewModel()->isAuthenticated(), 20000);
+    TimerViewModel* timer = app.timerViewModel();
+
+    QProcessEnvironment environment;
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s); // only the program may talk
+    const auto kelvo = [&](const QStringList& arguments, QProcess& process) {
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KELVO_BINARY), arguments);
+    };
+    // A follower sees what the window does.
+    QProcess follower;
+    kelvo({u"status"_s, u"--follow"_s}, follower);
+    QTRY_VERIFY_WITH_TIMEOUT(follower.canReadLine(), 20000);
+    QCOMPARE(follower.readLine(), "■ No timer running\n");
+
+    QProcess start;
+    kelvo({u"start"_s, u"--project"_s, u"comp"_s}, start);
+    QTRY_VERIFY_WITH_TIMEOUT(timer->isTimerRunning(), 20000);
+    QVERIFY(ended(start));
+    QCOMPARE(start.exitCode(), 0);
+    QVERIFY(start.readAllStandardOutput().startsWith("▶ Compiler · 00:0"));
+    QByteArray followed;
+    QTRY_VERIFY2_WITH_TIMEOUT((followed += follower.readAll()).contains("▶ Compiler"), followed.constData(), 20000);
+
+    timer->stopTimer(); // as the window's button does
+    QTRY_VERIFY2_WITH_TIMEOUT((followed += follower.readAll()).endsWith("■ No timer running\n"), followed.constData(), 20000);
+
+    for (const auto& [command, running] : {std::pair{u"toggle"_s, true}, {u"stop"_s, false}}) {
+        QProcess process;
+        kelvo({command}, process);
+        QVERIFY(ended(process));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(timer->isTimerRunning(), running);
+    }
+    follower.kill();
+    follower.waitForFinished();
+}
+
+QTEST_MAIN(tst_Control)
+#include "tst_control.moc"
