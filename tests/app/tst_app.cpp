@@ -5,6 +5,7 @@
 #include "app/ContentView.h"
 #include "app/KelvoApp.h"
 #include "app/MainWindow.h"
+#include "control/ControlServer.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void closingHidesOnlyWhileATrayItemExists();
     void relaunchBringsTheWindowForward();
     void secondProcessExitsAndQuitEndsTheFirst();
+    void panelCommandStartsTheProgram();
+    void doorOnlyInTheRuntimeFolder();
 };
 
 void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
@@ -132,6 +135,38 @@ void tst_App::secondProcessExitsAndQuitEndsTheFirst() {
     QVERIFY(first.waitForFinished(20000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
+}
+
+void tst_App::panelCommandStartsTheProgram() {
+    QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    const auto kelvo = [&](const QString& command) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KELVO_BINARY), {command});
+        return process.waitForFinished(30000) ? process.exitCode() : -1;
+    };
+    // Nothing runs: the command starts Kelvo, and its panel is asked for once it answers.
+    QCOMPARE(kelvo(u"panel"_s), 0);
+    const QString socket = dir.filePath(u"kelvo.socket"_s);
+    QVERIFY(QFile::exists(socket));
+    QCOMPARE(kelvo(u"quit"_s), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(socket), 20000);
+}
+
+void tst_App::doorOnlyInTheRuntimeFolder() {
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    for (const QByteArray& folder : {QByteArray(), "relative/run"_ba, "/nonexistent/run"_ba}) {
+        qputenv("XDG_RUNTIME_DIR", folder);
+        QCOMPARE(ControlServer::defaultSocketPath(), QString());
+    }
+    qputenv("XDG_RUNTIME_DIR", "/tmp");
+    QCOMPARE(ControlServer::defaultSocketPath(), u"/tmp/kelvo.socket"_s);
+    qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 QTEST_MAIN(tst_App)
