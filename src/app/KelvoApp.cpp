@@ -49,10 +49,9 @@ void KelvoApp::start(bool hidden) {
             m_timer->loadCurrentEntry();
         }
     });
+    m_startedHidden = hidden;
     if (hidden) {
         createMenuBar();
-        connect(m_menuBar, &MenuBarManager::itemSettled, this, &KelvoApp::showWindowWithoutItem,
-                Qt::SingleShotConnection);
         schedule(this, [this] { m_connectivity->start(); });
     } else {
         m_window->show();
@@ -90,6 +89,10 @@ void KelvoApp::createMenuBar() {
     }
     m_menuBar = new MenuBarManager(
         m_timer, m_auth, [this] { showMainWindow(); }, this);
+    if (m_startedHidden) {
+        connect(m_menuBar, &MenuBarManager::itemSettled, this, &KelvoApp::showWindowWithoutItem,
+                Qt::SingleShotConnection);
+    }
     m_menuBar->setupMenuBar();
     addWindowShortcuts(m_menuBar->popover());
 }

@@ -64,6 +64,7 @@ private:
     QAction* m_quitAction;
     SystemConnectivity* m_connectivity;
     bool m_menuBarScheduled = false;
+    bool m_startedHidden = false;
     ProgramControl* m_programControl = nullptr;
     ControlServer* m_control = nullptr;
 };

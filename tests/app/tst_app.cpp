@@ -32,6 +32,7 @@ private Q_SLOTS:
     void secondProcessExitsAndQuitEndsTheFirst();
     void panelCommandStartsTheProgram();
     void doorOnlyInTheRuntimeFolder();
+    void hiddenStartWithoutAnItemShowsTheWindow();
 };
 
 void tst_App::windowIsFixedAndReusedWhateverItsTitle() {
@@ -167,6 +168,14 @@ void tst_App::doorOnlyInTheRuntimeFolder() {
     qputenv("XDG_RUNTIME_DIR", "/tmp");
     QCOMPARE(ControlServer::defaultSocketPath(), u"/tmp/kelvo.socket"_s);
     qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+void tst_App::hiddenStartWithoutAnItemShowsTheWindow() {
+    ClientFixture f; // no session bus and no tray here
+    KelvoApp app(&f.client, &f.clock);
+    app.start(true);
+    QVERIFY(app.menuBarManager());
+    QTRY_VERIFY(app.mainWindow()->isVisible());
 }
 
 QTEST_MAIN(tst_App)

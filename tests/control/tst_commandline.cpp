@@ -121,6 +121,7 @@ void tst_CommandLine::commands_data() {
     row("option of another command", u"worker"_s, {u"stop"_s, u"--follow"_s}, 2, u""_s);
     row("unknown command", u"worker"_s, {u"frobnicate"_s}, 2, u""_s);
     row("quit, none running", u"worker"_s, {u"quit"_s}, 0, u""_s);
+    row("verbose", u"worker"_s, {u"status"_s, u"--verbose"_s}, 0, u"▶ Website Redesign · .*\n"_s);
 }
 
 void tst_CommandLine::commands() {

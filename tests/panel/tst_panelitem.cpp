@@ -5,6 +5,8 @@
 #include "Json.h"
 #include "TestSupport.h"
 
+#include "app/KelvoApp.h"
+#include "app/MainWindow.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
 #include "panel/DBusMenu.h"
@@ -17,6 +19,7 @@
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kelvo;
@@ -126,6 +129,7 @@ private Q_SLOTS:
     void hungPanelChangesNothing();
     void badInputFromTheBus();
     void panelTextChosenFromTheMenuIsKept();
+    void hiddenStartStaysInThePanel();
 
 private:
     MenuBarManager& manager() {
@@ -332,6 +336,16 @@ void tst_PanelItem::panelTextChosenFromTheMenuIsKept() {
     MenuBarManager next(&m_f->timer, &m_f->auth, {});
     next.setupMenuBar();
     QCOMPARE(next.panelText(), MenuBarManager::PanelText::minutes);
+}
+
+void tst_PanelItem::hiddenStartStaysInThePanel() {
+    KelvoApp app(&m_f->client, &m_f->clock);
+    app.start(true);
+    QVERIFY(app.menuBarManager()); // the item at once, not after a window appeared
+    QSignalSpy settled(app.menuBarManager(), &MenuBarManager::itemSettled);
+    QTRY_VERIFY(!settled.isEmpty());
+    QVERIFY(app.menuBarManager()->hasVisibleItem());
+    QVERIFY(!app.mainWindow()->isVisible());
 }
 
 QTEST_MAIN(tst_PanelItem)
