@@ -68,6 +68,14 @@ ControlReply ProgramControl::status() const {
 QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
     switch (request.command) {
     case ControlRequest::Command::status:
+        if (request.follow) {
+            // A follower gets the present at once; the totals follow as a change.
+            if (!refusal() && !m_totalsAge.isValid()) {
+                m_totalsAge.start();
+                m_totals->loadEarnings();
+            }
+            co_return status();
+        }
         co_return co_await statusWithTotals();
     case ControlRequest::Command::show:
         m_actions.showWindow();
@@ -85,14 +93,22 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
     if (auto refused = refusal()) {
         co_return *refused;
     }
+    if (m_timer->isLoading()) {
+        // Its outcome would be told apart from the other one's only by luck.
+        co_return ControlReply::failure(
+            ExitCode::failed, u"A timer is being started or stopped right now; try again."_s);
+    }
     if (request.command == ControlRequest::Command::stop) {
         co_return co_await stop();
     }
     if (request.command == ControlRequest::Command::toggle) {
         QPointer self(this);
-        co_await m_timer->loadCurrentEntry();
+        const auto failed = co_await m_timer->loadCurrentEntry();
         if (!self) {
             co_return ControlReply{};
+        }
+        if (failed) {
+            co_return TimerCommands::failure(*failed);
         }
         if (m_timer->isTimerRunning()) {
             co_return co_await stop();
@@ -135,16 +151,22 @@ QCoro::Task<ControlReply> ProgramControl::start(ControlRequest request) {
 
 QCoro::Task<ControlReply> ProgramControl::startLatest() {
     QPointer self(this);
-    co_await m_timer->loadCurrentEntry();
+    auto failed = co_await m_timer->loadCurrentEntry();
     if (!self) {
         co_return ControlReply{};
+    }
+    if (failed) {
+        co_return TimerCommands::failure(*failed);
     }
     if (m_timer->isTimerRunning()) {
         co_return TimerCommands::alreadyRunning();
     }
-    co_await m_timer->loadRecentEntries();
+    failed = co_await m_timer->loadRecentEntries();
     if (!self) {
         co_return ControlReply{};
+    }
+    if (failed) {
+        co_return TimerCommands::failure(*failed);
     }
     const auto latest = m_timer->latestEntry();
     if (!latest) {
@@ -159,9 +181,12 @@ QCoro::Task<ControlReply> ProgramControl::startLatest() {
 
 QCoro::Task<ControlReply> ProgramControl::stop() {
     QPointer self(this);
-    co_await m_timer->loadCurrentEntry();
+    const auto failed = co_await m_timer->loadCurrentEntry();
     if (!self) {
         co_return ControlReply{};
+    }
+    if (failed) {
+        co_return TimerCommands::failure(*failed);
     }
     if (!m_timer->isTimerRunning()) {
         co_return TimerCommands::nothingRunning();

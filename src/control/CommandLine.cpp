@@ -21,8 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// How long a command waits for the program's answer; the program's own requests give up sooner.
+// How long a command waits for the program's answer. The program bounds each of its requests to
+// the server; a start may take several in a row.
 constexpr int replyTimeoutMs = 90'000;
+constexpr int timerReplyTimeoutMs = 6 * 60'000;
 
 struct Options {
     QCommandLineOption json{u"json"_s, u"Print the status as one JSON object."_s};
@@ -49,9 +51,9 @@ struct Options {
 };
 
 // Reads one line from `socket`, or nothing when the program went away or took too long.
-std::optional<QByteArray> readLine(QLocalSocket& socket) {
+std::optional<QByteArray> readLine(QLocalSocket& socket, int timeoutMs) {
     QByteArray received;
-    QDeadlineTimer deadline(replyTimeoutMs);
+    QDeadlineTimer deadline(timeoutMs);
     while (!received.contains('\n') && received.size() < ControlReply::maxLineBytes) {
         if (socket.bytesAvailable() == 0 &&
             !socket.waitForReadyRead(int(deadline.remainingTime()))) {
@@ -78,10 +80,14 @@ bool CommandLine::isCommand(const QStringList& arguments) {
     if (arguments.size() < 2) {
         return false;
     }
-    // Any word is a command (an unknown one a usage error); options are Qt's or --hidden.
+    // Any word is a command (an unknown one a usage error), and so is an option only commands
+    // take; the window's options are Qt's and --hidden.
     const QString& first = arguments.at(1);
-    return !first.startsWith(u'-') || first == u"--help" || first == u"-h" ||
-           first == u"--version" || first == u"-v";
+    static const QStringList commandOptions{
+        u"--help"_s,   u"-h"_s,       u"--version"_s, u"-v"_s,     u"--json"_s,
+        u"--format"_s, u"--follow"_s, u"--project"_s, u"--task"_s, u"--description"_s,
+        u"--verbose"_s};
+    return !first.startsWith(u'-') || commandOptions.contains(first.section(u'=', 0, 0));
 }
 
 std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QStringList& arguments) {
@@ -260,7 +266,9 @@ int CommandLine::runWithProgram(const Invocation& invocation, const QString& soc
         return -1;
     }
     socket.write(invocation.request.toLine());
-    const auto line = readLine(socket);
+    const ControlRequest::Command command = invocation.request.command;
+    const bool slow = isTimerCommand(command) && command != ControlRequest::Command::status;
+    const auto line = readLine(socket, slow ? timerReplyTimeoutMs : replyTimeoutMs);
     if (!line) {
         return finish(invocation,
                       ControlReply::failure(ExitCode::failed, u"Kelvo did not answer."_s));

@@ -11,8 +11,14 @@ namespace kelvo {
 using namespace Qt::StringLiterals;
 
 namespace {
-// What a connection has read so far, kept on the socket itself.
+// What a connection has read so far, and the last line a follower was sent, kept on the socket.
 const char* const receivedProperty = "kelvoReceived";
+const char* const sentProperty = "kelvoSent";
+
+bool waitsOnTheServer(ControlRequest::Command command) {
+    using Command = ControlRequest::Command;
+    return command == Command::start || command == Command::stop || command == Command::toggle;
+}
 } // namespace
 
 ControlServer::ControlServer(const QString& socketPath, Handler handler, Status status,
@@ -20,21 +26,30 @@ ControlServer::ControlServer(const QString& socketPath, Handler handler, Status 
     : QObject(parent)
     , m_server(new QLocalServer(this))
     , m_handler(std::move(handler))
-    , m_status(std::move(status)) {
-    if (socketPath.isEmpty()) {
-        return;
-    }
+    , m_status(std::move(status))
+    , m_socketPath(socketPath) {
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(socketPath)) {
-        // A socket left behind by a program that crashed; nobody answered on it.
-        QLocalServer::removeServer(socketPath);
-        m_server->listen(socketPath);
-    }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             accept(socket);
         }
     });
+    listen();
+}
+
+void ControlServer::listen() {
+    if (m_socketPath.isEmpty() || m_server->listen(m_socketPath)) {
+        return;
+    }
+    // A socket left behind by a program that crashed, or one that is alive: only a socket that
+    // nobody answers on is taken over.
+    QLocalSocket probe;
+    probe.connectToServer(m_socketPath);
+    if (probe.waitForConnected(500)) {
+        return;
+    }
+    QLocalServer::removeServer(m_socketPath);
+    m_server->listen(m_socketPath);
 }
 
 ControlServer::~ControlServer() = default;
@@ -54,6 +69,19 @@ QString ControlServer::defaultSocketPath() {
 
 void ControlServer::accept(QLocalSocket* socket) {
     socket->setParent(this);
+    if (m_connections >= m_limits.maxConnections) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    ++m_connections;
+    connect(socket, &QObject::destroyed, this, [this] {
+        --m_connections;
+        // Qt stops listening when the system refuses a connection (out of descriptors).
+        if (!m_server->isListening()) {
+            listen();
+        }
+    });
     // Qt holds no more than a request's worth; what is beyond it is refused, not buffered.
     socket->setReadBufferSize(ControlRequest::maxLineBytes);
     auto* deadline = new QTimer(socket);
@@ -90,8 +118,32 @@ void ControlServer::readRequest(QLocalSocket* socket) {
         refuse(socket, request.error());
         return;
     }
-    m_queue.enqueue({socket, std::move(*request)});
-    serveQueue();
+    if (waitsOnTheServer(request->command)) {
+        m_queue.enqueue({socket, std::move(*request)});
+        serveQueue();
+    } else {
+        serveNow({socket, std::move(*request)});
+    }
+}
+
+QCoro::Task<void> ControlServer::serveNow(Pending pending) {
+    QPointer self(this);
+    const ControlReply reply = co_await m_handler(pending.request);
+    if (self && pending.socket) {
+        answer(pending.socket, pending.request, reply);
+    }
+}
+
+void ControlServer::answer(QLocalSocket* socket, const ControlRequest& request,
+                           const ControlReply& reply) {
+    socket->write(reply.toLine());
+    socket->flush();
+    // A follower stays through sign-outs and failures: they are what it wants to see end.
+    if (request.follow && request.command == ControlRequest::Command::status) {
+        follow(socket);
+    } else {
+        socket->disconnectFromServer();
+    }
 }
 
 void ControlServer::refuse(QLocalSocket* socket, const QString& why) {
@@ -117,16 +169,8 @@ QCoro::Task<void> ControlServer::serveQueue() {
         if (!self) {
             co_return;
         }
-        if (!next.socket) {
-            continue;
-        }
-        next.socket->write(reply.toLine());
-        next.socket->flush();
-        // A follower stays through sign-outs and failures: they are what it wants to see end.
-        if (next.request.follow && next.request.command == ControlRequest::Command::status) {
-            follow(next.socket);
-        } else {
-            next.socket->disconnectFromServer();
+        if (next.socket) {
+            answer(next.socket, next.request, reply);
         }
     }
     if (self) {
@@ -138,7 +182,7 @@ void ControlServer::follow(QLocalSocket* socket) {
     m_followers.append(socket);
     connect(socket, &QObject::destroyed, this, [this] { m_followers.removeAll(nullptr); });
     // The reply carried the present; the next line is the next change.
-    m_lastPublished = m_status().toLine();
+    socket->setProperty(sentProperty, m_status().toLine());
 }
 
 void ControlServer::publish() {
@@ -146,12 +190,8 @@ void ControlServer::publish() {
         return;
     }
     const QByteArray line = m_status().toLine();
-    if (line == m_lastPublished) {
-        return;
-    }
-    m_lastPublished = line;
     for (const QPointer<QLocalSocket>& follower : QList(m_followers)) {
-        if (follower) {
+        if (follower && follower->property(sentProperty).toByteArray() != line) {
             sendToFollower(follower, line);
         }
     }
@@ -166,6 +206,7 @@ void ControlServer::sendToFollower(QLocalSocket* socket, const QByteArray& line)
         Q_EMIT followerDropped();
         return;
     }
+    socket->setProperty(sentProperty, line);
     socket->write(line);
     socket->flush();
 }

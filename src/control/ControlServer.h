@@ -19,9 +19,11 @@ namespace kelvo {
 // The running program's door for `kelvo <command>`, on a user-only socket in the runtime folder:
 // a later launch that finds it hands its command over instead of starting a second program.
 // Each connection sends one request line and gets one reply line; a follower then gets a line
-// whenever the published status changes. Requests are served one at a time in the order they
-// arrived whole; a connection that sends too much, too little or nonsense gets an error reply
-// and is closed, and a follower that stops reading is dropped before its backlog grows.
+// whenever the published status changes. Starts and stops are served one at a time in the order
+// they arrived whole; a status, show, panel or quit is answered at once, never behind a start
+// waiting on a slow server. A connection that sends too much, too little or nonsense gets an
+// error reply and is closed; a follower that stops reading is dropped before its backlog grows;
+// beyond a number of open connections new ones are closed at once.
 class ControlServer : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +35,8 @@ public:
         std::chrono::milliseconds readTimeout{5'000};
         // What a follower may leave unread before it is dropped.
         qint64 followerBacklog = 64 * 1024;
+        // Connections open at once, followers included.
+        qsizetype maxConnections = 64;
     };
 
     // Listens at `socketPath` (see defaultSocketPath()); `status` is what followers are sent.
@@ -65,6 +69,9 @@ private:
     void readRequest(QLocalSocket* socket);
     void refuse(QLocalSocket* socket, const QString& why);
     QCoro::Task<void> serveQueue();
+    QCoro::Task<void> serveNow(Pending pending);
+    void answer(QLocalSocket* socket, const ControlRequest& request, const ControlReply& reply);
+    void listen();
     void follow(QLocalSocket* socket);
     void sendToFollower(QLocalSocket* socket, const QByteArray& line);
 
@@ -75,7 +82,8 @@ private:
     QQueue<Pending> m_queue;
     bool m_serving = false;
     QList<QPointer<QLocalSocket>> m_followers;
-    QByteArray m_lastPublished;
+    QString m_socketPath;
+    qsizetype m_connections = 0;
 };
 
 } // namespace kelvo

@@ -58,7 +58,10 @@ QCoro::Task<ControlReply> DirectControl::status() {
     // The totals are a bonus: without them the report still says what runs.
     const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
     auto earnings = co_await m_client->getDashboardEarnings(zone);
-    m_earnings = earnings ? std::optional(*earnings) : std::nullopt;
+    m_earnings.reset();
+    if (earnings) {
+        m_earnings = *earnings;
+    }
     co_return ControlReply::of(counted());
 }
 
@@ -107,7 +110,18 @@ QCoro::Task<ControlReply> DirectControl::started(BodyResult<TimeEntry> result) {
     if (!result) {
         co_return TimerCommands::failure(result.error());
     }
-    co_return co_await status();
+    m_entry = *result;
+    co_return co_await afterAction();
+}
+
+QCoro::Task<ControlReply> DirectControl::afterAction() {
+    // The action took place: a status that cannot be had now does not make it a failure.
+    const StatusReport known = counted();
+    ControlReply reply = co_await status();
+    if (reply.exit != ExitCode::done) {
+        reply = ControlReply::of(known);
+    }
+    co_return reply;
 }
 
 QCoro::Task<ControlReply> DirectControl::stop() {
@@ -122,7 +136,8 @@ QCoro::Task<ControlReply> DirectControl::stop() {
     if (!stopped) {
         co_return TimerCommands::failure(stopped.error());
     }
-    co_return co_await status();
+    m_entry.reset();
+    co_return co_await afterAction();
 }
 
 } // namespace kelvo

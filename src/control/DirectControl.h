@@ -29,6 +29,8 @@ private:
     // The running entry, or the reply that ends the command.
     QCoro::Task<std::expected<std::optional<TimeEntry>, ControlReply>> current();
     QCoro::Task<ControlReply> started(BodyResult<TimeEntry> result);
+    // The status after a start or stop that succeeded.
+    QCoro::Task<ControlReply> afterAction();
 
     APIClient* m_client;
     Clock* m_clock;

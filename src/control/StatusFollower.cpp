@@ -23,9 +23,18 @@ StatusFollower::StatusFollower(QString socketPath, DirectControl* direct, Clock*
     , m_format(format)
     , m_colour(colour)
     , m_sink(std::move(sink))
-    , m_ticker(new QTimer(this)) {
+    , m_ticker(new QTimer(this))
+    , m_firstLine(new QTimer(this)) {
     m_ticker->setInterval(1000);
     connect(m_ticker, &QTimer::timeout, this, &StatusFollower::tick);
+    m_firstLine->setSingleShot(true);
+    m_firstLine->setInterval(std::chrono::seconds(5));
+    connect(m_firstLine, &QTimer::timeout, this, [this] {
+        if (m_socket) {
+            m_socket->abort();
+            leaveProgram();
+        }
+    });
 }
 
 void StatusFollower::start() {
@@ -65,11 +74,15 @@ bool StatusFollower::connectToProgram() {
     socket->write(request.toLine());
     connect(socket, &QLocalSocket::readyRead, this, &StatusFollower::readFromProgram);
     connect(socket, &QLocalSocket::disconnected, this, &StatusFollower::leaveProgram);
+    m_firstLine->start();
     return true;
 }
 
 void StatusFollower::readFromProgram() {
     m_received += m_socket->readAll();
+    if (m_received.contains('\n')) {
+        m_firstLine->stop();
+    }
     qsizetype end;
     while ((end = m_received.indexOf('\n')) >= 0) {
         const auto reply = ControlReply::fromLine(m_received.first(end));
@@ -85,6 +98,7 @@ void StatusFollower::leaveProgram() {
     if (!m_socket) {
         return;
     }
+    m_firstLine->stop();
     m_socket->deleteLater();
     m_socket = nullptr;
     // Straight to the server: the program is asked for again at the next poll, so one that

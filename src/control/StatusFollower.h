@@ -52,6 +52,8 @@ private:
     QLocalSocket* m_socket = nullptr;
     QByteArray m_received;
     QTimer* m_ticker;
+    // A program that does not answer within moments is left for the server.
+    QTimer* m_firstLine;
     QDateTime m_lastPoll;
     QByteArray m_lastLine;
     QDateTime m_lastPrinted;

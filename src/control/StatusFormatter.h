@@ -18,9 +18,10 @@ public:
 
     // "▶ Website Redesign · Frontend build · 01:02:03 · $41.38", or "■ No timer running".
     static QString humanLine(const StatusReport& report, bool colour = false);
+    // "Website Redesign · Frontend build": the entry's project and task names that are known.
+    static QString entryTitle(const StatusReport::Entry& entry);
 
 private:
-    static QString entryTitle(const StatusReport::Entry& entry);
     static QString tooltip(const StatusReport& report);
     static QByteArray waybar(const StatusReport& report);
     static QByteArray i3blocks(const StatusReport& report);

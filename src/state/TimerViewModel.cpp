@@ -101,21 +101,24 @@ QCoro::Task<void> TimerViewModel::refreshAllData() {
 }
 
 template <class T, class Apply>
-QCoro::Task<void> TimerViewModel::load(QCoro::Task<APIResult<T>>&& request,
-                                       const QString& failureLine, const Apply& apply) {
+QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIResult<T>>&& request,
+                                                              const QString& failureLine,
+                                                              const Apply& apply) {
     QPointer self(this);
     auto result = co_await request;
-    if (!self) {
-        co_return;
-    }
     if (!result) {
-        Diagnostics::print(failureLine + result.error().debugDescription());
-        co_return;
+        if (self) {
+            Diagnostics::print(failureLine + result.error().debugDescription());
+        }
+        co_return result.error();
     }
-    apply(std::move(*result));
+    if (self) {
+        apply(std::move(*result));
+    }
+    co_return std::nullopt;
 }
 
-QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
+QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadCurrentEntry() {
     const auto loaded = [this](std::optional<TimeEntry> entry) {
         setCurrentEntry(std::move(entry));
         if (isTimerRunning()) {
@@ -129,19 +132,19 @@ QCoro::Task<void> TimerViewModel::loadCurrentEntry() {
             setElapsedTime(0);
         }
     };
-    co_await load(m_apiClient->getCurrentTimeEntry(),
-                  QStringLiteral("❌ Error loading current entry: "), loaded);
+    co_return co_await load(m_apiClient->getCurrentTimeEntry(),
+                            QStringLiteral("❌ Error loading current entry: "), loaded);
 }
 
-QCoro::Task<void> TimerViewModel::loadRecentEntries() {
+QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadRecentEntries() {
     const auto loaded = [this](QList<TimeEntry> entries) {
         publish(this, m_recentEntries, std::move(entries), &TimerViewModel::recentEntriesChanged);
         Diagnostics::print(
             QStringLiteral("📝 Loaded %1 recent entries").arg(m_recentEntries.size()));
         reportUnshown(m_recentEntries.size(), shownRecentEntries, QStringLiteral("recent entries"));
     };
-    co_await load(m_apiClient->getTimeEntries({.limit = shownRecentEntries}),
-                  QStringLiteral("❌ Error loading recent entries: "), loaded);
+    co_return co_await load(m_apiClient->getTimeEntries({.limit = shownRecentEntries}),
+                            QStringLiteral("❌ Error loading recent entries: "), loaded);
 }
 
 QCoro::Task<void> TimerViewModel::loadProjects() {

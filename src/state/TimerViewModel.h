@@ -51,8 +51,10 @@ public:
     void setTasks(QList<KelvoTask> tasks);
 
     QCoro::Task<void> refreshAllData();
-    QCoro::Task<void> loadCurrentEntry();
-    QCoro::Task<void> loadRecentEntries();
+    // A load's failure, or nothing when the server's answer was taken.
+    using LoadFailure = std::optional<APIClientError>;
+    QCoro::Task<LoadFailure> loadCurrentEntry();
+    QCoro::Task<LoadFailure> loadRecentEntries();
     QCoro::Task<void> loadProjects();
     QCoro::Task<void> loadTasks(QString projectId);
     QCoro::Task<void> startTimer(std::optional<QString> projectId, std::optional<QString> taskId,
@@ -101,8 +103,8 @@ private:
     // Awaits one background load; success goes to `apply`, a failure prints `failureLine` with
     // the error and leaves every field as it was.
     template <class T, class Apply>
-    QCoro::Task<void> load(QCoro::Task<APIResult<T>>&& request, const QString& failureLine,
-                           const Apply& apply);
+    QCoro::Task<LoadFailure> load(QCoro::Task<APIResult<T>>&& request, const QString& failureLine,
+                                  const Apply& apply);
     // One line when an answer holds more than the views draw.
     static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     // A start or stop: busy from before the request until the recent entries have been reloaded

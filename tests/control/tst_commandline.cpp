@@ -106,6 +106,7 @@ void tst_CommandLine::commands_data() {
     row("no previous entry", u"fresh"_s, {u"start"_s}, 4, u""_s);
     row("nothing to stop", u"fresh"_s, {u"stop"_s}, 4, u""_s);
     row("idle", u"fresh"_s, {u"status"_s}, 0, u"■ No timer running\n"_s);
+    row("options first", u"fresh"_s, {u"--format=i3blocks"_s, u"status"_s}, 0, u"■ No timer running\n■\n#[0-9A-F]{6}\n"_s);
     row("ambiguous", u"worker"_s, {u"start"_s, u"--project"_s, u"web"_s}, 2, u""_s);
     row("unknown", u"worker"_s, {u"start"_s, u"--task"_s, u"nope"_s}, 2, u""_s);
     row("start by names", u"worker"_s, {u"start"_s, u"--project"_s, u"website"_s, u"--task"_s, u"front"_s}, 0,

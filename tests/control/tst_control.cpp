@@ -245,6 +245,16 @@ void tst_Control::badMessagesChangeNothing() {
     // A sound request after all that is still served.
     QVERIFY(ControlReply::fromLine(exchange(path, ControlRequest{}.toLine()).trimmed()));
     QCOMPARE(handled, 1);
+    // Connections beyond the limit are closed at once; one that ends makes room again.
+    server.setLimits({std::chrono::seconds(30), 64 * 1024, 2});
+    std::array<QLocalSocket, 2> idle;
+    for (QLocalSocket& socket : idle) {
+        socket.connectToServer(path);
+    }
+    QVERIFY(exchange(path, ControlRequest{}.toLine()).isEmpty());
+    idle[0].abort();
+    QVERIFY(QTest::qWaitFor([&] { return !exchange(path, ControlRequest{}.toLine()).isEmpty(); }));
+    QCOMPARE(handled, 2);
 }
 
 void tst_Control::requestsServedInArrivalOrder() {
