@@ -2,12 +2,18 @@
 
 #include "ContentView.h"
 #include "MainWindow.h"
+#include "PreferencesDialog.h"
 #include "ProgramControl.h"
+#include "Reminder.h"
 #include "SystemConnectivity.h"
 #include "control/ControlServer.h"
 #include "menubar/MenuBarManager.h"
+#include "menubar/MenuBarView.h"
 #include "menubar/PopoverWindow.h"
+#include "records/Diagnostics.h"
+#include "screens/DashboardView.h"
 #include "state/AuthViewModel.h"
+#include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
 
@@ -23,8 +29,15 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     , m_timer(new TimerViewModel(apiClient, clock, this))
     , m_showAction(new QAction(QStringLiteral("Show Main Window"), this))
     , m_quitAction(new QAction(QStringLiteral("Quit"), this))
-    , m_connectivity(new SystemConnectivity(this)) {
-    m_auth->setConnectivity(m_connectivity);
+    , m_preferencesAction(new QAction(QStringLiteral("Preferences…"), this))
+    , m_preferences(new Preferences(this))
+    , m_connectivity(new SystemConnectivity(this))
+    , m_wake(new Connectivity(this)) {
+    m_auth->setConnectivity(m_wake);
+    connect(m_connectivity, &Connectivity::regained, this, &KelvoApp::reloadAfterWake);
+    if (!m_preferences->readProblem().isEmpty()) {
+        Diagnostics::print(m_preferences->readProblem());
+    }
     m_showAction->setObjectName(QStringLiteral("showMainWindowAction"));
     m_showAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_showAction->setShortcutContext(Qt::ApplicationShortcut);
@@ -33,9 +46,14 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quitAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    m_preferencesAction->setObjectName(QStringLiteral("preferencesAction"));
+    m_preferencesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(m_preferencesAction, &QAction::triggered, this, &KelvoApp::showPreferences);
 }
 
-KelvoApp::~KelvoApp() = default;
+KelvoApp::~KelvoApp() {
+    delete m_preferencesDialog; // a window of its own
+}
 
 void KelvoApp::start(bool hidden) {
     // The window is mapped at its fixed size first; its first screen is built and laid out
@@ -43,6 +61,7 @@ void KelvoApp::start(bool hidden) {
     // objects have queued leave after that.
     m_window = std::make_unique<MainWindow>([this] { return hidesMainWindowOnClose(); });
     addWindowShortcuts(m_window.get());
+    m_window->addAction(m_preferencesAction);
     // Without a dashboard on screen nothing else loads the running entry the item shows.
     connect(m_auth, &AuthViewModel::isAuthenticatedChanged, this, [this] {
         if (m_auth->isAuthenticated() && !m_window->isVisible()) {
@@ -52,16 +71,17 @@ void KelvoApp::start(bool hidden) {
     m_startedHidden = hidden;
     if (hidden) {
         createMenuBar();
-        schedule(this, [this] { m_connectivity->start(); });
+        schedule(this, [this] { startAfterFirstFrame(); });
     } else {
         m_window->show();
     }
     auto* content = new ContentView(m_auth, m_timer);
+    m_content = content;
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
     // The system's network and sleep signals are not needed for the first frame.
     connect(
         content, &ContentView::appeared, this,
-        [this] { schedule(this, [this] { m_connectivity->start(); }); }, Qt::SingleShotConnection);
+        [this] { schedule(this, [this] { startAfterFirstFrame(); }); }, Qt::SingleShotConnection);
     m_window->setContent(content);
 }
 
@@ -94,7 +114,71 @@ void KelvoApp::createMenuBar() {
                 Qt::SingleShotConnection);
     }
     m_menuBar->setupMenuBar();
+    m_menuBar->setPreferencesAction([this] { showPreferences(); });
     addWindowShortcuts(m_menuBar->popover());
+}
+
+void KelvoApp::startAfterFirstFrame() {
+    if (m_reminder) {
+        return;
+    }
+    m_connectivity->start();
+    m_reminder = new Reminder(
+        m_timer, m_preferences,
+        [this](const QString& text) {
+            QSystemTrayIcon* tray = m_menuBar ? m_menuBar->statusItem() : nullptr;
+            if (!tray || !tray->isVisible()) {
+                return false;
+            }
+            tray->showMessage(QStringLiteral("Kelvo"), text);
+            return true;
+        },
+        this);
+}
+
+Connectivity* KelvoApp::connectivity() const {
+    return m_connectivity;
+}
+
+void KelvoApp::reloadAfterWake() {
+    // A resume brings the network back too: the second word within a few seconds adds nothing.
+    constexpr qint64 mergeMs = 5'000;
+    if (m_lastWake.isValid() && m_lastWake.elapsed() < mergeMs) {
+        return;
+    }
+    m_lastWake.start();
+    Q_EMIT m_wake->regained();
+    if (!m_auth->isAuthenticated()) {
+        return;
+    }
+    auto* dashboard = m_window && m_window->isVisible() && m_content
+                          ? qobject_cast<DashboardView*>(m_content->currentScreen())
+                          : nullptr;
+    if (dashboard) {
+        dashboard->reload(); // the running entry is part of its refresh
+    } else {
+        m_timer->loadCurrentEntry();
+    }
+    if (m_menuBar && m_menuBar->popover()->isVisible()) {
+        m_menuBar->panel()->reloadEarnings();
+    }
+}
+
+PreferencesDialog* KelvoApp::preferencesDialog() const {
+    return m_preferencesDialog;
+}
+
+void KelvoApp::showPreferences() {
+    createMenuBar();
+    if (!m_preferencesDialog) {
+        m_preferencesDialog = new PreferencesDialog(m_menuBar, m_preferences);
+        m_preferencesDialog->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_preferencesDialog->reload();
+    }
+    m_preferencesDialog->show();
+    m_preferencesDialog->raise();
+    m_preferencesDialog->activateWindow();
 }
 
 void KelvoApp::showWindowWithoutItem() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -12,10 +14,14 @@ namespace kelvo {
 class APIClient;
 class AuthViewModel;
 class Clock;
+class Connectivity;
 class ContentView;
 class ControlServer;
 class MainWindow;
 class MenuBarManager;
+class Preferences;
+class PreferencesDialog;
+class Reminder;
 class ProgramControl;
 class SystemConnectivity;
 class TimerViewModel;
@@ -36,6 +42,8 @@ public:
     bool listen(const QString& socketPath);
     // Opens or closes the popover, creating the item first when there is none yet.
     void togglePanel();
+    // Shows the one preferences dialog.
+    void showPreferences();
     // Brings the one main window back and to the front; there is never a second one.
     void showMainWindow();
     // Creates the tray item once, after the main window's content first appeared.
@@ -46,6 +54,11 @@ public:
     MainWindow* mainWindow() const { return m_window.get(); }
     MenuBarManager* menuBarManager() const { return m_menuBar; }
     ControlServer* controlServer() const { return m_control; }
+    Preferences* preferences() const { return m_preferences; }
+    PreferencesDialog* preferencesDialog() const;
+    Reminder* reminder() const { return m_reminder; }
+    // The system's word on network and sleep; tests speak for it.
+    Connectivity* connectivity() const;
     bool hidesMainWindowOnClose() const;
 
 private:
@@ -53,6 +66,11 @@ private:
     // visible, so each of the program's windows holds both.
     void addWindowShortcuts(QWidget* window);
     void createMenuBar();
+    // After a resume or a network return (once for both when they come within seconds): the
+    // running entry, and whatever is on screen, from the server again.
+    void reloadAfterWake();
+    // What waits for the first frame: the system's network and sleep signals, the reminder.
+    void startAfterFirstFrame();
     // Started hidden: the window shows after all when the item turns out not to be seen.
     void showWindowWithoutItem();
 
@@ -62,7 +80,15 @@ private:
     MenuBarManager* m_menuBar = nullptr;
     QAction* m_showAction;
     QAction* m_quitAction;
+    QAction* m_preferencesAction;
+    Preferences* m_preferences;
+    QPointer<PreferencesDialog> m_preferencesDialog;
+    Reminder* m_reminder = nullptr;
     SystemConnectivity* m_connectivity;
+    // Speaks once per merged wake: the sign-in restore listens here.
+    Connectivity* m_wake;
+    QElapsedTimer m_lastWake;
+    ContentView* m_content = nullptr;
     bool m_menuBarScheduled = false;
     bool m_startedHidden = false;
     ProgramControl* m_programControl = nullptr;

@@ -62,9 +62,13 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    // The window's X class is the application id, as the desktop file's StartupWMClass says.
+    if (!qEnvironmentVariableIsSet("RESOURCE_NAME")) {
+        qputenv("RESOURCE_NAME", "app.kelvo.Kelvo");
+    }
     QApplication app(argc, argv);
     nameApplication();
-    QApplication::setDesktopFileName(QStringLiteral("kelvo"));
+    QApplication::setDesktopFileName(QStringLiteral("app.kelvo.Kelvo"));
     // The tray item and the popover keep the program alive; closing is handled by the window.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -59,11 +59,12 @@ MenuBarManager::PanelText storedPanelText() {
     return index < 0 ? MenuBarManager::PanelText::elapsed : MenuBarManager::PanelText(index);
 }
 
-void storePanelText(MenuBarManager::PanelText mode) {
-    const auto stored = APIClient::storeSetting(panelTextKey, panelTextValues.at(int(mode)));
+std::expected<void, QString> storePanelText(MenuBarManager::PanelText mode) {
+    auto stored = APIClient::storeSetting(panelTextKey, panelTextValues.at(int(mode)));
     if (!stored) {
         Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
     }
+    return stored;
 }
 
 // Qt's menu for the same entries the panel draws.
@@ -240,10 +241,18 @@ void MenuBarManager::updatePanelItem() {
     m_panelItem->setToolTipText(current.text.mid(1));
 }
 
-void MenuBarManager::setPanelText(PanelText mode) {
+std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
     m_panelText = mode;
-    storePanelText(mode);
+    auto stored = storePanelText(mode);
     updatePanelItem();
+    if (m_panelMenu) {
+        m_panelMenu->invalidate();
+    }
+    return stored;
+}
+
+void MenuBarManager::setPreferencesAction(std::function<void()> open) {
+    m_openPreferences = std::move(open);
     if (m_panelMenu) {
         m_panelMenu->invalidate();
     }
@@ -274,6 +283,9 @@ QList<MenuEntry> MenuBarManager::menuEntries() {
                            {choice(QStringLiteral("Elapsed Time"), PanelText::elapsed),
                             choice(QStringLiteral("Hours and Minutes"), PanelText::minutes),
                             choice(QStringLiteral("Off"), PanelText::off)}));
+    if (m_openPreferences) {
+        entries.append(MenuEntry::action(QStringLiteral("Preferences…"), m_openPreferences));
+    }
     return entries;
 }
 

@@ -9,6 +9,7 @@
 #include <QSystemTrayIcon>
 
 #include <chrono>
+#include <expected>
 #include <functional>
 
 class QMenu;
@@ -60,8 +61,10 @@ public:
     PanelLabel panelLabel() const;
     PanelLabel panelLabel(const Title& current) const;
     PanelText panelText() const { return m_panelText; }
-    // Applies at once and is kept in the settings file.
-    void setPanelText(PanelText mode);
+    // Applies at once and is kept in the settings file; the error says why it could not be kept.
+    std::expected<void, QString> setPanelText(PanelText mode);
+    // Adds "Preferences…" to the menus, opening them with `open`.
+    void setPreferencesAction(std::function<void()> open);
     QList<MenuEntry> menuEntries();
     // Whether anything of the program can be seen in the panel: the item shown by a host, or
     // the tray icon in a tray.
@@ -117,6 +120,7 @@ private:
     bool m_trayAvailable = false;
     bool m_watcherAnswered = false;
     PanelText m_panelText = PanelText::elapsed;
+    std::function<void()> m_openPreferences;
 };
 
 } // namespace kelvo

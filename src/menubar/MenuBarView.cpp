@@ -417,6 +417,10 @@ void MenuBarView::startEarningsRefresh() {
     m_refreshTimer->start();
 }
 
+void MenuBarView::reloadEarnings() {
+    m_earnings->loadEarnings();
+}
+
 void MenuBarView::stopEarningsRefresh() {
     delete m_refreshTimer;
     m_refreshTimer = nullptr;

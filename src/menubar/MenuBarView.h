@@ -35,6 +35,8 @@ public:
     bool isRefreshingPeriodically() const { return m_refreshTimer != nullptr; }
 
     void startEarningsRefresh();
+    // Reloads the earnings now.
+    void reloadEarnings();
     void stopEarningsRefresh();
 
 protected:

@@ -260,6 +260,10 @@ QCoro::Task<void> DashboardView::loadOnAppearance() {
     }
 }
 
+void DashboardView::reload() {
+    refreshSequence();
+}
+
 QCoro::Task<void> DashboardView::refreshSequence() {
     QPointer self(this);
     m_turn->start();

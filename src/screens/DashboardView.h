@@ -29,6 +29,8 @@ public:
     ~DashboardView() override;
 
     DashboardViewModel* dashboardViewModel() const { return m_dashboard; }
+    // Reloads everything it shows, as its refresh button does.
+    void reload();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,88 @@
+#include "Autostart.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace kelvo {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One argument of an Exec line, quoted as the desktop entry format asks: inside double quotes,
+// a backslash before ", `, $ and \; then every backslash doubled for the string value itself.
+QString quotedArgument(const QString& argument) {
+    QString quoted;
+    for (QChar c : argument) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
+            quoted += u'\\';
+        }
+        quoted += c;
+    }
+    QString value = u'"' + quoted + u'"';
+    return value.replace(u"\\"_s, u"\\\\"_s);
+}
+
+} // namespace
+
+QString Autostart::entryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           u"/autostart/app.kelvo.Kelvo.desktop"_s;
+}
+
+bool Autostart::isEnabled() {
+    const QString path = entryPath();
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    QSettings entry(path, QSettings::IniFormat);
+    entry.beginGroup(u"Desktop Entry"_s);
+    const auto isTrue = [&entry](const QString& key, const QString& fallback) {
+        return entry.value(key, fallback).toString().trimmed() == u"true";
+    };
+    return entry.status() == QSettings::NoError && !isTrue(u"Hidden"_s, u"false"_s) &&
+           isTrue(u"X-GNOME-Autostart-enabled"_s, u"true"_s);
+}
+
+QByteArray Autostart::entryText(const QString& executable) {
+    return (u"[Desktop Entry]\n"
+            "Type=Application\n"
+            "Name=Kelvo\n"
+            "Comment=Track your time and see what it is worth\n"
+            "Exec="_s +
+            quotedArgument(executable) +
+            u" --hidden\n"
+            "Icon=app.kelvo.Kelvo\n"
+            "Terminal=false\n"
+            "X-GNOME-Autostart-enabled=true\n"_s)
+        .toUtf8();
+}
+
+std::expected<void, QString> Autostart::setEnabled(bool enabled) {
+    const QString path = entryPath();
+    if (!enabled) {
+        if (QFileInfo::exists(path) && !QFile::remove(path)) {
+            return std::unexpected(u"Could not remove %1."_s.arg(path));
+        }
+        return {};
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return std::unexpected(u"Could not create the folder %1."_s.arg(folder));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return std::unexpected(u"Could not write %1: %2"_s.arg(path, file.errorString()));
+    }
+    file.write(entryText(QCoreApplication::applicationFilePath()));
+    if (!file.commit()) {
+        return std::unexpected(u"Could not write %1: %2"_s.arg(path, file.errorString()));
+    }
+    return {};
+}
+
+} // namespace kelvo

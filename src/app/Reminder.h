@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace kelvo {
+
+class Preferences;
+class TimerViewModel;
+
+// Reminds the user of a timer left running: once the running entry has counted the chosen
+// hours, a desktop notification (with a "Stop timer" button where the notification server offers
+// buttons). Once per entry, also across restarts of the program. Without a notification server
+// the tray icon's message is used where there is one, else a diagnostic line.
+class Reminder : public QObject {
+    Q_OBJECT
+public:
+    // Shows `text` as the tray icon's message; false when there is no tray icon.
+    using TrayMessage = std::function<bool(const QString& text)>;
+
+    Reminder(TimerViewModel* timer, Preferences* preferences, TrayMessage trayMessage,
+             QObject* parent = nullptr);
+
+    // "Timer running for 8 hours — Website Redesign · Frontend build".
+    static QString text(int hours, const QString& title);
+
+Q_SIGNALS:
+    // The reminder went out as `text`, through whatever way there was.
+    void reminded(const QString& text);
+
+private Q_SLOTS:
+    void onActionInvoked(uint id, const QString& action);
+
+private:
+    void check();
+    void notify(const QString& text);
+    void fallBack(const QString& text);
+
+    TimerViewModel* m_timer;
+    Preferences* m_preferences;
+    TrayMessage m_trayMessage;
+    std::optional<uint> m_notification;
+    QString m_notifiedEntry;
+};
+
+} // namespace kelvo
