@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "app/ContentView.h"
+#include "app/PreferencesDialog.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
 #include "records/Formatting.h"
@@ -13,7 +14,10 @@
 #include "screens/RegisterView.h"
 #include "screens/TimerView.h"
 #include "state/AuthViewModel.h"
+#include "state/Connectivity.h"
 #include "state/DashboardViewModel.h"
+#include "state/OfflineNotice.h"
+#include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 #include "ui/DarkStyle.h"
 #include "ui/Symbols.h"
@@ -229,6 +233,36 @@ bool saveWarningShot(Gallery& gallery, const TemporaryConfigHome& home) {
     return ok;
 }
 
+// The dashboard while the network is known down and the last request failed for want of it.
+bool offlineShot(Gallery& gallery) {
+    FakeServer server;
+    gallery.serve(server, true, true, FakeResponse::json(200, earnings));
+    APIClient client(server.baseURL());
+    APIClient remote(u"https://api.kelvo.app"_s);
+    Connectivity connectivity;
+    OfflineNotice notice(&remote, &connectivity);
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client, &fixedClock);
+    timer.setOfflineNotice(&notice);
+    DashboardView view(&auth, &timer);
+    view.show();
+    waitUntil([&] { return !timer.isRefreshing() && !view.dashboardViewModel()->isLoading(); });
+    connectivity.setKnownOffline(true);
+    Q_EMIT remote.reached(false);
+    return gallery.shoot(u"dashboard-offline"_s, view);
+}
+
+bool preferencesShot(Gallery& gallery) {
+    FakeServer server;
+    APIClient client(server.baseURL());
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client, &fixedClock);
+    MenuBarManager menuBar(&timer, &auth, [] {});
+    Preferences preferences;
+    PreferencesDialog dialog(&menuBar, &preferences);
+    return gallery.shoot(u"preferences"_s, dialog, dialog.sizeHint());
+}
+
 bool timerShots(Gallery& gallery) {
     bool ok = true;
     for (const bool running : {false, true}) {
@@ -386,6 +420,8 @@ int main(int argc, char** argv) {
     ok &= dashboardShot(gallery, u"dashboard-absurd-values"_s, true, true,
                         FakeResponse::json(200, absurdEarnings), true, absurdEntry);
     ok &= saveWarningShot(gallery, home);
+    ok &= offlineShot(gallery);
+    ok &= preferencesShot(gallery);
     ok &= timerShots(gallery);
     ok &= popoverShot(gallery, u"popover-signed-out"_s, PanelState::signedOut);
     ok &= popoverShot(gallery, u"popover-running"_s, PanelState::running);

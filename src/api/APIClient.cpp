@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSettings>
@@ -252,6 +253,11 @@ void APIClient::clearAuthToken() {
     Q_EMIT authTokenChanged();
 }
 
+bool APIClient::isLoopback() const {
+    const QString host = QUrl(m_baseURL).host();
+    return host == u"localhost" || QHostAddress(host).isLoopback();
+}
+
 QUrl APIClient::urlFor(const QString& path) const {
     return QUrl(m_baseURL + path, QUrl::StrictMode);
 }
@@ -303,6 +309,10 @@ QCoro::Task<APIResult<APIClient::SuccessBody>> APIClient::send(QString path, HTT
     const std::optional<QString> sentToken = m_authToken;
     for (int hop = 0;; ++hop) {
         const APIResult<Answer> answer = co_await exchange(url, method, body, sentToken, deadline);
+        if (self) {
+            Q_EMIT self->reached(answer.has_value() ||
+                                 answer.error().kind() != APIClientError::Kind::networkError);
+        }
         if (!answer) {
             co_return std::unexpected(answer.error());
         }

@@ -121,8 +121,13 @@ public:
     QCoro::Task<APIResult<TimeEntry>> stopTimer(QString entryId);
     QCoro::Task<APIResult<DashboardEarnings>> getDashboardEarnings(std::optional<QString> timezone);
 
+    // Whether the base URL names this machine (a server on the loopback interface).
+    bool isLoopback() const;
+
 Q_SIGNALS:
     void authTokenChanged();
+    // After each exchange: whether the server answered at all (false: a network failure).
+    void reached(bool answered);
 
 private:
     // The body of a 2xx reply. (A wrapper: an expected of a bare QByteArray, which converts from

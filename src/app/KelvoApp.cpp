@@ -13,6 +13,7 @@
 #include "records/Diagnostics.h"
 #include "screens/DashboardView.h"
 #include "state/AuthViewModel.h"
+#include "state/OfflineNotice.h"
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
@@ -30,14 +31,11 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     , m_showAction(new QAction(QStringLiteral("Show Main Window"), this))
     , m_quitAction(new QAction(QStringLiteral("Quit"), this))
     , m_preferencesAction(new QAction(QStringLiteral("Preferences…"), this))
-    , m_preferences(new Preferences(this))
     , m_connectivity(new SystemConnectivity(this))
     , m_wake(new Connectivity(this)) {
     m_auth->setConnectivity(m_wake);
+    m_timer->setOfflineNotice(new OfflineNotice(apiClient, m_connectivity, this));
     connect(m_connectivity, &Connectivity::regained, this, &KelvoApp::reloadAfterWake);
-    if (!m_preferences->readProblem().isEmpty()) {
-        Diagnostics::print(m_preferences->readProblem());
-    }
     m_showAction->setObjectName(QStringLiteral("showMainWindowAction"));
     m_showAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_showAction->setShortcutContext(Qt::ApplicationShortcut);
@@ -124,7 +122,7 @@ void KelvoApp::startAfterFirstFrame() {
     }
     m_connectivity->start();
     m_reminder = new Reminder(
-        m_timer, m_preferences,
+        m_timer, preferences(),
         [this](const QString& text) {
             QSystemTrayIcon* tray = m_menuBar ? m_menuBar->statusItem() : nullptr;
             if (!tray || !tray->isVisible()) {
@@ -164,6 +162,17 @@ void KelvoApp::reloadAfterWake() {
     }
 }
 
+Preferences* KelvoApp::preferences() {
+    // Read when first needed, after the first frame.
+    if (!m_preferences) {
+        m_preferences = new Preferences(this);
+        if (!m_preferences->readProblem().isEmpty()) {
+            Diagnostics::print(m_preferences->readProblem());
+        }
+    }
+    return m_preferences;
+}
+
 PreferencesDialog* KelvoApp::preferencesDialog() const {
     return m_preferencesDialog;
 }
@@ -171,7 +180,7 @@ PreferencesDialog* KelvoApp::preferencesDialog() const {
 void KelvoApp::showPreferences() {
     createMenuBar();
     if (!m_preferencesDialog) {
-        m_preferencesDialog = new PreferencesDialog(m_menuBar, m_preferences);
+        m_preferencesDialog = new PreferencesDialog(m_menuBar, preferences());
         m_preferencesDialog->setAttribute(Qt::WA_DeleteOnClose);
     } else {
         m_preferencesDialog->reload();

@@ -54,7 +54,7 @@ public:
     MainWindow* mainWindow() const { return m_window.get(); }
     MenuBarManager* menuBarManager() const { return m_menuBar; }
     ControlServer* controlServer() const { return m_control; }
-    Preferences* preferences() const { return m_preferences; }
+    Preferences* preferences();
     PreferencesDialog* preferencesDialog() const;
     Reminder* reminder() const { return m_reminder; }
     // The system's word on network and sleep; tests speak for it.
@@ -81,7 +81,7 @@ private:
     QAction* m_showAction;
     QAction* m_quitAction;
     QAction* m_preferencesAction;
-    Preferences* m_preferences;
+    Preferences* m_preferences = nullptr;
     QPointer<PreferencesDialog> m_preferencesDialog;
     Reminder* m_reminder = nullptr;
     SystemConnectivity* m_connectivity;

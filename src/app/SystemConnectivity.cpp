@@ -8,6 +8,7 @@ void SystemConnectivity::start() {
     if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         QNetworkInformation* information = QNetworkInformation::instance();
         m_reachability = information->reachability();
+        setKnownOffline(m_reachability == QNetworkInformation::Reachability::Disconnected);
         connect(information, &QNetworkInformation::reachabilityChanged, this,
                 &SystemConnectivity::onReachabilityChanged);
     }
@@ -21,6 +22,7 @@ void SystemConnectivity::onReachabilityChanged(QNetworkInformation::Reachability
     const bool back = reachability == QNetworkInformation::Reachability::Online &&
                       m_reachability != QNetworkInformation::Reachability::Online;
     m_reachability = reachability;
+    setKnownOffline(reachability == QNetworkInformation::Reachability::Disconnected);
     if (back) {
         Q_EMIT regained();
     }

@@ -2,6 +2,7 @@
 
 #include "MenuBarManager.h"
 #include "records/Formatting.h"
+#include "screens/OfflineLine.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
@@ -134,6 +135,7 @@ QWidget* MenuBarView::buildSignedIn() {
     layout->setSpacing(0);
     // The content is centred in the frame.
     layout->addStretch();
+    layout->addWidget(new OfflineLine(m_timer->offlineNotice()));
     layout->addWidget(buildHeader());
     layout->addWidget(divider());
     layout->addWidget(buildCurrentEntry());

@@ -12,8 +12,21 @@ class Connectivity : public QObject {
 public:
     using QObject::QObject;
 
+    // Whether the system says there is no network at all (not merely that it does not know).
+    bool isKnownOffline() const { return m_knownOffline; }
+    void setKnownOffline(bool offline) {
+        if (m_knownOffline != offline) {
+            m_knownOffline = offline;
+            Q_EMIT knownOfflineChanged();
+        }
+    }
+
 Q_SIGNALS:
     void regained();
+    void knownOfflineChanged();
+
+private:
+    bool m_knownOffline = false;
 };
 
 } // namespace kelvo

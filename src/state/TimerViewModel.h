@@ -10,6 +10,10 @@
 class QTimer;
 
 namespace kelvo {
+class OfflineNotice;
+}
+
+namespace kelvo {
 
 // Everything about time entries: the current entry and its running count, the recent entries,
 // the projects and one project's tasks, and starting and stopping timers. The count is
@@ -40,6 +44,9 @@ public:
     APIClient* apiClient() const { return m_apiClient; }
     Clock* clock() const { return m_clock; }
     bool isCounting() const { return m_timer != nullptr; }
+    // What the screens say about a missing network; none unless the program sets one.
+    OfflineNotice* offlineNotice() const { return m_offlineNotice; }
+    void setOfflineNotice(OfflineNotice* notice) { m_offlineNotice = notice; }
 
     bool isTimerRunning() const { return m_currentEntry && m_currentEntry->isRunning; }
     // "MM:SS" below an hour, then "HH:MM:SS" (hours not capped).
@@ -134,6 +141,7 @@ private:
     APIClient* m_apiClient;
     Clock* m_clock;
     QTimer* m_timer = nullptr;
+    OfflineNotice* m_offlineNotice = nullptr;
     // When the count was last advanced or resynchronised, by the clock.
     QDateTime m_lastCounted;
 };

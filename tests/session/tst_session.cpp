@@ -7,7 +7,9 @@
 #include "app/PreferencesDialog.h"
 #include "app/Reminder.h"
 #include "menubar/MenuBarManager.h"
+#include "screens/DashboardView.h"
 #include "state/Connectivity.h"
+#include "state/OfflineNotice.h"
 #include "state/Preferences.h"
 
 #include <QApplication>
@@ -96,6 +98,7 @@ private Q_SLOTS:
     void reminderOncePerEntry();
     void reminderButtonStopsTheTimer();
     void wakeReloadsOnce();
+    void offlineLine();
 };
 
 void tst_Session::autostartEntry() {
@@ -271,6 +274,41 @@ void tst_Session::wakeReloadsOnce() {
     QTRY_COMPARE(countOf(f.server, u"GET /users/dashboard-earnings"_s), 1);
     QCoreApplication::processEvents();
     QCOMPARE(countOf(f.server, u"GET /time-entries/current"_s), 1);
+}
+
+void tst_Session::offlineLine() {
+    ViewFixture f;
+    f.serveNothingRunning();
+    Connectivity connectivity;
+    APIClient remote(u"https://api.kelvo.app"_s);
+    OfflineNotice notice(&remote, &connectivity);
+    f.timer.setOfflineNotice(&notice);
+    DashboardView view(&f.auth, &f.timer);
+    view.show();
+    auto* line = view.findChild<QLabel*>(u"offlineLine"_s);
+    QVERIFY(line && !line->isVisible());
+    Q_EMIT remote.reached(false);
+    QVERIFY(!line->isVisible()); // the system does not know the network is down
+    connectivity.setKnownOffline(true);
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->text(), u"Offline — figures may be out of date"_s);
+    Q_EMIT remote.reached(true); // the server answered after all
+    QVERIFY(!line->isVisible());
+    Q_EMIT remote.reached(false);
+    QVERIFY(line->isVisible());
+    connectivity.setKnownOffline(false);
+    QVERIFY(!line->isVisible());
+    // A server on this machine needs no network: never the line.
+    for (const QString& url : {u"http://127.0.0.1:8787"_s, u"http://localhost"_s, u"http://[::1]:80"_s}) {
+        APIClient local(url);
+        QVERIFY2(local.isLoopback(), qPrintable(url));
+        OfflineNotice quiet(&local, &connectivity);
+        connectivity.setKnownOffline(true);
+        Q_EMIT local.reached(false);
+        QVERIFY(!quiet.isShown());
+        connectivity.setKnownOffline(false);
+    }
+    QVERIFY(!APIClient(u"http://192.168.1.2"_s).isLoopback());
 }
 
 int main(int argc, char** argv) {

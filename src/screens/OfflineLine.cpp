@@ -1,0 +1,27 @@
+#include "OfflineLine.h"
+
+#include "state/OfflineNotice.h"
+#include "ui/Theme.h"
+
+namespace kelvo {
+
+OfflineLine::OfflineLine(OfflineNotice* notice, QWidget* parent)
+    : QLabel(OfflineNotice::text(), parent)
+    , m_notice(notice) {
+    setObjectName(QStringLiteral("offlineLine"));
+    setAlignment(Qt::AlignCenter);
+    setFont(Theme::systemFont(11));
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, Theme::secondaryText());
+    setPalette(colours);
+    if (m_notice) {
+        connect(m_notice, &OfflineNotice::shownChanged, this, &OfflineLine::update);
+    }
+    update();
+}
+
+void OfflineLine::update() {
+    setVisible(m_notice && m_notice->isShown());
+}
+
+} // namespace kelvo
