@@ -98,24 +98,24 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
         co_return ControlReply::failure(
             ExitCode::failed, u"A timer is being started or stopped right now; try again."_s);
     }
-    if (request.command == ControlRequest::Command::stop) {
+    const bool startsLatest = !request.project && !request.task && !request.description;
+    if (request.command == ControlRequest::Command::start && !startsLatest) {
+        co_return co_await start(std::move(request));
+    }
+    // A stop, a toggle and a restart of the latest go by the server's word on what runs.
+    QPointer self(this);
+    const auto failed = co_await m_timer->loadCurrentEntry();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    if (failed) {
+        co_return TimerCommands::failure(*failed);
+    }
+    if (request.command == ControlRequest::Command::stop ||
+        (request.command == ControlRequest::Command::toggle && m_timer->isTimerRunning())) {
         co_return co_await stop();
     }
-    if (request.command == ControlRequest::Command::toggle) {
-        QPointer self(this);
-        const auto failed = co_await m_timer->loadCurrentEntry();
-        if (!self) {
-            co_return ControlReply{};
-        }
-        if (failed) {
-            co_return TimerCommands::failure(*failed);
-        }
-        if (m_timer->isTimerRunning()) {
-            co_return co_await stop();
-        }
-        co_return co_await startLatest();
-    }
-    co_return co_await start(std::move(request));
+    co_return co_await startLatest();
 }
 
 QCoro::Task<ControlReply> ProgramControl::statusWithTotals() {
@@ -131,9 +131,6 @@ QCoro::Task<ControlReply> ProgramControl::statusWithTotals() {
 }
 
 QCoro::Task<ControlReply> ProgramControl::start(ControlRequest request) {
-    if (!request.project && !request.task && !request.description) {
-        co_return co_await startLatest();
-    }
     QPointer self(this);
     const auto target = co_await TimerCommands::resolve(m_timer->apiClient(), request);
     if (!self) {
@@ -150,18 +147,11 @@ QCoro::Task<ControlReply> ProgramControl::start(ControlRequest request) {
 }
 
 QCoro::Task<ControlReply> ProgramControl::startLatest() {
-    QPointer self(this);
-    auto failed = co_await m_timer->loadCurrentEntry();
-    if (!self) {
-        co_return ControlReply{};
-    }
-    if (failed) {
-        co_return TimerCommands::failure(*failed);
-    }
     if (m_timer->isTimerRunning()) {
         co_return TimerCommands::alreadyRunning();
     }
-    failed = co_await m_timer->loadRecentEntries();
+    QPointer self(this);
+    const auto failed = co_await m_timer->loadRecentEntries();
     if (!self) {
         co_return ControlReply{};
     }
@@ -180,17 +170,10 @@ QCoro::Task<ControlReply> ProgramControl::startLatest() {
 }
 
 QCoro::Task<ControlReply> ProgramControl::stop() {
-    QPointer self(this);
-    const auto failed = co_await m_timer->loadCurrentEntry();
-    if (!self) {
-        co_return ControlReply{};
-    }
-    if (failed) {
-        co_return TimerCommands::failure(*failed);
-    }
     if (!m_timer->isTimerRunning()) {
         co_return TimerCommands::nothingRunning();
     }
+    QPointer self(this);
     co_await m_timer->stopTimer();
     if (!self) {
         co_return ControlReply{};

@@ -39,7 +39,9 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<ControlReply> statusWithTotals();
+    // A start with a project, task or description.
     QCoro::Task<ControlReply> start(ControlRequest request);
+    // These two act on the running entry as just loaded.
     QCoro::Task<ControlReply> startLatest();
     QCoro::Task<ControlReply> stop();
     // The reply after a start or stop the timer state has finished.

@@ -22,6 +22,18 @@ using namespace kelvo;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
 
+namespace {
+// A Kelvo process of its own: private runtime and config folders, no display, no server.
+QProcessEnvironment programEnvironment(const QTemporaryDir& dir) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    return environment;
+}
+} // namespace
+
 class tst_App : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -109,11 +121,7 @@ void tst_App::relaunchBringsTheWindowForward() {
 
 void tst_App::secondProcessExitsAndQuitEndsTheFirst() {
     QTemporaryDir dir;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
-    environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    const QProcessEnvironment environment = programEnvironment(dir);
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(QStringLiteral(KELVO_BINARY), {});
@@ -140,11 +148,7 @@ void tst_App::secondProcessExitsAndQuitEndsTheFirst() {
 
 void tst_App::panelCommandStartsTheProgram() {
     QTemporaryDir dir;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
-    environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    const QProcessEnvironment environment = programEnvironment(dir);
     const auto kelvo = [&](const QString& command) {
         QProcess process;
         process.setProcessEnvironment(environment);
