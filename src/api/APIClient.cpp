@@ -14,6 +14,7 @@
 #include <QNetworkReply>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <memory>
 
@@ -229,12 +230,37 @@ std::expected<void, QString> APIClient::storeSetting(const QString& key, const Q
         return std::unexpected(QStringLiteral("cannot create ") + folder);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // A file Qt cannot read would be rewritten without the lines it could not parse.
+    if (auto readable = checkSettingsFile(); !readable) {
+        return readable;
+    }
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(key, value);
     settings.sync();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     if (settings.status() != QSettings::NoError || !QFileInfo(path).isFile()) {
         return std::unexpected(QStringLiteral("cannot write ") + path);
+    }
+    return {};
+}
+
+std::expected<void, QString> APIClient::checkSettingsFile() {
+    const QString path = tokenFilePath();
+    if (!QFileInfo::exists(path)) {
+        return {};
+    }
+    // Qt keeps a file it has parsed once and reports a fault only to the first reader; a
+    // private copy is parsed afresh.
+    QFile file(path);
+    QTemporaryFile copy;
+    if (!file.open(QIODevice::ReadOnly) || !copy.open() || copy.write(file.readAll()) < 0 ||
+        !copy.flush()) {
+        return std::unexpected(QStringLiteral("cannot read ") + path);
+    }
+    const QSettings probe(copy.fileName(), QSettings::IniFormat);
+    if (probe.status() != QSettings::NoError) {
+        return std::unexpected(QStringLiteral("cannot read ") + path +
+                               QStringLiteral("; it is left as it is"));
     }
     return {};
 }

@@ -14,17 +14,36 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // One argument of an Exec line, quoted as the desktop entry format asks: inside double quotes,
-// a backslash before ", `, $ and \; then every backslash doubled for the string value itself.
+// a backslash before ", `, $ and \; a % doubled (field codes are expanded even in quotes); then
+// the escapes of the string value itself (\\, \n, \t, \r).
 QString quotedArgument(const QString& argument) {
     QString quoted;
     for (QChar c : argument) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
             quoted += u'\\';
         }
-        quoted += c;
+        quoted += c == u'%' ? u"%%"_s : QString(c);
     }
-    QString value = u'"' + quoted + u'"';
-    return value.replace(u"\\"_s, u"\\\\"_s);
+    QString value;
+    for (QChar c : u'"' + quoted + u'"') {
+        switch (c.unicode()) {
+        case u'\\':
+            value += u"\\\\"_s;
+            break;
+        case u'\n':
+            value += u"\\n"_s;
+            break;
+        case u'\t':
+            value += u"\\t"_s;
+            break;
+        case u'\r':
+            value += u"\\r"_s;
+            break;
+        default:
+            value += c;
+        }
+    }
+    return value;
 }
 
 } // namespace

@@ -144,6 +144,10 @@ void KelvoApp::reloadAfterWake() {
     if (m_lastWake.isValid() && m_lastWake.elapsed() < mergeMs) {
         return;
     }
+    // Woken without a network: its return reloads, and is not merged away.
+    if (m_connectivity->isKnownOffline()) {
+        return;
+    }
     m_lastWake.start();
     Q_EMIT m_wake->regained();
     if (!m_auth->isAuthenticated()) {

@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QPointer>
 
 namespace kelvo {
 
@@ -43,24 +44,52 @@ QString Reminder::text(int hours, const QString& title) {
     return title.isEmpty() ? text : text + u" — "_s + title;
 }
 
-void Reminder::check() {
+bool Reminder::isDue() const {
     const int hours = m_preferences->reminderHours();
     const auto& entry = m_timer->currentEntry();
-    if (hours == 0 || !m_timer->isTimerRunning() || m_timer->elapsedTime() < hours * 3600LL ||
-        m_preferences->remindedEntry() == entry->id) {
+    // From the entry's own start: the count may still be the previous entry's for a moment.
+    return hours > 0 && m_timer->isTimerRunning() &&
+           entry->elapsedSeconds(m_timer->clock()->now()) >= hours * 3600LL &&
+           m_preferences->remindedEntry() != entry->id;
+}
+
+void Reminder::check() {
+    if (m_confirming || !isDue()) {
         return;
     }
-    const auto written = m_preferences->setRemindedEntry(entry->id);
+    if (m_nextConfirmation.isValid() && m_timer->clock()->now() < m_nextConfirmation) {
+        return;
+    }
+    confirmAndRemind();
+}
+
+QCoro::Task<void> Reminder::confirmAndRemind() {
+    m_confirming = true;
+    QPointer self(this);
+    const auto failed = co_await m_timer->loadCurrentEntry();
+    if (!self) {
+        co_return;
+    }
+    m_confirming = false;
+    if (failed) {
+        m_nextConfirmation = m_timer->clock()->now().addSecs(60);
+        co_return;
+    }
+    if (!isDue()) {
+        co_return;
+    }
+    const TimeEntry entry = *m_timer->currentEntry();
+    const auto written = m_preferences->setRemindedEntry(entry.id);
     if (!written) {
         Diagnostics::print(u"Could not note the reminder: "_s + written.error());
     }
-    m_notifiedEntry = entry->id;
-    const auto report =
-        StatusReport::of(entry, m_timer->elapsedTime(), std::nullopt, m_timer->projectName(*entry));
-    notify(text(hours, StatusFormatter::entryTitle(*report.entry)));
+    const auto report = StatusReport::of(entry, entry.elapsedSeconds(m_timer->clock()->now()),
+                                         std::nullopt, m_timer->projectName(entry));
+    notify(text(m_preferences->reminderHours(), StatusFormatter::entryTitle(*report.entry)),
+           entry.id);
 }
 
-void Reminder::notify(const QString& text) {
+void Reminder::notify(const QString& text, const QString& entryId) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         fallBack(text);
@@ -70,7 +99,7 @@ void Reminder::notify(const QString& text) {
     auto* capabilities =
         new QDBusPendingCallWatcher(bus.asyncCall(call(u"GetCapabilities"_s)), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
-            [this, text](QDBusPendingCallWatcher* answered) {
+            [this, text, entryId](QDBusPendingCallWatcher* answered) {
                 answered->deleteLater();
                 const QDBusPendingReply<QStringList> reply = *answered;
                 if (reply.isError()) {
@@ -86,7 +115,7 @@ void Reminder::notify(const QString& text) {
                 auto* sent = new QDBusPendingCallWatcher(
                     QDBusConnection::sessionBus().asyncCall(notify), this);
                 connect(sent, &QDBusPendingCallWatcher::finished, this,
-                        [this, text](QDBusPendingCallWatcher* done) {
+                        [this, text, entryId](QDBusPendingCallWatcher* done) {
                             done->deleteLater();
                             const QDBusPendingReply<uint> id = *done;
                             if (id.isError()) {
@@ -94,6 +123,7 @@ void Reminder::notify(const QString& text) {
                                 return;
                             }
                             m_notification = id.value();
+                            m_notifiedEntry = entryId;
                             Q_EMIT reminded(text);
                         });
             });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoroTask>
+#include <QDateTime>
 #include <QObject>
 
 #include <functional>
@@ -34,15 +36,23 @@ private Q_SLOTS:
     void onActionInvoked(uint id, const QString& action);
 
 private:
+    // Whether the running entry, counted from its start by the clock, is due a reminder.
+    bool isDue() const;
     void check();
-    void notify(const QString& text);
+    // Asks the server first: after a wake the local count may be of an entry stopped elsewhere.
+    QCoro::Task<void> confirmAndRemind();
+    void notify(const QString& text, const QString& entryId);
     void fallBack(const QString& text);
 
     TimerViewModel* m_timer;
     Preferences* m_preferences;
     TrayMessage m_trayMessage;
+    // The notification shown and the entry it is about, set together when it is shown.
     std::optional<uint> m_notification;
     QString m_notifiedEntry;
+    bool m_confirming = false;
+    // After a failed confirmation, none before this time (by the clock).
+    QDateTime m_nextConfirmation;
 };
 
 } // namespace kelvo

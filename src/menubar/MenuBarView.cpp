@@ -135,7 +135,7 @@ QWidget* MenuBarView::buildSignedIn() {
     layout->setSpacing(0);
     // The content is centred in the frame.
     layout->addStretch();
-    layout->addWidget(new OfflineLine(m_timer->offlineNotice()));
+    layout->addWidget(new OfflineLine(m_timer->offlineNotice(), this));
     layout->addWidget(buildHeader());
     layout->addWidget(divider());
     layout->addWidget(buildCurrentEntry());

@@ -114,7 +114,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     layout->setSpacing(0);
     layout->addWidget(m_panelCard);
     layout->addWidget(buildSaveWarning());
-    layout->addWidget(new OfflineLine(m_timer->offlineNotice()));
+    layout->addWidget(new OfflineLine(m_timer->offlineNotice(), this));
     layout->addWidget(m_scroll, 1);
     // Over the top of the scrolling area, fixed while the list moves beneath it.
     m_fade = new Fade(m_scroll);

@@ -15,12 +15,12 @@ OfflineLine::OfflineLine(OfflineNotice* notice, QWidget* parent)
     colours.setColor(QPalette::WindowText, Theme::secondaryText());
     setPalette(colours);
     if (m_notice) {
-        connect(m_notice, &OfflineNotice::shownChanged, this, &OfflineLine::update);
+        connect(m_notice, &OfflineNotice::shownChanged, this, &OfflineLine::follow);
     }
-    update();
+    follow();
 }
 
-void OfflineLine::update() {
+void OfflineLine::follow() {
     setVisible(m_notice && m_notice->isShown());
 }
 

@@ -14,7 +14,7 @@ public:
     explicit OfflineLine(OfflineNotice* notice, QWidget* parent = nullptr);
 
 private:
-    void update();
+    void follow();
 
     OfflineNotice* m_notice;
 };

@@ -19,11 +19,11 @@ Preferences::Preferences(QObject* parent) : QObject(parent) {
     if (!QFileInfo::exists(path)) {
         return;
     }
-    QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
+    if (!APIClient::checkSettingsFile()) {
         m_readProblem = u"Could not read %1; using the defaults."_s.arg(path);
         return;
     }
+    QSettings settings(path, QSettings::IniFormat);
     bool ok = false;
     const int hours = settings.value(reminderKey).toString().toInt(&ok);
     if (ok && hours >= 0 && hours <= maxReminderHours) {

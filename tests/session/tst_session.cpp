@@ -118,6 +118,8 @@ void tst_Session::autostartEntry() {
     // Quoting for a path with the characters the format reserves.
     QCOMPARE(QString::fromUtf8(Autostart::entryText(u"/opt/my $apps/kel\"vo"_s)).section(u'\n', 4, 4),
              uR"(Exec="/opt/my \\$apps/kel\\"vo" --hidden)"_s);
+    QCOMPARE(QString::fromUtf8(Autostart::entryText(u"/opt/100%/a\tb"_s)).section(u'\n', 4, 4),
+             uR"(Exec="/opt/100%%/a\tb" --hidden)"_s);
     QVERIFY(Autostart::setEnabled(false).has_value());
     QVERIFY(!QFile::exists(Autostart::entryPath()));
     QVERIFY(Autostart::setEnabled(false).has_value()); // nothing to remove is no failure
@@ -170,12 +172,15 @@ void tst_Session::preferencesKeepTheSignIn() {
     QVERIFY(file.open(QIODevice::Append));
     file.write("garbage without a value\n[broken\n");
     file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray damaged = file.readAll();
+    file.close();
     Preferences corrupt;
     QCOMPARE(corrupt.reminderHours(), 8);
     QVERIFY(!corrupt.readProblem().isEmpty());
     QVERIFY(!corrupt.setReminderHours(5).has_value());
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("secret-token"));
+    QCOMPARE(file.readAll(), damaged);
 }
 
 void tst_Session::dialogSaysWhatFailed() {
@@ -225,6 +230,12 @@ void tst_Session::reminderOncePerEntry() {
     QCoro::waitFor(f.timer.loadCurrentEntry());
     QTRY_COMPARE(shown, QStringList{u"Timer running for 1 hour — Website Redesign"_s});
     f.clock.advance(60);
+    QCoro::waitFor(f.timer.loadCurrentEntry());
+    // A new timer replacing it is not past the hours, whatever the count said a moment before.
+    f.server.on("GET", u"/time-entries/current"_s,
+                FakeResponse::json(200, json::current(json::entry("e3", true, "2025-03-01T10:01:00.000Z"))));
+    QCoro::waitFor(f.timer.loadCurrentEntry());
+    f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
     QCoro::waitFor(f.timer.loadCurrentEntry());
     // A restart of the program: the same entry is not reminded of again.
     Preferences restarted;
