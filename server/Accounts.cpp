@@ -82,7 +82,20 @@ std::optional<QString> Accounts::createUser(const QString& name, const QString& 
     return inserted ? id : QString();
 }
 
-HandlerResult Accounts::login(const QByteArray& bytes) {
+Accounts::Accounts(ServerContext& context, LoginThrottle::Limits limits)
+    : m_context(context)
+    , m_accountThrottle(limits, [&context] { return context.nowMs(); })
+    , m_addressThrottle(limits, [&context] { return context.nowMs(); }) {}
+
+const QString& Accounts::decoyHash() {
+    if (m_decoyHash.isEmpty()) {
+        m_decoyHash =
+            Credentials::hashPassword(Credentials::newToken(), m_context.passwordIterations);
+    }
+    return m_decoyHash;
+}
+
+HandlerResult Accounts::login(const QByteArray& bytes, const QString& clientAddress) {
     auto body = JsonBody::parse(bytes);
     if (!body) {
         return std::unexpected(body.error());
@@ -92,16 +105,28 @@ HandlerResult Accounts::login(const QByteArray& bytes) {
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    auto row =
-        m_context.db.exec(QStringLiteral("SELECT id, password_hash FROM users WHERE email_key = ?"),
-                          {emailKey(email)});
+    const QString account = emailKey(email);
+    const qint64 waitMs =
+        std::max(m_accountThrottle.waitMs(account), m_addressThrottle.waitMs(clientAddress));
+    if (waitMs > 0) {
+        return std::unexpected(HttpError::tooManyAttempts((waitMs + 999) / 1000));
+    }
+    auto row = m_context.db.exec(
+        QStringLiteral("SELECT id, password_hash FROM users WHERE email_key = ?"), {account});
     if (!row) {
         return std::unexpected(HttpError::internal());
     }
-    if (!row->next() || !Credentials::verifyPassword(password, row->value(1).toString())) {
+    const bool known = row->next();
+    // The same hashing whether or not the account exists, so the time tells nothing.
+    const bool matches =
+        Credentials::verifyPassword(password, known ? row->value(1).toString() : decoyHash());
+    if (!known || !matches) {
+        m_accountThrottle.recordFailure(account);
+        m_addressThrottle.recordFailure(clientAddress);
         return std::unexpected(
             HttpError::unauthorized(QStringLiteral("Invalid email or password")));
     }
+    m_accountThrottle.clear(account);
     return signedIn(row->value(0).toString(), QStringLiteral("Login successful"),
                     QHttpServerResponse::StatusCode::Ok);
 }

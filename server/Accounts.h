@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HttpError.h"
+#include "LoginThrottle.h"
 #include "ServerContext.h"
 
 #include <QByteArray>
@@ -12,10 +13,12 @@ namespace kelvo::server {
 // Users and their bearer tokens: registration, sign-in, the current user and token refresh.
 class Accounts {
 public:
-    explicit Accounts(ServerContext& context) : m_context(context) {}
+    Accounts(ServerContext& context, LoginThrottle::Limits limits);
 
     HandlerResult registerUser(const QByteArray& body);
-    HandlerResult login(const QByteArray& body);
+    // Signs in from `clientAddress`; too many failures for the account or the address within
+    // a while are answered 429 without checking the password.
+    HandlerResult login(const QByteArray& body, const QString& clientAddress);
     HandlerResult me(const QString& userId);
     HandlerResult refresh(const QString& userId, const QString& presentedToken);
 
@@ -31,7 +34,13 @@ private:
     HandlerResult signedIn(const QString& userId, const QString& message,
                            QHttpServerResponse::StatusCode status);
 
+    // A hash of no one's password: an unknown e-mail costs the same work as a known one.
+    const QString& decoyHash();
+
     ServerContext& m_context;
+    LoginThrottle m_accountThrottle;
+    LoginThrottle m_addressThrottle;
+    QString m_decoyHash;
 };
 
 } // namespace kelvo::server

@@ -1,5 +1,7 @@
 #include "Credentials.h"
 
+#include <atomic>
+
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
@@ -46,7 +48,16 @@ QString Credentials::hashPassword(const QString& password, int iterations) {
              QString::fromLatin1(derive(password, salt, iterations).toBase64()));
 }
 
+namespace {
+std::atomic<int> verifications{0};
+} // namespace
+
+int Credentials::verificationCount() {
+    return verifications.load();
+}
+
 bool Credentials::verifyPassword(const QString& password, const QString& stored) {
+    ++verifications;
     const QStringList parts = stored.split(u'$');
     if (parts.size() != 4 || parts[0] != QStringLiteral("pbkdf2-sha256")) {
         return false;

@@ -10,6 +10,8 @@ class Credentials {
 public:
     static QString hashPassword(const QString& password, int iterations);
     static bool verifyPassword(const QString& password, const QString& stored);
+    // How many passwords have been checked against a hash in this process.
+    static int verificationCount();
     static QString newToken();
     static QString tokenHash(const QString& token);
     static QString newId();

@@ -89,11 +89,42 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
+std::expected<void, QString> Database::secureFile(const QString& path) {
+    // The database holds every account: a folder made here and the file are the operator's
+    // alone. SQLite gives its -wal and -shm files the mode of the database file.
+    if (path == QStringLiteral(":memory:")) {
+        return {};
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        if (!QDir().mkpath(folder)) {
+            return std::unexpected(QStringLiteral("cannot create %1").arg(folder));
+        }
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QFile file(path);
+    if (!file.exists()) {
+        if (!file.open(QIODevice::WriteOnly)) {
+            return std::unexpected(QStringLiteral("cannot create %1").arg(path));
+        }
+        file.close();
+    }
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    if ((file.permissions() & others) &&
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)) {
+        return std::unexpected(QStringLiteral("cannot make %1 private").arg(path));
+    }
+    return {};
+}
+
 std::expected<std::unique_ptr<Database>, QString> Database::open(const QString& path) {
     static QAtomicInt counter;
     const QString name = QStringLiteral("kelvo-server-%1").arg(counter.fetchAndAddRelaxed(1));
     std::unique_ptr<Database> database(new Database(name));
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (auto secured = secureFile(path); !secured) {
+        return std::unexpected(secured.error());
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));

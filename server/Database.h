@@ -16,6 +16,8 @@ namespace kelvo::server {
 class Database {
 public:
     static std::expected<std::unique_ptr<Database>, QString> open(const QString& path);
+    // Makes the file (and a folder made for it) the user's alone before SQLite opens it.
+    static std::expected<void, QString> secureFile(const QString& path);
     ~Database();
 
     Database(const Database&) = delete;

@@ -39,6 +39,27 @@ qint64 Earnings::startOfDay(qint64 nowMs, const QTimeZone& zone) {
     return today.startOfDay(zone).toMSecsSinceEpoch();
 }
 
+bool Earnings::isZoneIdForm(QStringView id) {
+    if (id.isEmpty() || id.size() > 64) {
+        return false;
+    }
+    for (QChar c : id) {
+        const char16_t u = c.unicode();
+        const bool allowed = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') ||
+                             (u >= u'0' && u <= u'9') || u == u'.' || u == u'_' || u == u'+' ||
+                             u == u'-' || u == u'/';
+        if (!allowed) {
+            return false;
+        }
+    }
+    for (QStringView part : id.split(u'/')) {
+        if (part.isEmpty() || part == u"." || part == u"..") {
+            return false;
+        }
+    }
+    return true;
+}
+
 qint64 Earnings::startOfWeek(qint64 nowMs, const QTimeZone& zone) {
     const QDate today = QDateTime::fromMSecsSinceEpoch(nowMs, zone).date();
     return today.addDays(1 - today.dayOfWeek()).startOfDay(zone).toMSecsSinceEpoch();
@@ -47,8 +68,11 @@ qint64 Earnings::startOfWeek(qint64 nowMs, const QTimeZone& zone) {
 HandlerResult Earnings::dashboard(const QString& userId, const QUrlQuery& query) {
     QTimeZone zone = QTimeZone::utc();
     if (const auto name = QueryReader(query).text(QStringLiteral("timezone"))) {
-        zone = QTimeZone(name->toUtf8());
-        if (!zone.isValid()) {
+        // The id becomes a path under the zone database inside Qt: only the form of an id.
+        if (isZoneIdForm(*name)) {
+            zone = QTimeZone(name->toUtf8());
+        }
+        if (!isZoneIdForm(*name) || !zone.isValid()) {
             return std::unexpected(
                 HttpError::badRequest(QStringLiteral("timezone must be an IANA time zone name")));
         }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <expected>
+#include <optional>
 
 namespace kelvo::server {
 
@@ -13,6 +14,8 @@ struct HttpError {
     QHttpServerResponse::StatusCode status;
     QString error;   // short text a client may show to its user
     QString message; // the status class in words
+    // Sent as Retry-After when set.
+    std::optional<qint64> retryAfterSeconds = std::nullopt;
 
     static HttpError badRequest(QString error) {
         return {QHttpServerResponse::StatusCode::BadRequest, std::move(error),
@@ -34,6 +37,14 @@ struct HttpError {
         return {QHttpServerResponse::StatusCode::PayloadTooLarge,
                 QStringLiteral("Request body is larger than 1 MiB"),
                 QStringLiteral("Payload Too Large")};
+    }
+    static HttpError tooManyAttempts(qint64 retryAfterSeconds) {
+        HttpError error{QHttpServerResponse::StatusCode::TooManyRequests,
+                        QStringLiteral("Too many attempts"),
+                        QStringLiteral("Too many failed sign-ins; try again in %1 seconds")
+                            .arg(retryAfterSeconds)};
+        error.retryAfterSeconds = retryAfterSeconds;
+        return error;
     }
     static HttpError internal() {
         return {QHttpServerResponse::StatusCode::InternalServerError,

@@ -26,7 +26,11 @@ QHttpServerResponse toResponse(const HandlerResult& result) {
     if (result) {
         return QHttpServerResponse(result->body, result->status);
     }
-    return QHttpServerResponse(result.error().toJson(), result.error().status);
+    QHttpServerResponse response(result.error().toJson(), result.error().status);
+    if (const auto seconds = result.error().retryAfterSeconds) {
+        response.setHeader("Retry-After", QByteArray::number(*seconds));
+    }
+    return response;
 }
 
 } // namespace
@@ -43,7 +47,8 @@ KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
     : m_db(std::move(db))
     , m_context{*m_db, [] { return QDateTime::currentMSecsSinceEpoch(); },
                 options.passwordIterations}
-    , m_accounts(m_context)
+    , m_trustProxy(options.trustProxy)
+    , m_accounts(m_context, options.loginLimits)
     , m_projects(m_context)
     , m_entries(m_context)
     , m_earnings(m_context) {
@@ -81,6 +86,18 @@ QHttpServerResponse KelvoServer::respond(const QHttpServerRequest& request, bool
     return toResponse(handler(userId));
 }
 
+QString KelvoServer::clientAddress(const QHttpServerRequest& request) const {
+    if (m_trustProxy) {
+        // The proxy appends the address it saw; what came before is the client's to invent.
+        const QByteArray forwarded = request.value("X-Forwarded-For");
+        const QString last = QString::fromLatin1(forwarded.split(',').last()).trimmed();
+        if (!last.isEmpty()) {
+            return last;
+        }
+    }
+    return request.remoteAddress().toString();
+}
+
 void KelvoServer::addRoutes() {
     using Method = QHttpServerRequest::Method;
     m_http.route(
@@ -89,7 +106,8 @@ void KelvoServer::addRoutes() {
                            [&](const QString&) { return m_accounts.registerUser(r.body()); });
         });
     m_http.route(QStringLiteral("/auth/login"), Method::Post, [this](const QHttpServerRequest& r) {
-        return respond(r, false, [&](const QString&) { return m_accounts.login(r.body()); });
+        return respond(
+            r, false, [&](const QString&) { return m_accounts.login(r.body(), clientAddress(r)); });
     });
     m_http.route(QStringLiteral("/auth/me"), Method::Get, [this](const QHttpServerRequest& r) {
         return respond(r, true, [&](const QString& user) { return m_accounts.me(user); });

@@ -20,6 +20,9 @@ public:
     struct Options {
         QString databasePath;
         int passwordIterations = 100'000;
+        LoginThrottle::Limits loginLimits;
+        // Behind a reverse proxy: the client's address is the last of X-Forwarded-For.
+        bool trustProxy = false;
     };
 
     static std::expected<std::unique_ptr<KelvoServer>, QString> create(const Options& options);
@@ -40,8 +43,11 @@ private:
     QHttpServerResponse respond(const QHttpServerRequest& request, bool signedIn,
                                 const Handler& handler);
 
+    QString clientAddress(const QHttpServerRequest& request) const;
+
     std::unique_ptr<Database> m_db;
     ServerContext m_context;
+    bool m_trustProxy;
     Accounts m_accounts;
     Projects m_projects;
     TimeEntries m_entries;

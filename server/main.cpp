@@ -29,7 +29,18 @@ int main(int argc, char** argv) {
             QStringLiteral("/kelvo-server/kelvo.db"));
     const QCommandLineOption seed(QStringLiteral("seed-demo"),
                                   QStringLiteral("Add the demo account and its data."));
-    parser.addOptions({host, port, db, seed});
+    const QCommandLineOption attempts(
+        QStringLiteral("login-attempts"),
+        QStringLiteral("Failed sign-ins per account or address before tries must wait."),
+        QStringLiteral("count"), QStringLiteral("10"));
+    const QCommandLineOption window(
+        QStringLiteral("login-window"),
+        QStringLiteral("Seconds within which failed sign-ins are counted."),
+        QStringLiteral("seconds"), QStringLiteral("900"));
+    const QCommandLineOption trustProxy(
+        QStringLiteral("trust-proxy"),
+        QStringLiteral("Behind a reverse proxy: take the client's address from X-Forwarded-For."));
+    parser.addOptions({host, port, db, seed, attempts, window, trustProxy});
     parser.process(app);
 
     const QHostAddress address(parser.value(host));
@@ -40,7 +51,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto server = KelvoServer::create({parser.value(db)});
+    bool attemptsOk = false;
+    bool windowOk = false;
+    kelvo::server::KelvoServer::Options options{parser.value(db)};
+    options.loginLimits.attempts = parser.value(attempts).toInt(&attemptsOk);
+    options.loginLimits.windowMs = parser.value(window).toLongLong(&windowOk) * 1000;
+    options.trustProxy = parser.isSet(trustProxy);
+    if (!attemptsOk || !windowOk || options.loginLimits.attempts < 1 ||
+        options.loginLimits.windowMs < 1000) {
+        std::fprintf(stderr, "kelvo-server: invalid --login-attempts or --login-window\n");
+        return 2;
+    }
+    auto server = KelvoServer::create(options);
     if (!server) {
         std::fprintf(stderr, "kelvo-server: %s\n", qPrintable(server.error()));
         return 1;

@@ -1,5 +1,6 @@
 #include "HttpProbe.h"
 
+#include "Credentials.h"
 #include "KelvoServer.h"
 
 #include <QJsonArray>
@@ -41,6 +42,11 @@ private Q_SLOTS:
     void earnings();
     void badRequestsAreAnswered_data();
     void badRequestsAreAnswered();
+    void zoneIds_data();
+    void zoneIds();
+    void guessingIsThrottled();
+    void unknownEmailCostsTheSameWork();
+    void databaseIsPrivate();
 
 private:
     QString createProject(const QString& token, const QJsonObject& fields);
@@ -346,6 +352,109 @@ void tst_Server::badRequestsAreAnswered() {
     QCOMPARE(answer.error(), error);
     QVERIFY(!answer.body.contains("SQL") && !answer.body.contains("sqlite"));
     QCOMPARE(m_http->get(u"/auth/me"_s, token).status, 200);
+}
+
+void tst_Server::zoneIds_data() {
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<int>("status");
+    for (const char* zone : {"UTC", "Etc/UTC", "Asia/Calcutta", "Europe/Berlin", "America/Argentina/Buenos_Aires"}) {
+        QTest::newRow(zone) << QString::fromLatin1(zone) << 200;
+    }
+    for (const char* zone : {"../../../../proc/self/fd/1", "/etc/localtime", "Europe/../Berlin", "Europe//Berlin",
+                             "Europe/Berlin/", ".", "Europe/Ber lin", "Mars/Olympus"}) {
+        QTest::newRow(zone) << QString::fromLatin1(zone) << 400;
+    }
+}
+
+void tst_Server::zoneIds() {
+    QFETCH(QString, zone);
+    QFETCH(int, status);
+    const QString token = m_http->registerUser(u"z@x.io"_s);
+    const QString query = QString::fromLatin1(QUrl::toPercentEncoding(zone));
+    QCOMPARE(m_http->get(u"/users/dashboard-earnings?timezone="_s + query, token).status, status);
+}
+
+void tst_Server::guessingIsThrottled() {
+    KelvoServer::Options options{m_dir->filePath(u"throttle.db"_s), 1000};
+    options.loginLimits.attempts = 3;
+    options.trustProxy = true;
+    auto created = KelvoServer::create(options);
+    QVERIFY(created.has_value());
+    KelvoServer& server = **created;
+    server.setClock([this] { return m_now; });
+    HttpProbe http(u"http://127.0.0.1:%1"_s.arg(server.listen(QHostAddress::LocalHost, 0)));
+    http.registerUser(u"ann@x.io"_s);
+    http.registerUser(u"bob@x.io"_s);
+    const auto login = [&http](const char* email, const char* password, const char* from) {
+        const QByteArray body = QByteArray(R"({"email":")") + email + R"(","password":")" + password + "\"}";
+        return http.send("POST", u"/auth/login"_s, body, {}, {{"X-Forwarded-For", QByteArray("203.0.113.7, ") + from}});
+    };
+    // Per account, from ever new addresses: a success clears the count, then the limit holds.
+    QCOMPARE(login("ann@x.io", "wrong", "198.51.100.1").status, 401);
+    QCOMPARE(login("ann@x.io", "secret1", "198.51.100.2").status, 200);
+    for (const char* from : {"198.51.100.3", "198.51.100.4", "198.51.100.5"}) {
+        QCOMPARE(login("ann@x.io", "wrong", from).status, 401);
+    }
+    const int hashed = Credentials::verificationCount();
+    const auto refused = login("ann@x.io", "secret1", "198.51.100.6");
+    QCOMPARE(refused.status, 429);
+    QCOMPARE(refused.error(), u"Too many attempts"_s);
+    QVERIFY(refused.json.value(u"message"_s).isString());
+    QCOMPARE(refused.header("Retry-After"), "60");
+    QCOMPARE(Credentials::verificationCount(), hashed); // a refused try costs no hashing
+    QCOMPARE(login("bob@x.io", "secret1", "198.51.100.6").status, 200);
+    // The wait runs out; one more failure doubles it.
+    m_now += 61'000;
+    QCOMPARE(login("ann@x.io", "wrong", "198.51.100.7").status, 401);
+    QCOMPARE(login("ann@x.io", "secret1", "198.51.100.8").header("Retry-After"), "120");
+    // Per address, whatever the account (only the proxy's last entry counts).
+    for (const char* email : {"c1@x.io", "c2@x.io", "c3@x.io"}) {
+        QCOMPARE(login(email, "wrong", "192.0.2.9").status, 401);
+    }
+    QCOMPARE(login("bob@x.io", "secret1", "192.0.2.9").status, 429);
+    QCOMPARE(login("bob@x.io", "secret1", "192.0.2.10").status, 200);
+}
+
+void tst_Server::unknownEmailCostsTheSameWork() {
+    m_http->registerUser(u"known@x.io"_s);
+    for (const char* email : {"known@x.io", "nobody@x.io"}) {
+        const int before = Credentials::verificationCount();
+        const auto answer = m_http->post(u"/auth/login"_s, QByteArray(R"({"email":")") + email + R"(","password":"nope12"})");
+        QCOMPARE(answer.status, 401);
+        QCOMPARE(answer.error(), u"Invalid email or password"_s);
+        QCOMPARE(Credentials::verificationCount(), before + 1);
+    }
+}
+
+void tst_Server::databaseIsPrivate() {
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const auto modeOf = [everyone](const QString& path) { return QFile::permissions(path) & everyone; };
+    const auto fileMode = QFile::ReadOwner | QFile::WriteOwner;
+    // A folder the server makes, and the files in it.
+    const QString made = m_dir->filePath(u"new/place/kelvo.db"_s);
+    {
+        auto server = KelvoServer::create({made, 1000});
+        QVERIFY(server.has_value());
+        QVERIFY((*server)->seedDemo());
+        QCOMPARE(modeOf(QFileInfo(made).absolutePath()), fileMode | QFile::ExeOwner);
+        for (const QString& file : {made, made + u"-wal"_s, made + u"-shm"_s}) {
+            QVERIFY2(QFile::exists(file), qPrintable(file));
+            QCOMPARE(modeOf(file), fileMode);
+        }
+    }
+    // An operator's folder stays as it is; a database readable by others is tightened.
+    const QString shared = m_dir->filePath(u"shared/kelvo.db"_s);
+    const QString folder = QFileInfo(shared).absolutePath();
+    QVERIFY(QDir().mkpath(folder));
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                      QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(folder, open);
+    QVERIFY(KelvoServer::create({shared, 1000}).has_value());
+    QFile::setPermissions(shared, fileMode | QFile::ReadGroup | QFile::ReadOther);
+    QVERIFY(KelvoServer::create({shared, 1000}).has_value());
+    QCOMPARE(modeOf(shared), fileMode);
+    QCOMPARE(modeOf(folder), open);
 }
 
 QTEST_GUILESS_MAIN(tst_Server)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QString>
 
 namespace kelvo::test {
@@ -15,12 +16,22 @@ public:
         int status = 0;
         QByteArray body;
         QJsonObject json;
+        QList<QNetworkReply::RawHeaderPair> headers;
+        QByteArray header(const QByteArray& name) const {
+            for (const auto& [key, value] : headers) {
+                if (key.compare(name, Qt::CaseInsensitive) == 0) {
+                    return value;
+                }
+            }
+            return {};
+        }
         QString error() const { return json.value(QStringLiteral("error")).toString(); }
     };
 
     explicit HttpProbe(QString baseURL) : m_baseURL(std::move(baseURL)) {}
 
-    Answer send(const QByteArray& method, const QString& path, const QByteArray& body = {}, const QString& token = {});
+    Answer send(const QByteArray& method, const QString& path, const QByteArray& body = {}, const QString& token = {},
+                const QList<QNetworkReply::RawHeaderPair>& headers = {});
     Answer get(const QString& path, const QString& token) { return send("GET", path, {}, token); }
     Answer post(const QString& path, const QByteArray& body, const QString& token = {}) {
         return send("POST", path, body, token);

@@ -1,0 +1,63 @@
+#include "LoginThrottle.h"
+
+#include <algorithm>
+
+namespace kelvo::server {
+
+namespace {
+// The first wait once the limit is reached; it doubles with each failure after that.
+constexpr qint64 firstDelayMs = 60 * 1000;
+} // namespace
+
+LoginThrottle::LoginThrottle(Limits limits, std::function<qint64()> nowMs)
+    : m_limits(limits)
+    , m_nowMs(std::move(nowMs)) {}
+
+qint64 LoginThrottle::waitMs(const QString& key) const {
+    const auto found = m_records.constFind(key);
+    if (found == m_records.constEnd()) {
+        return 0;
+    }
+    return std::max<qint64>(0, found->blockedUntilMs - m_nowMs());
+}
+
+void LoginThrottle::recordFailure(const QString& key) {
+    const qint64 now = m_nowMs();
+    forgetStale(now);
+    Record& record = m_records[key];
+    if (record.failures == 0 || now - record.firstFailureMs > m_limits.windowMs) {
+        record = Record{0, now, now, 0};
+    }
+    ++record.failures;
+    record.lastFailureMs = now;
+    const int over = record.failures - m_limits.attempts;
+    if (over >= 0) {
+        const qint64 delay =
+            over >= 30 ? m_limits.maxDelayMs
+                       : std::min(m_limits.maxDelayMs, firstDelayMs << std::min(over, 30));
+        record.blockedUntilMs = now + delay;
+    }
+}
+
+void LoginThrottle::clear(const QString& key) {
+    m_records.remove(key);
+}
+
+void LoginThrottle::forgetStale(qint64 now) {
+    if (m_records.size() < m_limits.maxKeys) {
+        return;
+    }
+    // Full: what is neither blocked nor within its window goes; then, if need be, the stalest.
+    for (auto it = m_records.begin(); it != m_records.end();) {
+        const bool stale = it->blockedUntilMs <= now && now - it->lastFailureMs > m_limits.windowMs;
+        it = stale ? m_records.erase(it) : std::next(it);
+    }
+    while (m_records.size() >= m_limits.maxKeys) {
+        auto stalest = std::min_element(
+            m_records.begin(), m_records.end(),
+            [](const Record& a, const Record& b) { return a.lastFailureMs < b.lastFailureMs; });
+        m_records.erase(stalest);
+    }
+}
+
+} // namespace kelvo::server
