@@ -85,17 +85,11 @@ std::optional<QString> Accounts::createUser(const QString& name, const QString& 
 Accounts::Accounts(ServerContext& context, LoginThrottle::Limits limits)
     : m_context(context)
     , m_accountThrottle(limits, [&context] { return context.nowMs(); })
-    , m_addressThrottle(limits, [&context] { return context.nowMs(); }) {}
+    , m_addressThrottle(limits, [&context] { return context.nowMs(); })
+    , m_decoyHash(Credentials::hashPassword(Credentials::newToken(), context.passwordIterations)) {}
 
-const QString& Accounts::decoyHash() {
-    if (m_decoyHash.isEmpty()) {
-        m_decoyHash =
-            Credentials::hashPassword(Credentials::newToken(), m_context.passwordIterations);
-    }
-    return m_decoyHash;
-}
-
-HandlerResult Accounts::login(const QByteArray& bytes, const QString& clientAddress) {
+std::expected<Accounts::LoginAttempt, HttpError>
+Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
     auto body = JsonBody::parse(bytes);
     if (!body) {
         return std::unexpected(body.error());
@@ -116,18 +110,27 @@ HandlerResult Accounts::login(const QByteArray& bytes, const QString& clientAddr
     if (!row) {
         return std::unexpected(HttpError::internal());
     }
-    const bool known = row->next();
-    // The same hashing whether or not the account exists, so the time tells nothing.
-    const bool matches =
-        Credentials::verifyPassword(password, known ? row->value(1).toString() : decoyHash());
-    if (!known || !matches) {
-        m_accountThrottle.recordFailure(account);
-        m_addressThrottle.recordFailure(clientAddress);
+    LoginAttempt attempt{account, clientAddress, password, std::nullopt, m_decoyHash};
+    if (row->next()) {
+        attempt.userId = row->value(0).toString();
+        attempt.storedHash = row->value(1).toString();
+    }
+    return attempt;
+}
+
+bool Accounts::passwordMatches(const LoginAttempt& attempt) {
+    return Credentials::verifyPassword(attempt.password, attempt.storedHash);
+}
+
+HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, bool matches) {
+    if (!attempt.userId || !matches) {
+        m_accountThrottle.recordFailure(attempt.account);
+        m_addressThrottle.recordFailure(attempt.clientAddress);
         return std::unexpected(
             HttpError::unauthorized(QStringLiteral("Invalid email or password")));
     }
-    m_accountThrottle.clear(account);
-    return signedIn(row->value(0).toString(), QStringLiteral("Login successful"),
+    m_accountThrottle.clear(attempt.account);
+    return signedIn(*attempt.userId, QStringLiteral("Login successful"),
                     QHttpServerResponse::StatusCode::Ok);
 }
 

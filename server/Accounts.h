@@ -16,9 +16,21 @@ public:
     Accounts(ServerContext& context, LoginThrottle::Limits limits);
 
     HandlerResult registerUser(const QByteArray& body);
-    // Signs in from `clientAddress`; too many failures for the account or the address within
-    // a while are answered 429 without checking the password.
-    HandlerResult login(const QByteArray& body, const QString& clientAddress);
+    // What a sign-in needs checked, and against what, once the request has been read.
+    struct LoginAttempt {
+        QString account;
+        QString clientAddress;
+        QString password;
+        std::optional<QString> userId; // nothing for an unknown e-mail
+        QString storedHash;            // for an unknown e-mail, a hash of no one's password
+    };
+    // Reads a sign-in from `clientAddress`; too many failures for the account or the address
+    // within a while are answered 429 before any password is checked.
+    std::expected<LoginAttempt, HttpError> beginLogin(const QByteArray& body,
+                                                      const QString& clientAddress);
+    // Whether the password matches: the costly part, the same for a known or unknown e-mail.
+    static bool passwordMatches(const LoginAttempt& attempt);
+    HandlerResult finishLogin(const LoginAttempt& attempt, bool matches);
     HandlerResult me(const QString& userId);
     HandlerResult refresh(const QString& userId, const QString& presentedToken);
 
@@ -34,12 +46,11 @@ private:
     HandlerResult signedIn(const QString& userId, const QString& message,
                            QHttpServerResponse::StatusCode status);
 
-    // A hash of no one's password: an unknown e-mail costs the same work as a known one.
-    const QString& decoyHash();
-
     ServerContext& m_context;
     LoginThrottle m_accountThrottle;
     LoginThrottle m_addressThrottle;
+    // A hash of no one's password, made at start: an unknown e-mail costs the same work as a
+    // known one, the first time too.
     QString m_decoyHash;
 };
 

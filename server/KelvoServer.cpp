@@ -106,8 +106,13 @@ void KelvoServer::addRoutes() {
                            [&](const QString&) { return m_accounts.registerUser(r.body()); });
         });
     m_http.route(QStringLiteral("/auth/login"), Method::Post, [this](const QHttpServerRequest& r) {
-        return respond(
-            r, false, [&](const QString&) { return m_accounts.login(r.body(), clientAddress(r)); });
+        return respond(r, false, [&](const QString&) -> HandlerResult {
+            auto attempt = m_accounts.beginLogin(r.body(), clientAddress(r));
+            if (!attempt) {
+                return std::unexpected(attempt.error());
+            }
+            return m_accounts.finishLogin(*attempt, Accounts::passwordMatches(*attempt));
+        });
     });
     m_http.route(QStringLiteral("/auth/me"), Method::Get, [this](const QHttpServerRequest& r) {
         return respond(r, true, [&](const QString& user) { return m_accounts.me(user); });
