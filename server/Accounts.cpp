@@ -2,6 +2,7 @@
 
 #include "Credentials.h"
 #include "JsonBody.h"
+#include "Validation.h"
 
 #include <QJsonValue>
 #include <QVariant>
@@ -32,20 +33,12 @@ HandlerResult Accounts::registerUser(const QByteArray& bytes) {
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    if (name.isEmpty()) {
-        return std::unexpected(HttpError::badRequest(QStringLiteral("name is required")));
-    }
-    if (!email.contains(u'@')) {
-        return std::unexpected(
-            HttpError::badRequest(QStringLiteral("email must be a valid email address")));
-    }
-    if (password.toUcs4().size() < 6) {
-        return std::unexpected(
-            HttpError::badRequest(QStringLiteral("password must be at least 6 characters")));
-    }
-    if (rate && *rate < 0) {
-        return std::unexpected(
-            HttpError::badRequest(QStringLiteral("defaultHourlyRate must not be negative")));
+    for (const auto& problem : {Validation::name(name, QStringLiteral("name")),
+                                Validation::email(email), Validation::password(password),
+                                Validation::rate(rate, QStringLiteral("defaultHourlyRate"))}) {
+        if (problem) {
+            return std::unexpected(*problem);
+        }
     }
     const auto userId = createUser(name, email, password, rate);
     if (!userId) {

@@ -3,6 +3,7 @@
 #include "Credentials.h"
 #include "JsonBody.h"
 #include "QueryReader.h"
+#include "Validation.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -25,19 +26,6 @@ QJsonObject projectFromRow(const QSqlQuery& row) {
         {QStringLiteral("createdAt"), ServerContext::timestamp(row.value(6).toLongLong())},
         {QStringLiteral("updatedAt"), ServerContext::timestamp(row.value(7).toLongLong())},
     };
-}
-
-bool isHexColor(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^#(?:[0-9A-Fa-f]{3}|[0-9A-Fa-f]{6}|[0-9A-Fa-f]{8})$"));
-    return pattern.match(text).hasMatch();
-}
-
-std::optional<HttpError> checkRate(std::optional<double> rate) {
-    if (rate && *rate < 0) {
-        return HttpError::badRequest(QStringLiteral("hourlyRate must not be negative"));
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -70,15 +58,12 @@ HandlerResult Projects::createProject(const QString& userId, const QByteArray& b
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    if (name.isEmpty()) {
-        return std::unexpected(HttpError::badRequest(QStringLiteral("name is required")));
-    }
-    if (color && !isHexColor(*color)) {
-        return std::unexpected(
-            HttpError::badRequest(QStringLiteral("color must be a hex colour such as #10B981")));
-    }
-    if (auto error = checkRate(rate)) {
-        return std::unexpected(*error);
+    for (const auto& problem :
+         {Validation::name(name, QStringLiteral("name")), Validation::description(description),
+          Validation::colour(color), Validation::rate(rate, QStringLiteral("hourlyRate"))}) {
+        if (problem) {
+            return std::unexpected(*problem);
+        }
     }
     const QString id = Credentials::newId();
     const qint64 now = m_context.nowMs();
@@ -177,11 +162,12 @@ HandlerResult Projects::createTask(const QString& userId, const QByteArray& byte
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    if (name.isEmpty()) {
-        return std::unexpected(HttpError::badRequest(QStringLiteral("name is required")));
-    }
-    if (auto error = checkRate(rate)) {
-        return std::unexpected(*error);
+    for (const auto& problem :
+         {Validation::name(name, QStringLiteral("name")), Validation::description(description),
+          Validation::rate(rate, QStringLiteral("hourlyRate"))}) {
+        if (problem) {
+            return std::unexpected(*problem);
+        }
     }
     if (!projectJson(userId, projectId)) {
         return std::unexpected(HttpError::notFound(QStringLiteral("Project not found")));

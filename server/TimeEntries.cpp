@@ -3,6 +3,7 @@
 #include "Credentials.h"
 #include "JsonBody.h"
 #include "QueryReader.h"
+#include "Validation.h"
 
 #include <QJsonArray>
 
@@ -135,6 +136,9 @@ HandlerResult TimeEntries::start(const QString& userId, const QByteArray& bytes)
     const auto description = body->optionalText(QStringLiteral("description"));
     if (body->error()) {
         return std::unexpected(*body->error());
+    }
+    if (auto problem = Validation::description(description)) {
+        return std::unexpected(*problem);
     }
     const auto target = resolveTarget(userId, projectId, taskId);
     if (!target) {

@@ -144,6 +144,9 @@ QWidget* TimerView::buildIdleFace() {
     m_taskChooser->setObjectName(QStringLiteral("taskChooser"));
     m_description = new FieldEdit(QStringLiteral("What are you working on?"));
     m_description->setObjectName(QStringLiteral("descriptionField"));
+    // The server takes at most 2,000 characters; a character beyond the BMP counts twice here,
+    // so the field never lets through what the server would refuse.
+    m_description->setMaxLength(2000);
     m_start = new CircleButton(CircleButton::Content::play, Theme::accentGreen(), 60);
     m_start->setObjectName(QStringLiteral("startButton"));
     connect(m_start, &CircleButton::clicked, this, &TimerView::start);

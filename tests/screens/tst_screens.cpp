@@ -379,6 +379,9 @@ void tst_Screens::fieldsMatchTheChoosers() {
     QVERIFY(disabled.pixelColor(0, 0) != disabled.pixelColor(disabled.width() / 2, 1));
     description->setEnabled(true);
     QVERIFY(description->grab().toImage().pixelColor(disabled.width() / 2, 1) != disabled.pixelColor(disabled.width() / 2, 1));
+    // No longer than the server takes.
+    description->setText(QString(2100, u'x'));
+    QCOMPARE(description->text().size(), 2000);
 }
 
 void tst_Screens::earningsSection() {

@@ -119,7 +119,16 @@ void tst_Server::registration_data() {
     QTest::newRow("blank name") << QByteArray(R"({"name":"  ","email":"b@x.io","password":"secret"})") << 400 << u"name is required"_s;
     QTest::newRow("no @") << QByteArray(R"({"name":"B","email":"bx.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
     QTest::newRow("short password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"12345"})") << 400 << u"password must be at least 6 characters"_s;
-    QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})") << 400 << u"defaultHourlyRate must not be negative"_s;
+    QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})") << 400 << u"defaultHourlyRate must be between 0 and 100000"_s;
+    QTest::newRow("absurd rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":1e308})") << 400 << u"defaultHourlyRate must be between 0 and 100000"_s;
+    QTest::newRow("two @") << QByteArray(R"({"name":"B","email":"b@c@x.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
+    QTest::newRow("nothing after @") << QByteArray(R"({"name":"B","email":"b@","password":"secret"})") << 400 << u"email must be a valid email address"_s;
+    QTest::newRow("space in e-mail") << QByteArray(R"({"name":"B","email":"b c@x.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
+    QTest::newRow("local host is fine") << QByteArray(R"({"name":"Ada","email":"user@localhost","password":"secret","defaultHourlyRate":25})") << 201 << QString();
+    QTest::newRow("spaces for a password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"        "})") << 400 << u"password must be at least 6 characters"_s;
+    QTest::newRow("NUL in the password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret\u0000"})") << 400 << u"password must be at least 6 characters"_s;
+    QTest::newRow("name too long") << QByteArray(R"({"name":")" + QByteArray(201, 'n') + R"(","email":"b@x.io","password":"secret"})") << 400 << u"name must be at most 200 characters of text"_s;
+    QTest::newRow("control in name") << QByteArray(R"({"name":"a\u0007b","email":"b@x.io","password":"secret"})") << 400 << u"name must be at most 200 characters of text"_s;
     QTest::newRow("rate as text") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":"5"})") << 400 << u"defaultHourlyRate must be a number"_s;
     QTest::newRow("email as number") << QByteArray(R"({"name":"B","email":5,"password":"secret"})") << 400 << u"email must be a string"_s;
     QTest::newRow("captcha as number") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","captchaId":1})") << 400 << u"captchaId must be a string"_s;
@@ -337,6 +346,11 @@ void tst_Server::badRequestsAreAnswered_data() {
     QTest::newRow("wrong method") << QByteArray("DELETE") << u"/projects"_s << QByteArray() << 404 << u"Not found"_s;
     QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
     QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404 << u"Not found"_s;
+    QTest::newRow("short colour") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","color":"#abc"})") << 400 << u"color must be a hex colour such as #10B981"_s;
+    QTest::newRow("rate above the limit") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","hourlyRate":100000.5})") << 400 << u"hourlyRate must be between 0 and 100000"_s;
+    QTest::newRow("long description") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":")" + QByteArray(2001, 'd') + "\"}") << 400 << u"description must be at most 2000 characters of text"_s;
+    QTest::newRow("lone surrogate") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":"a\ud800b"})") << 400 << u"description must be at most 2000 characters of text"_s;
+    QTest::newRow("NUL in description") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","description":"a\u0000"})") << 400 << u"description must be at most 2000 characters of text"_s;
     // clang-format on
 }
 
