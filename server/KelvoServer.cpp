@@ -2,6 +2,10 @@
 
 #include "DemoSeed.h"
 
+#include <QElapsedTimer>
+
+#include <cstdio>
+
 #include <QDateTime>
 #include <QHttpServerResponder>
 #include <QJsonDocument>
@@ -20,6 +24,28 @@ QString bearerToken(const QHttpServerRequest& request) {
         }
     }
     return {};
+}
+
+const char* methodName(QHttpServerRequest::Method method) {
+    using Method = QHttpServerRequest::Method;
+    switch (method) {
+    case Method::Get:
+        return "GET";
+    case Method::Post:
+        return "POST";
+    case Method::Put:
+        return "PUT";
+    case Method::Delete:
+        return "DELETE";
+    case Method::Patch:
+        return "PATCH";
+    case Method::Head:
+        return "HEAD";
+    case Method::Options:
+        return "OPTIONS";
+    default:
+        return "OTHER";
+    }
 }
 
 QHttpServerResponse toResponse(const HandlerResult& result) {
@@ -48,6 +74,7 @@ KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
     , m_context{*m_db, [] { return QDateTime::currentMSecsSinceEpoch(); },
                 options.passwordIterations}
     , m_trustProxy(options.trustProxy)
+    , m_logRequests(options.logRequests)
     , m_accounts(m_context, options.loginLimits)
     , m_projects(m_context)
     , m_entries(m_context)
@@ -71,19 +98,42 @@ bool KelvoServer::seedDemo() {
 
 QHttpServerResponse KelvoServer::respond(const QHttpServerRequest& request, bool signedIn,
                                          const Handler& handler) {
-    if (request.body().size() > maximumBodySize) {
-        return toResponse(std::unexpected(HttpError::tooLarge()));
-    }
-    QString userId;
-    if (signedIn) {
-        const QString token = bearerToken(request);
-        const auto user = token.isEmpty() ? std::nullopt : m_accounts.authenticate(token);
-        if (!user) {
-            return toResponse(std::unexpected(HttpError::unauthorized()));
+    QElapsedTimer clock;
+    clock.start();
+    QHttpServerResponse response = toResponse([&]() -> HandlerResult {
+        if (request.body().size() > maximumBodySize) {
+            return std::unexpected(HttpError::tooLarge());
         }
-        userId = *user;
+        QString userId;
+        if (signedIn) {
+            const QString token = bearerToken(request);
+            const auto user = token.isEmpty() ? std::nullopt : m_accounts.authenticate(token);
+            if (!user) {
+                return std::unexpected(HttpError::unauthorized());
+            }
+            userId = *user;
+        }
+        return handler(userId);
+    }());
+    logRequest(request, int(response.statusCode()), clock.elapsed());
+    return response;
+}
+
+void KelvoServer::logRequest(const QHttpServerRequest& request, int status,
+                             qint64 elapsedMs) const {
+    if (!m_logRequests) {
+        return;
     }
-    return toResponse(handler(userId));
+    // Names of query members but not their values, which may be anything a client sent.
+    QStringList members;
+    for (const auto& [name, value] : request.query().queryItems()) {
+        members.append(name + u'=');
+    }
+    const QString path =
+        request.url().path() + (members.isEmpty() ? QString() : u'?' + members.join(u'&'));
+    std::fprintf(stderr, "%s %s %d %lldms\n", methodName(request.method()), qPrintable(path),
+                 status, static_cast<long long>(elapsedMs));
+    std::fflush(stderr);
 }
 
 QString KelvoServer::clientAddress(const QHttpServerRequest& request) const {
@@ -162,11 +212,13 @@ void KelvoServer::addRoutes() {
                          return m_earnings.dashboard(user, r.query());
                      });
                  });
-    m_http.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
-        const HttpError error = HttpError::notFound();
-        responder.write(QJsonDocument(error.toJson()).toJson(QJsonDocument::Compact),
-                        QByteArrayLiteral("application/json"), error.status);
-    });
+    m_http.setMissingHandler(
+        [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            const HttpError error = HttpError::notFound();
+            logRequest(request, int(error.status), 0);
+            responder.write(QJsonDocument(error.toJson()).toJson(QJsonDocument::Compact),
+                            QByteArrayLiteral("application/json"), error.status);
+        });
 }
 
 } // namespace kelvo::server

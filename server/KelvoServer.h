@@ -23,6 +23,8 @@ public:
         LoginThrottle::Limits loginLimits;
         // Behind a reverse proxy: the client's address is the last of X-Forwarded-For.
         bool trustProxy = false;
+        // One line per request on standard error: method, path, status, milliseconds.
+        bool logRequests = false;
     };
 
     static std::expected<std::unique_ptr<KelvoServer>, QString> create(const Options& options);
@@ -44,10 +46,12 @@ private:
                                 const Handler& handler);
 
     QString clientAddress(const QHttpServerRequest& request) const;
+    void logRequest(const QHttpServerRequest& request, int status, qint64 elapsedMs) const;
 
     std::unique_ptr<Database> m_db;
     ServerContext m_context;
     bool m_trustProxy;
+    bool m_logRequests;
     Accounts m_accounts;
     Projects m_projects;
     TimeEntries m_entries;

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -12,6 +13,9 @@ using kelvo::server::KelvoServer;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Qt's own lines (a client's WebSocket attempt, a read error) would let any client fill
+    // the operator's log; what a request came to is --log-requests' business.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
     QCoreApplication::setApplicationName(QStringLiteral("kelvo-server"));
 
     QCommandLineParser parser;
@@ -37,10 +41,13 @@ int main(int argc, char** argv) {
         QStringLiteral("login-window"),
         QStringLiteral("Seconds within which failed sign-ins are counted."),
         QStringLiteral("seconds"), QStringLiteral("900"));
+    const QCommandLineOption logRequests(
+        QStringLiteral("log-requests"),
+        QStringLiteral("One line per request on standard error: method, path, status, time."));
     const QCommandLineOption trustProxy(
         QStringLiteral("trust-proxy"),
         QStringLiteral("Behind a reverse proxy: take the client's address from X-Forwarded-For."));
-    parser.addOptions({host, port, db, seed, attempts, window, trustProxy});
+    parser.addOptions({host, port, db, seed, attempts, window, trustProxy, logRequests});
     parser.process(app);
 
     const QHostAddress address(parser.value(host));
@@ -57,6 +64,7 @@ int main(int argc, char** argv) {
     options.loginLimits.attempts = parser.value(attempts).toInt(&attemptsOk);
     options.loginLimits.windowMs = parser.value(window).toLongLong(&windowOk) * 1000;
     options.trustProxy = parser.isSet(trustProxy);
+    options.logRequests = parser.isSet(logRequests);
     if (!attemptsOk || !windowOk || options.loginLimits.attempts < 1 ||
         options.loginLimits.windowMs < 1000) {
         std::fprintf(stderr, "kelvo-server: invalid --login-attempts or --login-window\n");

@@ -5,9 +5,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSet>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
@@ -38,6 +42,7 @@ private Q_SLOTS:
     void terminationDuringABurstKeepsAcknowledgedEntries();
     void seedingTwiceAddsNothing();
     void zoneReadingOwnOutputIsRefused();
+    void requestLogOnlyWhenAsked();
 };
 
 void tst_ServerProcess::dataSurvivesARestart() {
@@ -141,6 +146,40 @@ void tst_ServerProcess::zoneReadingOwnOutputIsRefused() {
     QCOMPARE(http.get(u"/users/dashboard-earnings?timezone=..%2F..%2F..%2F..%2Fproc%2Fself%2Ffd%2F1"_s, token).status, 400);
     QCOMPARE(http.get(u"/auth/me"_s, token).status, 200); // another request is answered
     QCOMPARE(server.terminate(), 0);                      // and SIGTERM ends it cleanly
+}
+
+void tst_ServerProcess::requestLogOnlyWhenAsked() {
+    for (const bool logged : {true, false}) {
+        QTemporaryDir dir;
+        ServerProcess server;
+        QVERIFY(server.start(dir.filePath(u"kelvo.db"_s), logged ? QStringList{u"--log-requests"_s} : QStringList{}));
+        HttpProbe http(server.baseURL());
+        // A WebSocket attempt once wrote a line of Qt's own for every try.
+        QTcpSocket upgrade;
+        upgrade.connectToHost(QUrl(server.baseURL()).host(), quint16(QUrl(server.baseURL()).port()));
+        QVERIFY(upgrade.waitForConnected(10000));
+        upgrade.write("GET / HTTP/1.1\r\nHost: x\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+                      "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n");
+        QVERIFY(upgrade.waitForBytesWritten(10000));
+        const QString token = http.registerUser(u"log@x.io"_s);
+        QCOMPARE(http.get(u"/users/dashboard-earnings?timezone=Europe%2FBerlin"_s, token).status, 200);
+        QCOMPARE(http.get(u"/nowhere"_s, token).status, 404);
+        QCOMPARE(server.terminate(), 0);
+        const QStringList lines = QString::fromUtf8(server.errorOutput()).split(u'\n', Qt::SkipEmptyParts);
+        if (!logged) {
+            QVERIFY2(lines.isEmpty(), qPrintable(lines.join(u'\n')));
+            continue;
+        }
+        const QRegularExpression shape(uR"(^(GET|POST) /\S* \d{3} \d+ms$)"_s);
+        for (const QString& line : lines) {
+            QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
+        }
+        QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+            return line.startsWith(u"GET /users/dashboard-earnings?timezone= 200 "_s); // the value left out
+        }));
+        QVERIFY(
+            std::any_of(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith(u"GET /nowhere 404 "_s); }));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ServerProcess)

@@ -12,7 +12,8 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::start(const QString& databasePath, const QStringList& extraArguments) {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Standard error is kept for the test to read (see errorOutput()).
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(QStringLiteral(KELVO_SERVER_BINARY),
                     QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), databasePath} +
                         extraArguments);

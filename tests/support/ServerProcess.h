@@ -19,6 +19,8 @@ public:
     // Waits for an exit already asked for (a second SIGTERM would cut the clean shutdown short).
     int waitForExit();
     QString baseURL() const { return m_baseURL; }
+    // What the server wrote to standard error so far.
+    QByteArray errorOutput() { return m_process.readAllStandardError(); }
     QProcess& process() { return m_process; }
 
 private:
