@@ -199,6 +199,12 @@ void KelvoServer::addRoutes() {
         });
     m_http.route(QStringLiteral("/time-entries/<arg>/stop"), Method::Post,
                  [this](const QString& id, const QHttpServerRequest& r) {
+                     // Routed on the decoded path: "ID%2Fstop" would end up here as ID.
+                     if (r.url().path(QUrl::FullyEncoded).split(u'/').size() != 4) {
+                         return respond(r, false, [](const QString&) -> HandlerResult {
+                             return std::unexpected(HttpError::notFound());
+                         });
+                     }
                      return respond(r, true,
                                     [&](const QString& user) { return m_entries.stop(user, id); });
                  });

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void earnings();
     void badRequestsAreAnswered_data();
     void badRequestsAreAnswered();
+    void encodedSlashIsNoSeparator();
     void zoneIds_data();
     void zoneIds();
     void guessingIsThrottled();
@@ -366,6 +367,15 @@ void tst_Server::badRequestsAreAnswered() {
     QCOMPARE(answer.error(), error);
     QVERIFY(!answer.body.contains("SQL") && !answer.body.contains("sqlite"));
     QCOMPARE(m_http->get(u"/auth/me"_s, token).status, 200);
+}
+
+void tst_Server::encodedSlashIsNoSeparator() {
+    const QString token = m_http->registerUser(u"slash@x.io"_s);
+    const QString id = m_http->post(u"/time-entries/start"_s, "{}", token).json[u"timeEntry"][u"id"].toString();
+    QVERIFY(!id.isEmpty());
+    QCOMPARE(m_http->post(u"/time-entries/"_s + id + u"%2Fstop"_s, {}, token).status, 404);
+    QVERIFY(m_http->get(u"/time-entries/current"_s, token).json[u"timeEntry"][u"isRunning"].toBool());
+    QCOMPARE(m_http->post(u"/time-entries/"_s + id + u"/stop"_s, {}, token).status, 200);
 }
 
 void tst_Server::zoneIds_data() {
