@@ -3,6 +3,7 @@
 #include "DemoSeed.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 
 #include <cstdio>
 
@@ -46,6 +47,24 @@ const char* methodName(QHttpServerRequest::Method method) {
     default:
         return "OTHER";
     }
+}
+
+// A request whose length is not one plain Content-Length: every client of this API sends one,
+// and a proxy in front may read the framing otherwise than this server.
+std::optional<HttpError> framingProblem(const QHttpServerRequest& request) {
+    QSet<QByteArray> lengths;
+    for (const auto& [name, value] : request.headers()) {
+        if (name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0) {
+            return HttpError::badRequest(QStringLiteral("Send the body with a Content-Length"));
+        }
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
+            lengths.insert(value.trimmed());
+        }
+    }
+    if (lengths.size() > 1) {
+        return HttpError::badRequest(QStringLiteral("Conflicting Content-Length headers"));
+    }
+    return std::nullopt;
 }
 
 QHttpServerResponse toResponse(const HandlerResult& result) {
@@ -101,6 +120,9 @@ QHttpServerResponse KelvoServer::respond(const QHttpServerRequest& request, bool
     QElapsedTimer clock;
     clock.start();
     QHttpServerResponse response = toResponse([&]() -> HandlerResult {
+        if (auto framing = framingProblem(request)) {
+            return std::unexpected(*framing);
+        }
         if (request.body().size() > maximumBodySize) {
             return std::unexpected(HttpError::tooLarge());
         }

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void badRequestsAreAnswered_data();
     void badRequestsAreAnswered();
     void encodedSlashIsNoSeparator();
+    void oneContentLengthOnly_data();
+    void oneContentLengthOnly();
     void zoneIds_data();
     void zoneIds();
     void guessingIsThrottled();
@@ -367,6 +370,33 @@ void tst_Server::badRequestsAreAnswered() {
     QCOMPARE(answer.error(), error);
     QVERIFY(!answer.body.contains("SQL") && !answer.body.contains("sqlite"));
     QCOMPARE(m_http->get(u"/auth/me"_s, token).status, 200);
+}
+
+void tst_Server::oneContentLengthOnly_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("status");
+    const QByteArray login = R"({"email":"a@x.io","password":"secret1"})";
+    const QByteArray length = "Content-Length: " + QByteArray::number(login.size()) + "\r\n";
+    QTest::newRow("one length") << length << login << QByteArray(" 401 ");
+    QTest::newRow("the same length twice") << length + length << login << QByteArray(" 401 ");
+    QTest::newRow("two lengths") << length + "Content-Length: 2\r\n" << login << QByteArray(" 400 ");
+    QTest::newRow("chunked") << QByteArray("Transfer-Encoding: chunked\r\n")
+                             << QByteArray::number(login.size(), 16) + "\r\n" + login + "\r\n0\r\n\r\n"
+                             << QByteArray(" 400 ");
+}
+
+void tst_Server::oneContentLengthOnly() {
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, status);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, quint16(QUrl(m_http->baseURL()).port()));
+    QVERIFY(socket.waitForConnected(10000));
+    socket.write("POST /auth/login HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n" + head + "\r\n" + body);
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor([&] { return (answer += socket.readAll()).contains("\r\n"); }, 10000));
+    QVERIFY2(answer.startsWith("HTTP/1.1" + status), answer.constData());
 }
 
 void tst_Server::encodedSlashIsNoSeparator() {

@@ -29,6 +29,7 @@ public:
     };
 
     explicit HttpProbe(QString baseURL) : m_baseURL(std::move(baseURL)) {}
+    const QString& baseURL() const { return m_baseURL; }
 
     Answer send(const QByteArray& method, const QString& path, const QByteArray& body = {}, const QString& token = {},
                 const QList<QNetworkReply::RawHeaderPair>& headers = {});
