@@ -103,17 +103,21 @@ std::expected<void, QString> Database::secureFile(const QString& path) {
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QFile file(path);
-    if (!file.exists()) {
-        if (!file.open(QIODevice::WriteOnly)) {
-            return std::unexpected(QStringLiteral("cannot create %1").arg(path));
-        }
-        file.close();
+    // Created private, not made private after: no moment in which another user could open it.
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                     QFile::ReadOwner | QFile::WriteOwner)) {
+        return std::unexpected(QStringLiteral("cannot create %1").arg(path));
     }
+    file.close();
     const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
                         QFile::WriteOther | QFile::ExeOther;
-    if ((file.permissions() & others) &&
-        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)) {
-        return std::unexpected(QStringLiteral("cannot make %1 private").arg(path));
+    // Side files left by a crash are tightened with it.
+    for (const QString& name :
+         {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFile::exists(name) && (QFile::permissions(name) & others) &&
+            !QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner)) {
+            return std::unexpected(QStringLiteral("cannot make %1 private").arg(name));
+        }
     }
     return {};
 }

@@ -47,7 +47,8 @@ bool Earnings::isZoneIdForm(QStringView id) {
         const char16_t u = c.unicode();
         const bool allowed = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') ||
                              (u >= u'0' && u <= u'9') || u == u'.' || u == u'_' || u == u'+' ||
-                             u == u'-' || u == u'/';
+                             u == u'-' || u == u'/' || u == u',' || u == u':' || u == u'<' ||
+                             u == u'>';
         if (!allowed) {
             return false;
         }

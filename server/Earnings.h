@@ -31,8 +31,9 @@ public:
     // Midnight today and Monday 00:00 of this week in `zone`, as ms since the epoch.
     static qint64 startOfDay(qint64 nowMs, const QTimeZone& zone);
     static qint64 startOfWeek(qint64 nowMs, const QTimeZone& zone);
-    // Letters, digits, ".", "_", "+", "-" and "/" between non-empty parts that are not "." or
-    // "..": nothing that could leave the zone database when Qt makes a path of it.
+    // Letters, digits, ".", "_", "+", "-", "/" (and ",", ":", "<", ">" of a POSIX rule such as
+    // a TZ variable may give) between non-empty parts that are not "." or "..": nothing that
+    // could leave the zone database when Qt makes a path of it.
     static bool isZoneIdForm(QStringView id);
 
 private:

@@ -147,27 +147,37 @@ void KelvoServer::logRequest(const QHttpServerRequest& request, int status,
         return;
     }
     // Names of query members but not their values, which may be anything a client sent.
+    // Percent-encoded as sent: nothing a client puts in a path can start a line or a field.
     QStringList members;
-    for (const auto& [name, value] : request.query().queryItems()) {
+    for (const auto& [name, value] : request.query().queryItems(QUrl::FullyEncoded)) {
         members.append(name + u'=');
     }
-    const QString path =
-        request.url().path() + (members.isEmpty() ? QString() : u'?' + members.join(u'&'));
+    const QString path = request.url().path(QUrl::FullyEncoded) +
+                         (members.isEmpty() ? QString() : u'?' + members.join(u'&'));
     std::fprintf(stderr, "%s %s %d %lldms\n", methodName(request.method()), qPrintable(path),
                  status, static_cast<long long>(elapsedMs));
     std::fflush(stderr);
 }
 
 QString KelvoServer::clientAddress(const QHttpServerRequest& request) const {
+    QHostAddress address = request.remoteAddress();
     if (m_trustProxy) {
         // The proxy appends the address it saw; what came before is the client's to invent.
         const QByteArray forwarded = request.value("X-Forwarded-For");
-        const QString last = QString::fromLatin1(forwarded.split(',').last()).trimmed();
-        if (!last.isEmpty()) {
-            return last;
+        const QHostAddress last(QString::fromLatin1(forwarded.split(',').last()).trimmed());
+        if (!last.isNull()) {
+            address = last;
         }
     }
-    return request.remoteAddress().toString();
+    // One IPv6 client has a whole /64 to choose from: that network counts as one address.
+    bool isV4 = false;
+    address.toIPv4Address(&isV4);
+    if (!isV4 && address.protocol() == QAbstractSocket::IPv6Protocol) {
+        Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8(0));
+        return QHostAddress(bytes).toString() + QStringLiteral("/64");
+    }
+    return address.toString();
 }
 
 void KelvoServer::addRoutes() {

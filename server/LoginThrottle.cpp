@@ -1,5 +1,7 @@
 #include "LoginThrottle.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 
 namespace kelvo::server {
@@ -14,18 +16,25 @@ LoginThrottle::LoginThrottle(Limits limits, std::function<qint64()> nowMs)
     , m_nowMs(std::move(nowMs)) {}
 
 qint64 LoginThrottle::waitMs(const QString& key) const {
-    const auto found = m_records.constFind(key);
+    const auto found = m_records.constFind(slot(key));
     if (found == m_records.constEnd()) {
         return 0;
     }
     return std::max<qint64>(0, found->blockedUntilMs - m_nowMs());
 }
 
+QByteArray LoginThrottle::slot(const QString& key) {
+    // A fixed-size digest: a key is whatever a client sent, of any length.
+    return QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
+}
+
 void LoginThrottle::recordFailure(const QString& key) {
     const qint64 now = m_nowMs();
     forgetStale(now);
-    Record& record = m_records[key];
-    if (record.failures == 0 || now - record.firstFailureMs > m_limits.windowMs) {
+    Record& record = m_records[slot(key)];
+    // A quiet window starts the count afresh; a wait does not, so waiting it out and guessing
+    // again goes on doubling the wait.
+    if (record.failures == 0 || now - record.lastFailureMs > m_limits.windowMs) {
         record = Record{0, now, now, 0};
     }
     ++record.failures;
@@ -40,7 +49,7 @@ void LoginThrottle::recordFailure(const QString& key) {
 }
 
 void LoginThrottle::clear(const QString& key) {
-    m_records.remove(key);
+    m_records.remove(slot(key));
 }
 
 void LoginThrottle::forgetStale(qint64 now) {

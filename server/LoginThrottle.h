@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 
@@ -36,10 +37,11 @@ private:
     };
 
     void forgetStale(qint64 now);
+    static QByteArray slot(const QString& key);
 
     Limits m_limits;
     std::function<qint64()> m_nowMs;
-    QHash<QString, Record> m_records;
+    QHash<QByteArray, Record> m_records;
 };
 
 } // namespace kelvo::server

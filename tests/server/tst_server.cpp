@@ -411,7 +411,8 @@ void tst_Server::encodedSlashIsNoSeparator() {
 void tst_Server::zoneIds_data() {
     QTest::addColumn<QString>("zone");
     QTest::addColumn<int>("status");
-    for (const char* zone : {"UTC", "Etc/UTC", "Asia/Calcutta", "Europe/Berlin", "America/Argentina/Buenos_Aires"}) {
+    for (const char* zone :
+         {"UTC", "Etc/UTC", "Asia/Calcutta", "Europe/Berlin", "America/Argentina/Buenos_Aires", "CET-1CEST,M3.5.0,M10.5.0/3"}) {
         QTest::newRow(zone) << QString::fromLatin1(zone) << 200;
     }
     for (const char* zone : {"../../../../proc/self/fd/1", "/etc/localtime", "Europe/../Berlin", "Europe//Berlin",
@@ -467,6 +468,12 @@ void tst_Server::guessingIsThrottled() {
     }
     QCOMPARE(login("bob@x.io", "secret1", "192.0.2.9").status, 429);
     QCOMPARE(login("bob@x.io", "secret1", "192.0.2.10").status, 200);
+    // An IPv6 client's whole /64 counts as one address.
+    for (const char* from : {"2001:db8:1:2::1", "2001:db8:1:2::2", "2001:db8:1:2:ffff::3"}) {
+        QCOMPARE(login("d@x.io", "wrong", from).status, 401);
+    }
+    QCOMPARE(login("bob@x.io", "secret1", "2001:db8:1:2::9").status, 429);
+    QCOMPARE(login("bob@x.io", "secret1", "2001:db8:1:3::9").status, 200);
 }
 
 void tst_Server::unknownEmailCostsTheSameWork() {

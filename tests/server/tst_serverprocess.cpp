@@ -164,6 +164,7 @@ void tst_ServerProcess::requestLogOnlyWhenAsked() {
         const QString token = http.registerUser(u"log@x.io"_s);
         QCOMPARE(http.get(u"/users/dashboard-earnings?timezone=Europe%2FBerlin"_s, token).status, 200);
         QCOMPARE(http.get(u"/nowhere"_s, token).status, 404);
+        QCOMPARE(http.get(u"/a%20200%200ms%0A"_s, token).status, 404); // no fields or lines of its own
         QCOMPARE(server.terminate(), 0);
         const QStringList lines = QString::fromUtf8(server.errorOutput()).split(u'\n', Qt::SkipEmptyParts);
         if (!logged) {
@@ -179,6 +180,7 @@ void tst_ServerProcess::requestLogOnlyWhenAsked() {
         }));
         QVERIFY(
             std::any_of(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith(u"GET /nowhere 404 "_s); }));
+        QVERIFY(lines.contains(u"GET /a%20200%200ms%0A 404 0ms"_s));
     }
 }
 
