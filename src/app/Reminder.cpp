@@ -47,10 +47,12 @@ QString Reminder::text(int hours, const QString& title) {
 bool Reminder::isDue() const {
     const int hours = m_preferences->reminderHours();
     const auto& entry = m_timer->currentEntry();
-    // From the entry's own start: the count may still be the previous entry's for a moment.
-    return hours > 0 && m_timer->isTimerRunning() &&
-           entry->elapsedSeconds(m_timer->clock()->now()) >= hours * 3600LL &&
-           m_preferences->remindedEntry() != entry->id;
+    const qint64 threshold = hours * 3600LL;
+    // The count rules most ticks out cheaply; then from the entry's own start, since the count
+    // may still be the previous entry's for a moment.
+    return hours > 0 && m_timer->isTimerRunning() && m_timer->elapsedTime() >= threshold &&
+           m_preferences->remindedEntry() != entry->id &&
+           entry->elapsedSeconds(m_timer->clock()->now()) >= threshold;
 }
 
 void Reminder::check() {

@@ -11,10 +11,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr std::array commands{ControlRequest::Command::status, ControlRequest::Command::start,
-                              ControlRequest::Command::stop,   ControlRequest::Command::toggle,
-                              ControlRequest::Command::show,   ControlRequest::Command::panel,
-                              ControlRequest::Command::quit};
+using Command = ControlRequest::Command;
+// Each command with the word that names it on the command line and on the wire.
+const std::array<std::pair<Command, QLatin1StringView>, 7> commands{{
+    {Command::status, "status"_L1},
+    {Command::start, "start"_L1},
+    {Command::stop, "stop"_L1},
+    {Command::toggle, "toggle"_L1},
+    {Command::show, "show"_L1},
+    {Command::panel, "panel"_L1},
+    {Command::quit, "quit"_L1},
+}};
 
 // The members as sent, before the command name and version are judged.
 struct Wire {
@@ -35,28 +42,17 @@ struct Wire {
 } // namespace
 
 QString ControlRequest::commandName(Command command) {
-    switch (command) {
-    case Command::status:
-        return u"status"_s;
-    case Command::start:
-        return u"start"_s;
-    case Command::stop:
-        return u"stop"_s;
-    case Command::toggle:
-        return u"toggle"_s;
-    case Command::show:
-        return u"show"_s;
-    case Command::panel:
-        return u"panel"_s;
-    case Command::quit:
-        break;
+    for (const auto& [known, name] : commands) {
+        if (known == command) {
+            return name;
+        }
     }
-    return u"quit"_s;
+    return {};
 }
 
 std::optional<ControlRequest::Command> ControlRequest::commandNamed(QStringView name) {
-    for (Command command : commands) {
-        if (name == commandName(command)) {
+    for (const auto& [command, known] : commands) {
+        if (name == known) {
             return command;
         }
     }
