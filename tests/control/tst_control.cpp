@@ -61,6 +61,13 @@ QByteArray exchange(const QString& path, const QByteArray& bytes) {
     return answer + socket.readAll();
 }
 
+// What a slow server's answer is waited on with.
+class Gate : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void opened();
+};
+
 // Waits for `process` to end while this process's event loop keeps serving it.
 bool ended(QProcess& process) {
     return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000);
@@ -243,13 +250,13 @@ void tst_Control::badMessagesChangeNothing() {
 void tst_Control::requestsServedInArrivalOrder() {
     QTemporaryDir runtime;
     QStringList order;
-    QObject gate; // a stop waits on a slow server until its name is set
+    Gate gate; // a stop waits on a slow server until the gate opens
     ControlServer server(
         runtime.filePath(u"k.socket"_s),
         [&](ControlRequest request) -> QCoro::Task<ControlReply> {
             order.append(ControlRequest::commandName(request.command));
             if (request.command == ControlRequest::Command::stop) {
-                co_await qCoro(&gate, &QObject::objectNameChanged);
+                co_await qCoro(&gate, &Gate::opened);
             }
             co_return ControlReply{};
         },
@@ -268,7 +275,7 @@ void tst_Control::requestsServedInArrivalOrder() {
     send(sockets[1], ControlRequest::Command::toggle);
     send(sockets[2], ControlRequest::Command::show);
     QTRY_COMPARE(order, (QStringList{u"stop"_s, u"show"_s}));
-    gate.setObjectName(u"answered"_s);
+    Q_EMIT gate.opened();
     QTRY_COMPARE(order, (QStringList{u"stop"_s, u"show"_s, u"toggle"_s}));
 }
 
