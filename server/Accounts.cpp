@@ -19,40 +19,71 @@ QString emailKey(const QString& email) {
 
 } // namespace
 
-HandlerResult Accounts::registerUser(const QByteArray& bytes) {
+std::expected<Accounts::Registration, HttpError>
+Accounts::beginRegistration(const QByteArray& bytes) {
     auto body = JsonBody::parse(bytes);
     if (!body) {
         return std::unexpected(body.error());
     }
-    const QString name = body->requiredText(QStringLiteral("name")).trimmed();
-    const QString email = body->requiredText(QStringLiteral("email")).trimmed();
-    const QString password = body->requiredText(QStringLiteral("password"));
-    const auto rate = body->optionalNumber(QStringLiteral("defaultHourlyRate"));
+    Registration registration{body->requiredText(QStringLiteral("name")).trimmed(),
+                              body->requiredText(QStringLiteral("email")).trimmed(),
+                              body->requiredText(QStringLiteral("password")),
+                              body->optionalNumber(QStringLiteral("defaultHourlyRate"))};
     body->optionalText(QStringLiteral("captchaId"));
     body->optionalText(QStringLiteral("captchaValue"));
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    for (const auto& problem : {Validation::name(name, QStringLiteral("name")),
-                                Validation::email(email), Validation::password(password),
-                                Validation::rate(rate, QStringLiteral("defaultHourlyRate"))}) {
+    for (const auto& problem :
+         {Validation::name(registration.name, QStringLiteral("name")),
+          Validation::email(registration.email), Validation::password(registration.password),
+          Validation::rate(registration.rate, QStringLiteral("defaultHourlyRate"))}) {
         if (problem) {
             return std::unexpected(*problem);
         }
     }
-    const auto userId = createUser(name, email, password, rate);
+    // Checked before the costly hash, and again when the user is added.
+    auto existing = m_context.db.exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"),
+                                      {emailKey(registration.email)});
+    if (!existing) {
+        return std::unexpected(HttpError::internal());
+    }
+    if (existing->next()) {
+        return std::unexpected(emailTaken());
+    }
+    return registration;
+}
+
+QString Accounts::hashPassword(const Registration& registration, int iterations) {
+    return Credentials::hashPassword(registration.password, iterations);
+}
+
+HandlerResult Accounts::finishRegistration(const Registration& registration,
+                                           const QString& passwordHash) {
+    const auto userId =
+        insertUser(registration.name, registration.email, passwordHash, registration.rate);
     if (!userId) {
-        return std::unexpected(HttpError::conflict(QStringLiteral("Email is already registered")));
+        return std::unexpected(emailTaken());
     }
     if (userId->isEmpty()) {
         return std::unexpected(HttpError::internal());
     }
-    return signedIn(*userId, QStringLiteral("User registered successfully"),
-                    QHttpServerResponse::StatusCode::Created);
+    return signedIn(*userId, QStringLiteral("User registered successfully"), HttpStatus::Created);
+}
+
+HttpError Accounts::emailTaken() {
+    return HttpError::conflict(QStringLiteral("Email is already registered"));
 }
 
 std::optional<QString> Accounts::createUser(const QString& name, const QString& email,
                                             const QString& password, std::optional<double> rate) {
+    return insertUser(name, email,
+                      Credentials::hashPassword(password, m_context.passwordIterations), rate);
+}
+
+std::optional<QString> Accounts::insertUser(const QString& name, const QString& email,
+                                            const QString& passwordHash,
+                                            std::optional<double> rate) {
     auto existing = m_context.db.exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"),
                                       {emailKey(email)});
     if (!existing) {
@@ -68,8 +99,7 @@ std::optional<QString> Accounts::createUser(const QString& name, const QString& 
             .exec(QStringLiteral("INSERT INTO users (id, name, email, email_key, password_hash, "
                                  "default_hourly_rate, created_at, updated_at) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                  {id, name, email, emailKey(email),
-                   Credentials::hashPassword(password, m_context.passwordIterations),
+                  {id, name, email, emailKey(email), passwordHash,
                    rate ? QVariant(*rate) : QVariant(), now, now})
             .has_value();
     return inserted ? id : QString();
@@ -98,6 +128,9 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
     if (waitMs > 0) {
         return std::unexpected(HttpError::tooManyAttempts((waitMs + 999) / 1000));
     }
+    // Counted while its password is checked: tries sent at once cannot all slip under the limit.
+    m_accountThrottle.begin(account);
+    m_addressThrottle.begin(clientAddress);
     auto row = m_context.db.exec(
         QStringLiteral("SELECT id, password_hash FROM users WHERE email_key = ?"), {account});
     if (!row) {
@@ -116,6 +149,8 @@ bool Accounts::passwordMatches(const LoginAttempt& attempt) {
 }
 
 HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, bool matches) {
+    m_accountThrottle.end(attempt.account);
+    m_addressThrottle.end(attempt.clientAddress);
     if (!attempt.userId || !matches) {
         m_accountThrottle.recordFailure(attempt.account);
         m_addressThrottle.recordFailure(attempt.clientAddress);
@@ -123,12 +158,10 @@ HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, bool matches) {
             HttpError::unauthorized(QStringLiteral("Invalid email or password")));
     }
     m_accountThrottle.clear(attempt.account);
-    return signedIn(*attempt.userId, QStringLiteral("Login successful"),
-                    QHttpServerResponse::StatusCode::Ok);
+    return signedIn(*attempt.userId, QStringLiteral("Login successful"), HttpStatus::Ok);
 }
 
-HandlerResult Accounts::signedIn(const QString& userId, const QString& message,
-                                 QHttpServerResponse::StatusCode status) {
+HandlerResult Accounts::signedIn(const QString& userId, const QString& message, HttpStatus status) {
     const auto token = issueToken(userId);
     const auto user = userJson(userId);
     if (!token || !user) {

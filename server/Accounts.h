@@ -15,7 +15,17 @@ class Accounts {
 public:
     Accounts(ServerContext& context, LoginThrottle::Limits limits);
 
-    HandlerResult registerUser(const QByteArray& body);
+    // A registration read and checked, its password not hashed yet.
+    struct Registration {
+        QString name;
+        QString email;
+        QString password;
+        std::optional<double> rate;
+    };
+    std::expected<Registration, HttpError> beginRegistration(const QByteArray& body);
+    // The costly part, on any thread.
+    static QString hashPassword(const Registration& registration, int iterations);
+    HandlerResult finishRegistration(const Registration& registration, const QString& passwordHash);
     // What a sign-in needs checked, and against what, once the request has been read.
     struct LoginAttempt {
         QString account;
@@ -28,7 +38,8 @@ public:
     // within a while are answered 429 before any password is checked.
     std::expected<LoginAttempt, HttpError> beginLogin(const QByteArray& body,
                                                       const QString& clientAddress);
-    // Whether the password matches: the costly part, the same for a known or unknown e-mail.
+    // Whether the password matches: the costly part, the same for a known or unknown e-mail;
+    // on any thread.
     static bool passwordMatches(const LoginAttempt& attempt);
     HandlerResult finishLogin(const LoginAttempt& attempt, bool matches);
     HandlerResult me(const QString& userId);
@@ -41,10 +52,12 @@ public:
                                       const QString& password, std::optional<double> rate);
 
 private:
+    static HttpError emailTaken();
+    std::optional<QString> insertUser(const QString& name, const QString& email,
+                                      const QString& passwordHash, std::optional<double> rate);
     std::optional<QString> issueToken(const QString& userId);
     std::optional<QJsonObject> userJson(const QString& userId);
-    HandlerResult signedIn(const QString& userId, const QString& message,
-                           QHttpServerResponse::StatusCode status);
+    HandlerResult signedIn(const QString& userId, const QString& message, HttpStatus status);
 
     ServerContext& m_context;
     LoginThrottle m_accountThrottle;

@@ -2,80 +2,37 @@
 
 #include "DemoSeed.h"
 
-#include <QElapsedTimer>
-#include <QSet>
-
-#include <cstdio>
-
 #include <QDateTime>
-#include <QHttpServerResponder>
 #include <QJsonDocument>
 
 namespace kelvo::server {
 
 namespace {
 
-constexpr qsizetype maximumBodySize = 1024 * 1024;
-
-QString bearerToken(const QHttpServerRequest& request) {
-    for (const auto& [name, value] : request.headers()) {
-        if (name.compare("authorization", Qt::CaseInsensitive) == 0 &&
-            value.startsWith("Bearer ")) {
-            return QString::fromUtf8(value.mid(7)).trimmed();
-        }
-    }
-    return {};
+QString bearerToken(const HttpRequest& request) {
+    const QByteArray value = request.header("Authorization");
+    return value.startsWith("Bearer ") ? QString::fromUtf8(value.mid(7)).trimmed() : QString();
 }
 
-const char* methodName(QHttpServerRequest::Method method) {
-    using Method = QHttpServerRequest::Method;
-    switch (method) {
-    case Method::Get:
-        return "GET";
-    case Method::Post:
-        return "POST";
-    case Method::Put:
-        return "PUT";
-    case Method::Delete:
-        return "DELETE";
-    case Method::Patch:
-        return "PATCH";
-    case Method::Head:
-        return "HEAD";
-    case Method::Options:
-        return "OPTIONS";
-    default:
-        return "OTHER";
+HttpResponse toResponse(const HandlerResult& result) {
+    if (!result) {
+        return result.error().toResponse();
     }
+    return {result->status, QJsonDocument(result->body).toJson(QJsonDocument::Compact), {}};
 }
 
-// A request whose length is not one plain Content-Length: every client of this API sends one,
-// and a proxy in front may read the framing otherwise than this server.
-std::optional<HttpError> framingProblem(const QHttpServerRequest& request) {
-    QSet<QByteArray> lengths;
-    for (const auto& [name, value] : request.headers()) {
-        if (name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0) {
-            return HttpError::badRequest(QStringLiteral("Send the body with a Content-Length"));
-        }
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-            lengths.insert(value.trimmed());
-        }
+// The id in "/time-entries/ID/stop", routed on the path as sent: "ID%2Fstop" is no stop.
+std::optional<QString> stoppedEntryId(const QByteArray& path) {
+    static constexpr QByteArrayView prefix = "/time-entries/";
+    static constexpr QByteArrayView suffix = "/stop";
+    if (!path.startsWith(prefix) || !path.endsWith(suffix)) {
+        return std::nullopt;
     }
-    if (lengths.size() > 1) {
-        return HttpError::badRequest(QStringLiteral("Conflicting Content-Length headers"));
+    const QByteArray id = path.mid(prefix.size(), path.size() - prefix.size() - suffix.size());
+    if (id.isEmpty() || id.contains('/')) {
+        return std::nullopt;
     }
-    return std::nullopt;
-}
-
-QHttpServerResponse toResponse(const HandlerResult& result) {
-    if (result) {
-        return QHttpServerResponse(result->body, result->status);
-    }
-    QHttpServerResponse response(result.error().toJson(), result.error().status);
-    if (const auto seconds = result.error().retryAfterSeconds) {
-        response.setHeader("Retry-After", QByteArray::number(*seconds));
-    }
-    return response;
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(id));
 }
 
 } // namespace
@@ -93,13 +50,13 @@ KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
     , m_context{*m_db, [] { return QDateTime::currentMSecsSinceEpoch(); },
                 options.passwordIterations}
     , m_trustProxy(options.trustProxy)
-    , m_logRequests(options.logRequests)
     , m_accounts(m_context, options.loginLimits)
     , m_projects(m_context)
     , m_entries(m_context)
-    , m_earnings(m_context) {
-    addRoutes();
-}
+    , m_earnings(m_context)
+    , m_http(options.http, [this](const HttpRequest& request, const HttpServer::Respond& respond) {
+        handle(request, respond);
+    }) {}
 
 KelvoServer::~KelvoServer() = default;
 
@@ -115,55 +72,105 @@ bool KelvoServer::seedDemo() {
     return DemoSeed(m_context, m_accounts).run();
 }
 
-QHttpServerResponse KelvoServer::respond(const QHttpServerRequest& request, bool signedIn,
-                                         const Handler& handler) {
-    QElapsedTimer clock;
-    clock.start();
-    QHttpServerResponse response = toResponse([&]() -> HandlerResult {
-        if (auto framing = framingProblem(request)) {
-            return std::unexpected(*framing);
-        }
-        if (request.body().size() > maximumBodySize) {
-            return std::unexpected(HttpError::tooLarge());
-        }
-        QString userId;
-        if (signedIn) {
-            const QString token = bearerToken(request);
-            const auto user = token.isEmpty() ? std::nullopt : m_accounts.authenticate(token);
-            if (!user) {
-                return std::unexpected(HttpError::unauthorized());
-            }
-            userId = *user;
-        }
-        return handler(userId);
-    }());
-    logRequest(request, int(response.statusCode()), clock.elapsed());
-    return response;
+void KelvoServer::handle(const HttpRequest& request, const HttpServer::Respond& respond) {
+    const QByteArray path = request.path();
+    if (request.method == "POST" && path == "/auth/login") {
+        logIn(request, respond);
+    } else if (request.method == "POST" && path == "/auth/register") {
+        registerUser(request, respond);
+    } else {
+        respond(toResponse(route(request, path)));
+    }
 }
 
-void KelvoServer::logRequest(const QHttpServerRequest& request, int status,
-                             qint64 elapsedMs) const {
-    if (!m_logRequests) {
+HandlerResult KelvoServer::route(const HttpRequest& request, const QByteArray& path) {
+    const auto with = [&](const Handler& handler) { return signedIn(request, handler); };
+    if (request.method == "GET") {
+        if (path == "/auth/me") {
+            return with([&](const QString& user) { return m_accounts.me(user); });
+        }
+        if (path == "/projects") {
+            return with([&](const QString& user) { return m_projects.listProjects(user); });
+        }
+        if (path == "/tasks") {
+            return with(
+                [&](const QString& user) { return m_projects.listTasks(user, request.query()); });
+        }
+        if (path == "/time-entries/current") {
+            return with([&](const QString& user) { return m_entries.current(user); });
+        }
+        if (path == "/time-entries") {
+            return with([&](const QString& user) { return m_entries.list(user, request.query()); });
+        }
+        if (path == "/users/dashboard-earnings") {
+            return with(
+                [&](const QString& user) { return m_earnings.dashboard(user, request.query()); });
+        }
+    } else if (request.method == "POST") {
+        if (path == "/auth/refresh") {
+            return with([&](const QString& user) {
+                return m_accounts.refresh(user, bearerToken(request));
+            });
+        }
+        if (path == "/projects") {
+            return with(
+                [&](const QString& user) { return m_projects.createProject(user, request.body); });
+        }
+        if (path == "/tasks") {
+            return with(
+                [&](const QString& user) { return m_projects.createTask(user, request.body); });
+        }
+        if (path == "/time-entries/start") {
+            return with([&](const QString& user) { return m_entries.start(user, request.body); });
+        }
+        if (const auto id = stoppedEntryId(path)) {
+            return with([&](const QString& user) { return m_entries.stop(user, *id); });
+        }
+    }
+    return std::unexpected(HttpError::notFound());
+}
+
+HandlerResult KelvoServer::signedIn(const HttpRequest& request, const Handler& handler) {
+    const QString token = bearerToken(request);
+    const auto user = token.isEmpty() ? std::nullopt : m_accounts.authenticate(token);
+    if (!user) {
+        return std::unexpected(HttpError::unauthorized());
+    }
+    return handler(*user);
+}
+
+void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& respond) {
+    auto attempt = m_accounts.beginLogin(request.body, clientAddress(request));
+    if (!attempt) {
+        respond(attempt.error().toResponse());
         return;
     }
-    // Names of query members but not their values, which may be anything a client sent.
-    // Percent-encoded as sent: nothing a client puts in a path can start a line or a field.
-    QStringList members;
-    for (const auto& [name, value] : request.query().queryItems(QUrl::FullyEncoded)) {
-        members.append(name + u'=');
-    }
-    const QString path = request.url().path(QUrl::FullyEncoded) +
-                         (members.isEmpty() ? QString() : u'?' + members.join(u'&'));
-    std::fprintf(stderr, "%s %s %d %lldms\n", methodName(request.method()), qPrintable(path),
-                 status, static_cast<long long>(elapsedMs));
-    std::fflush(stderr);
+    m_hashing.run([attempt = *attempt] { return Accounts::passwordMatches(attempt); },
+                  [this, attempt = *attempt, respond](bool matches) {
+                      respond(toResponse(m_accounts.finishLogin(attempt, matches)));
+                  });
 }
 
-QString KelvoServer::clientAddress(const QHttpServerRequest& request) const {
-    QHostAddress address = request.remoteAddress();
+void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Respond& respond) {
+    auto registration = m_accounts.beginRegistration(request.body);
+    if (!registration) {
+        respond(registration.error().toResponse());
+        return;
+    }
+    m_hashing.run(
+        [registration = *registration, iterations = m_context.passwordIterations] {
+            return Accounts::hashPassword(registration, iterations);
+        },
+        [this, registration = *registration, respond](const QString& hash) {
+            respond(toResponse(m_accounts.finishRegistration(registration, hash)));
+        });
+}
+
+QString KelvoServer::clientAddress(const HttpRequest& request) const {
+    QHostAddress address = request.peer;
     if (m_trustProxy) {
         // The proxy appends the address it saw; what came before is the client's to invent.
-        const QByteArray forwarded = request.value("X-Forwarded-For");
+        const QByteArray forwarded = request.header("X-Forwarded-For");
         const QHostAddress last(QString::fromLatin1(forwarded.split(',').last()).trimmed());
         if (!last.isNull()) {
             address = last;
@@ -178,85 +185,6 @@ QString KelvoServer::clientAddress(const QHttpServerRequest& request) const {
         return QHostAddress(bytes).toString() + QStringLiteral("/64");
     }
     return address.toString();
-}
-
-void KelvoServer::addRoutes() {
-    using Method = QHttpServerRequest::Method;
-    m_http.route(
-        QStringLiteral("/auth/register"), Method::Post, [this](const QHttpServerRequest& r) {
-            return respond(r, false,
-                           [&](const QString&) { return m_accounts.registerUser(r.body()); });
-        });
-    m_http.route(QStringLiteral("/auth/login"), Method::Post, [this](const QHttpServerRequest& r) {
-        return respond(r, false, [&](const QString&) -> HandlerResult {
-            auto attempt = m_accounts.beginLogin(r.body(), clientAddress(r));
-            if (!attempt) {
-                return std::unexpected(attempt.error());
-            }
-            return m_accounts.finishLogin(*attempt, Accounts::passwordMatches(*attempt));
-        });
-    });
-    m_http.route(QStringLiteral("/auth/me"), Method::Get, [this](const QHttpServerRequest& r) {
-        return respond(r, true, [&](const QString& user) { return m_accounts.me(user); });
-    });
-    m_http.route(QStringLiteral("/auth/refresh"), Method::Post,
-                 [this](const QHttpServerRequest& r) {
-                     return respond(r, true, [&](const QString& user) {
-                         return m_accounts.refresh(user, bearerToken(r));
-                     });
-                 });
-    m_http.route(QStringLiteral("/projects"), Method::Get, [this](const QHttpServerRequest& r) {
-        return respond(r, true, [&](const QString& user) { return m_projects.listProjects(user); });
-    });
-    m_http.route(QStringLiteral("/projects"), Method::Post, [this](const QHttpServerRequest& r) {
-        return respond(
-            r, true, [&](const QString& user) { return m_projects.createProject(user, r.body()); });
-    });
-    m_http.route(QStringLiteral("/tasks"), Method::Get, [this](const QHttpServerRequest& r) {
-        return respond(r, true,
-                       [&](const QString& user) { return m_projects.listTasks(user, r.query()); });
-    });
-    m_http.route(QStringLiteral("/tasks"), Method::Post, [this](const QHttpServerRequest& r) {
-        return respond(r, true,
-                       [&](const QString& user) { return m_projects.createTask(user, r.body()); });
-    });
-    m_http.route(
-        QStringLiteral("/time-entries/current"), Method::Get, [this](const QHttpServerRequest& r) {
-            return respond(r, true, [&](const QString& user) { return m_entries.current(user); });
-        });
-    m_http.route(
-        QStringLiteral("/time-entries/start"), Method::Post, [this](const QHttpServerRequest& r) {
-            return respond(r, true,
-                           [&](const QString& user) { return m_entries.start(user, r.body()); });
-        });
-    m_http.route(QStringLiteral("/time-entries/<arg>/stop"), Method::Post,
-                 [this](const QString& id, const QHttpServerRequest& r) {
-                     // Routed on the decoded path: "ID%2Fstop" would end up here as ID.
-                     if (r.url().path(QUrl::FullyEncoded).split(u'/').size() != 4) {
-                         return respond(r, false, [](const QString&) -> HandlerResult {
-                             return std::unexpected(HttpError::notFound());
-                         });
-                     }
-                     return respond(r, true,
-                                    [&](const QString& user) { return m_entries.stop(user, id); });
-                 });
-    m_http.route(QStringLiteral("/time-entries"), Method::Get, [this](const QHttpServerRequest& r) {
-        return respond(r, true,
-                       [&](const QString& user) { return m_entries.list(user, r.query()); });
-    });
-    m_http.route(QStringLiteral("/users/dashboard-earnings"), Method::Get,
-                 [this](const QHttpServerRequest& r) {
-                     return respond(r, true, [&](const QString& user) {
-                         return m_earnings.dashboard(user, r.query());
-                     });
-                 });
-    m_http.setMissingHandler(
-        [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-            const HttpError error = HttpError::notFound();
-            logRequest(request, int(error.status), 0);
-            responder.write(QJsonDocument(error.toJson()).toJson(QJsonDocument::Compact),
-                            QByteArrayLiteral("application/json"), error.status);
-        });
 }
 
 } // namespace kelvo::server

@@ -2,11 +2,12 @@
 
 #include "Accounts.h"
 #include "Earnings.h"
+#include "HashWorkers.h"
+#include "HttpServer.h"
 #include "Projects.h"
 #include "TimeEntries.h"
 
 #include <QHostAddress>
-#include <QHttpServer>
 #include <QObject>
 
 #include <memory>
@@ -23,8 +24,7 @@ public:
         LoginThrottle::Limits loginLimits;
         // Behind a reverse proxy: the client's address is the last of X-Forwarded-For.
         bool trustProxy = false;
-        // One line per request on standard error: method, path, status, milliseconds.
-        bool logRequests = false;
+        HttpServer::Limits http;
     };
 
     static std::expected<std::unique_ptr<KelvoServer>, QString> create(const Options& options);
@@ -36,27 +36,31 @@ public:
     void setClock(std::function<qint64()> nowMs);
     // Adds the demo account and its data unless it exists; false on a database failure.
     bool seedDemo();
+    // Runs before each password hash, on the hashing thread; tests hold a hash there.
+    void setHashGate(std::function<void()> gate) { m_hashing.setGate(std::move(gate)); }
 
 private:
     KelvoServer(std::unique_ptr<Database> db, const Options& options);
-    void addRoutes();
 
     using Handler = std::function<HandlerResult(const QString& userId)>;
-    QHttpServerResponse respond(const QHttpServerRequest& request, bool signedIn,
-                                const Handler& handler);
-
-    QString clientAddress(const QHttpServerRequest& request) const;
-    void logRequest(const QHttpServerRequest& request, int status, qint64 elapsedMs) const;
+    void handle(const HttpRequest& request, const HttpServer::Respond& respond);
+    // Answers at once what needs no password hash.
+    HandlerResult route(const HttpRequest& request, const QByteArray& path);
+    HandlerResult signedIn(const HttpRequest& request, const Handler& handler);
+    void logIn(const HttpRequest& request, const HttpServer::Respond& respond);
+    void registerUser(const HttpRequest& request, const HttpServer::Respond& respond);
+    QString clientAddress(const HttpRequest& request) const;
 
     std::unique_ptr<Database> m_db;
     ServerContext m_context;
     bool m_trustProxy;
-    bool m_logRequests;
     Accounts m_accounts;
     Projects m_projects;
     TimeEntries m_entries;
     Earnings m_earnings;
-    QHttpServer m_http;
+    HashWorkers m_hashing;
+    // Last: stopped first, so no request reaches what is being torn down.
+    HttpServer m_http;
 };
 
 } // namespace kelvo::server

@@ -16,11 +16,31 @@ LoginThrottle::LoginThrottle(Limits limits, std::function<qint64()> nowMs)
     , m_nowMs(std::move(nowMs)) {}
 
 qint64 LoginThrottle::waitMs(const QString& key) const {
-    const auto found = m_records.constFind(slot(key));
-    if (found == m_records.constEnd()) {
-        return 0;
+    const QByteArray digest = slot(key);
+    const auto found = m_records.constFind(digest);
+    const qint64 now = m_nowMs();
+    const bool counted =
+        found != m_records.constEnd() && now - found->lastFailureMs <= m_limits.windowMs;
+    const int failures = counted ? found->failures : 0;
+    const qint64 blockedMs =
+        found == m_records.constEnd() ? 0 : std::max<qint64>(0, found->blockedUntilMs - now);
+    // Tries under way that could reach the limit: the next waits until they are decided.
+    const int underWay = m_underWay.value(digest);
+    if (blockedMs == 0 && underWay > 0 && failures + underWay >= m_limits.attempts) {
+        return 1000;
     }
-    return std::max<qint64>(0, found->blockedUntilMs - m_nowMs());
+    return blockedMs;
+}
+
+void LoginThrottle::begin(const QString& key) {
+    ++m_underWay[slot(key)];
+}
+
+void LoginThrottle::end(const QString& key) {
+    const auto found = m_underWay.find(slot(key));
+    if (found != m_underWay.end() && --*found <= 0) {
+        m_underWay.erase(found);
+    }
 }
 
 QByteArray LoginThrottle::slot(const QString& key) {

@@ -25,6 +25,9 @@ public:
 
     // How long `key` must wait before its next try, in milliseconds; 0 when it may try now.
     qint64 waitMs(const QString& key) const;
+    // A try under way counts towards the limit until it ends, failed or not.
+    void begin(const QString& key);
+    void end(const QString& key);
     void recordFailure(const QString& key);
     void clear(const QString& key);
 
@@ -42,6 +45,7 @@ private:
     Limits m_limits;
     std::function<qint64()> m_nowMs;
     QHash<QByteArray, Record> m_records;
+    QHash<QByteArray, int> m_underWay;
 };
 
 } // namespace kelvo::server

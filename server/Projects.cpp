@@ -79,8 +79,7 @@ HandlerResult Projects::createProject(const QString& userId, const QByteArray& b
     if (!project) {
         return std::unexpected(HttpError::internal());
     }
-    return HttpReply{{{QStringLiteral("project"), *project}},
-                     QHttpServerResponse::StatusCode::Created};
+    return HttpReply{{{QStringLiteral("project"), *project}}, HttpStatus::Created};
 }
 
 std::optional<QJsonObject> Projects::projectJson(const QString& userId, const QString& projectId) {
@@ -186,8 +185,7 @@ HandlerResult Projects::createTask(const QString& userId, const QByteArray& byte
     if (!created || created->isEmpty()) {
         return std::unexpected(HttpError::internal());
     }
-    return HttpReply{{{QStringLiteral("task"), created->first()}},
-                     QHttpServerResponse::StatusCode::Created};
+    return HttpReply{{{QStringLiteral("task"), created->first()}}, HttpStatus::Created};
 }
 
 } // namespace kelvo::server

@@ -166,7 +166,7 @@ HandlerResult TimeEntries::start(const QString& userId, const QByteArray& bytes)
     }
     return HttpReply{{{QStringLiteral("message"), QStringLiteral("Timer started")},
                       {QStringLiteral("timeEntry"), *entry}},
-                     QHttpServerResponse::StatusCode::Created};
+                     HttpStatus::Created};
 }
 
 HandlerResult TimeEntries::stop(const QString& userId, const QString& entryId) {

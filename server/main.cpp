@@ -9,7 +9,22 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+
 using kelvo::server::KelvoServer;
+
+namespace {
+
+// Each connection holds a descriptor: as many as the system lets this process have.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -47,7 +62,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption trustProxy(
         QStringLiteral("trust-proxy"),
         QStringLiteral("Behind a reverse proxy: take the client's address from X-Forwarded-For."));
-    parser.addOptions({host, port, db, seed, attempts, window, trustProxy, logRequests});
+    const QCommandLineOption connections(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Open connections at most; more are refused."), QStringLiteral("count"),
+        QStringLiteral("512"));
+    const QCommandLineOption timeout(
+        QStringLiteral("request-timeout"),
+        QStringLiteral("Seconds a connection has to send each whole request; idle connections "
+                       "close after as long."),
+        QStringLiteral("seconds"), QStringLiteral("30"));
+    parser.addOptions(
+        {host, port, db, seed, attempts, window, trustProxy, logRequests, connections, timeout});
     parser.process(app);
 
     const QHostAddress address(parser.value(host));
@@ -64,12 +89,22 @@ int main(int argc, char** argv) {
     options.loginLimits.attempts = parser.value(attempts).toInt(&attemptsOk);
     options.loginLimits.windowMs = parser.value(window).toLongLong(&windowOk) * 1000;
     options.trustProxy = parser.isSet(trustProxy);
-    options.logRequests = parser.isSet(logRequests);
+    options.http.logRequests = parser.isSet(logRequests);
+    bool connectionsOk = false;
+    bool timeoutOk = false;
+    options.http.maxConnections = parser.value(connections).toUInt(&connectionsOk);
+    options.http.requestTimeoutSeconds = parser.value(timeout).toUInt(&timeoutOk);
+    if (!connectionsOk || !timeoutOk || options.http.maxConnections < 1 ||
+        options.http.requestTimeoutSeconds < 1) {
+        std::fprintf(stderr, "kelvo-server: invalid --max-connections or --request-timeout\n");
+        return 2;
+    }
     if (!attemptsOk || !windowOk || options.loginLimits.attempts < 1 ||
         options.loginLimits.windowMs < 1000) {
         std::fprintf(stderr, "kelvo-server: invalid --login-attempts or --login-window\n");
         return 2;
     }
+    raiseDescriptorLimit();
     auto server = KelvoServer::create(options);
     if (!server) {
         std::fprintf(stderr, "kelvo-server: %s\n", qPrintable(server.error()));
