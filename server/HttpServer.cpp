@@ -92,6 +92,12 @@ struct HttpServer::Callbacks {
                 ->socket_context);
     }
 
+    static MHD_Result onAccept(void* self, const sockaddr*, socklen_t) {
+        // Refused at once rather than left waiting unanswered in the system's queue.
+        return server(self).m_peers.size() < server(self).m_limits.maxConnections ? MHD_YES
+                                                                                  : MHD_NO;
+    }
+
     static void* onTarget(void*, const char* target, MHD_Connection* connection) {
         // The target as sent, before any decoding: routes see "%2F" as it came.
         peer(connection).target = QByteArray(target);
@@ -233,12 +239,15 @@ quint16 HttpServer::listen(const QHostAddress& address, quint16 port) {
         in4->sin_addr.s_addr = htonl(address.toIPv4Address());
     }
     m_daemon = MHD_start_daemon(
-        flags, port, nullptr, nullptr, &Callbacks::onRequest, this, MHD_OPTION_SOCK_ADDR,
-        reinterpret_cast<sockaddr*>(&socketAddress), MHD_OPTION_CONNECTION_LIMIT,
-        m_limits.maxConnections, MHD_OPTION_CONNECTION_TIMEOUT, m_limits.requestTimeoutSeconds,
-        MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION,
-        &Callbacks::onConnection, this, MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::onTarget, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &Callbacks::onLog, this, MHD_OPTION_END);
+        flags, port, &Callbacks::onAccept, this, &Callbacks::onRequest, this, MHD_OPTION_SOCK_ADDR,
+        reinterpret_cast<sockaddr*>(&socketAddress),
+        // One over the cap: at the cap the accept policy refuses, so libmicrohttpd never stops
+        // accepting (which would leave newcomers waiting in the queue).
+        MHD_OPTION_CONNECTION_LIMIT, m_limits.maxConnections + 1, MHD_OPTION_CONNECTION_TIMEOUT,
+        m_limits.requestTimeoutSeconds, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::onCompleted, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::onConnection, this, MHD_OPTION_URI_LOG_CALLBACK,
+        &Callbacks::onTarget, this, MHD_OPTION_EXTERNAL_LOGGER, &Callbacks::onLog, this,
+        MHD_OPTION_END);
     if (m_daemon == nullptr) {
         return 0;
     }

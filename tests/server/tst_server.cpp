@@ -5,9 +5,12 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <semaphore>
 
 using namespace kelvo::server;
 using namespace kelvo::test;
@@ -50,6 +53,7 @@ private Q_SLOTS:
     void zoneIds();
     void guessingIsThrottled();
     void unknownEmailCostsTheSameWork();
+    void hashingHoldsUpNoOne();
     void databaseIsPrivate();
 
 private:
@@ -505,6 +509,44 @@ void tst_Server::unknownEmailCostsTheSameWork() {
         QCOMPARE(answer.error(), u"Invalid email or password"_s);
         QCOMPARE(Credentials::verificationCount(), before + 1);
     }
+}
+
+void tst_Server::hashingHoldsUpNoOne() {
+    KelvoServer::Options options{m_dir->filePath(u"gate.db"_s), 1000};
+    options.loginLimits.attempts = 3;
+    auto created = KelvoServer::create(options);
+    QVERIFY(created.has_value());
+    KelvoServer& server = **created;
+    std::atomic<int> hashing = 0;
+    std::counting_semaphore<64> gate(1); // the registration's hash goes through
+    server.setHashGate([&] {
+        ++hashing;
+        (void)gate.try_acquire_for(std::chrono::seconds(60)); // a hung test ends, failing
+    });
+    const QString base = u"http://127.0.0.1:%1"_s.arg(server.listen(QHostAddress::LocalHost, 0));
+    HttpProbe http(base);
+    const QString token = http.registerUser(u"ann@x.io"_s);
+    QVERIFY(!token.isEmpty());
+    // Six guesses at once: three are checked, the other three wait for them to be decided.
+    QNetworkAccessManager network;
+    std::vector<std::unique_ptr<QNetworkReply>> guesses;
+    for (int i = 0; i < 6; ++i) {
+        QNetworkRequest request(QUrl(base + u"/auth/login"_s));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        guesses.emplace_back(network.post(request, QByteArray(R"({"email":"ann@x.io","password":"wrong1"})")));
+    }
+    const auto answered = [&](int status) {
+        return std::count_if(guesses.begin(), guesses.end(), [status](const auto& reply) {
+            return reply->isFinished() && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == status;
+        });
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(answered(429), 3, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(hashing.load() >= 2, 20000); // the registration's, then a guess's held
+    // Other requests are answered while the hashes are held.
+    QCOMPARE(http.get(u"/auth/me"_s, token).status, 200);
+    QCOMPARE(answered(401), 0);
+    gate.release(3);
+    QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
 }
 
 void tst_Server::databaseIsPrivate() {

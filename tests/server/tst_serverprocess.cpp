@@ -2,6 +2,7 @@
 #include "HttpProbe.h"
 #include "ServerProcess.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void seedingTwiceAddsNothing();
     void zoneReadingOwnOutputIsRefused();
     void requestLogOnlyWhenAsked();
+    void runningOutOfDescriptors();
 };
 
 void tst_ServerProcess::dataSurvivesARestart() {
@@ -182,6 +184,51 @@ void tst_ServerProcess::requestLogOnlyWhenAsked() {
             std::any_of(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith(u"GET /nowhere 404 "_s); }));
         QVERIFY(lines.contains(u"GET /a%20200%200ms%0A 404 0ms"_s));
     }
+}
+
+void tst_ServerProcess::runningOutOfDescriptors() {
+    QTemporaryDir dir;
+    {
+        // A soft limit below the hard one is raised at start.
+        ServerProcess server;
+        server.limitDescriptors(64, 4096);
+        QVERIFY(server.start(dir.filePath(u"raised.db"_s)));
+        QFile limits(u"/proc/%1/limits"_s.arg(server.process().processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QString line = QString::fromLatin1(limits.readAll()).split(u'\n').filter(u"Max open files"_s).value(0).simplified();
+        QVERIFY2(line.contains(u" 4096 4096 "_s), qPrintable(line));
+    }
+    ServerProcess server;
+    server.limitDescriptors(40, 40);
+    QVERIFY(server.start(dir.filePath(u"kelvo.db"_s), {u"--request-timeout"_s, u"600"_s}));
+    // More clients than descriptors: each is answered once an answered one leaves.
+    const quint16 port = quint16(QUrl(server.baseURL()).port());
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    QList<QByteArray> answers(60);
+    for (int i = 0; i < 60; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, port);
+        clients.back()->write("GET /auth/me HTTP/1.1\r\nHost: x\r\n\r\n");
+    }
+    QByteArray errors;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            errors += server.errorOutput();
+            int answered = 0;
+            for (qsizetype i = 0; i < answers.size(); ++i) {
+                answers[i] += clients[i]->readAll();
+                if (answers[i].contains(" 401 ")) {
+                    ++answered;
+                    clients[i]->abort();
+                }
+            }
+            return answered == 60;
+        },
+        60000));
+    QVERIFY(errors.contains("out of file descriptors"));
+    // Paused until a connection closed, not retried on and on: a line per pause at most.
+    QVERIFY2(errors.count("out of file descriptors") <= 60, errors.left(500).constData());
+    QCOMPARE(server.terminate(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_ServerProcess)

@@ -3,12 +3,21 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
+#include <sys/resource.h>
+
 namespace kelvo::test {
 
 ServerProcess::~ServerProcess() {
     if (m_process.state() != QProcess::NotRunning) {
         terminate();
     }
+}
+
+void ServerProcess::limitDescriptors(quint64 soft, quint64 hard) {
+    m_process.setChildProcessModifier([soft, hard] {
+        const rlimit limit{soft, hard};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    });
 }
 
 bool ServerProcess::start(const QString& databasePath, const QStringList& extraArguments) {

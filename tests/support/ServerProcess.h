@@ -12,6 +12,8 @@ public:
     ServerProcess() = default;
     ~ServerProcess();
 
+    // The descriptor limits the server starts with (before start()).
+    void limitDescriptors(quint64 soft, quint64 hard);
     // Starts the server on `databasePath` and waits for its "Listening on" line.
     bool start(const QString& databasePath, const QStringList& extraArguments = {});
     // SIGTERM, then waits for the exit; the exit code, or -1 when it crashed or hung.
