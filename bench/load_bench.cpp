@@ -1,13 +1,21 @@
 // Load on a real kelvo-server over loopback: 20 clients, each its own connection and user, doing
 // start/stop cycles for 10 seconds. Reports requests per second and p50/p99 latency, then checks
 // that every acknowledged entry is stored exactly once.
+//
+// With --under-attack, a second process (this program with --attacker) guesses passwords with 8
+// clients and holds 200 idle connections during the run; afterwards the server's resident
+// memory is sampled while the attacker sends a 600 MB body, then while it pipelines requests
+// and never reads the answers.
+#include "Attacker.h"
 #include "BenchServer.h"
 
 #include <QCoreApplication>
 #include <QCoroNetworkReply>
 #include <QCoroTask>
+#include <QCoroTimer>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -111,6 +119,44 @@ double percentile(std::vector<double> values, double p) {
                           : values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
+// The server's resident memory in MiB.
+double residentMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        }
+    }
+    return 0;
+}
+
+// Starts this program as the attacker in `mode`, against `base`.
+std::unique_ptr<QProcess> startAttacker(const QString& base, const QString& mode) {
+    auto attacker = std::make_unique<QProcess>();
+    attacker->setProcessChannelMode(QProcess::ForwardedChannels);
+    const QUrl url(base);
+    attacker->start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--attacker"), url.host(), QString::number(url.port()), mode});
+    attacker->waitForStarted();
+    return attacker;
+}
+
+// The most memory the server holds while the attacker runs `mode` for `seconds`.
+QCoro::Task<double> peakDuring(qint64 serverPid, QString base, QString mode, int seconds) {
+    auto attacker = startAttacker(base, mode);
+    double peak = 0;
+    for (int i = 0; i < seconds * 10; ++i) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(100));
+        peak = std::max(peak, residentMiB(serverPid));
+    }
+    attacker->kill();
+    attacker->waitForFinished();
+    co_return peak;
+}
+
 QCoro::Task<int> benchmark(QString base) {
     std::vector<double> latencies;
     latencies.reserve(200'000);
@@ -162,15 +208,55 @@ QCoro::Task<int> benchmark(QString base) {
 
 } // namespace
 
+int attack(const QStringList& arguments) {
+    Attacker attacker(arguments.value(2), quint16(arguments.value(3).toUInt()));
+    const QString mode = arguments.value(4);
+    if (mode == QStringLiteral("guess")) {
+        attacker.holdIdle(200);
+        attacker.guess(8);
+    } else if (mode == QStringLiteral("upload")) {
+        attacker.upload(600LL * 1000 * 1000);
+    } else {
+        attacker.pipeline();
+    }
+    return QCoreApplication::exec();
+}
+
+QCoro::Task<int> underAttack(qint64 serverPid, QString base) {
+    auto attacker = startAttacker(base, QStringLiteral("guess"));
+    co_await QCoro::sleepFor(std::chrono::seconds(2)); // the guessing under way
+    const int result = co_await benchmark(base);
+    attacker->kill();
+    attacker->waitForFinished();
+    co_await QCoro::sleepFor(std::chrono::seconds(1));
+    const double idle = residentMiB(serverPid);
+    const double upload = co_await peakDuring(serverPid, base, QStringLiteral("upload"), 5);
+    const double pipelined = co_await peakDuring(serverPid, base, QStringLiteral("pipeline"), 10);
+    std::printf("server memory: %.1f MiB after the run, at most %.1f MiB during a 600 MB upload, "
+                "at most %.1f MiB during unread pipelining\n",
+                idle, upload, pipelined);
+    co_return result;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == QStringLiteral("--attacker")) {
+        return attack(arguments);
+    }
+    const bool attacked = arguments.value(1) == QStringLiteral("--under-attack");
     QTemporaryDir dir;
     QProcess server;
-    const QString base = startKelvoServer(server, dir.filePath(QStringLiteral("load.db")), false);
+    // Under attack, guesses are let through to the password check rather than throttled.
+    const QString base = startKelvoServer(
+        server, dir.filePath(QStringLiteral("load.db")), false,
+        attacked ? QStringList{QStringLiteral("--login-attempts"), QStringLiteral("1000000000")}
+                 : QStringList{});
     if (base.isEmpty()) {
         return 1;
     }
-    const int result = QCoro::waitFor(benchmark(base));
+    const int result =
+        QCoro::waitFor(attacked ? underAttack(server.processId(), base) : benchmark(base));
     server.terminate();
     server.waitForFinished();
     return result;

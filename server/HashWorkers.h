@@ -21,6 +21,7 @@ public:
 
     template <typename Work, typename Done> void run(Work work, Done done) {
         m_pool.start([this, work = std::move(work), done = std::move(done)] {
+            yieldToRequests();
             if (m_gate) {
                 m_gate();
             }
@@ -30,6 +31,10 @@ public:
     }
 
 private:
+    // Hashing threads run at the lowest priority: guessing fills them, and answering everyone
+    // else comes first.
+    static void yieldToRequests();
+
     QThreadPool m_pool;
     std::function<void()> m_gate;
 };

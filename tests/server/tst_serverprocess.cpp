@@ -198,6 +198,11 @@ void tst_ServerProcess::runningOutOfDescriptors() {
         const QString line = QString::fromLatin1(limits.readAll()).split(u'\n').filter(u"Max open files"_s).value(0).simplified();
         QVERIFY2(line.contains(u" 4096 4096 "_s), qPrintable(line));
     }
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers' own checks open descriptors (a pipe per memory probe): with none left they
+    // report faults that are not there.
+    QSKIP("running out of descriptors is not checked in the sanitizer build");
+#endif
     ServerProcess server;
     server.limitDescriptors(40, 40);
     QVERIFY(server.start(dir.filePath(u"kelvo.db"_s), {u"--request-timeout"_s, u"600"_s}));
