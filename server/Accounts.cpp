@@ -14,7 +14,7 @@ namespace {
 constexpr qint64 tokenLifetimeMs = 30LL * 24 * 3600 * 1000;
 
 QString emailKey(const QString& email) {
-    return email.trimmed().toLower();
+    return Validation::emailKey(email);
 }
 
 } // namespace
@@ -55,7 +55,7 @@ Accounts::beginRegistration(const QByteArray& bytes) {
 }
 
 QString Accounts::hashPassword(const Registration& registration, int iterations) {
-    return Credentials::hashPassword(registration.password, iterations);
+    return Credentials::hashPassword(Validation::passwordForm(registration.password), iterations);
 }
 
 HandlerResult Accounts::finishRegistration(const Registration& registration,
@@ -77,8 +77,10 @@ HttpError Accounts::emailTaken() {
 
 std::optional<QString> Accounts::createUser(const QString& name, const QString& email,
                                             const QString& password, std::optional<double> rate) {
-    return insertUser(name, email,
-                      Credentials::hashPassword(password, m_context.passwordIterations), rate);
+    return insertUser(
+        name, email,
+        Credentials::hashPassword(Validation::passwordForm(password), m_context.passwordIterations),
+        rate);
 }
 
 std::optional<QString> Accounts::insertUser(const QString& name, const QString& email,
@@ -144,11 +146,23 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
     return attempt;
 }
 
-bool Accounts::passwordMatches(const LoginAttempt& attempt) {
-    return Credentials::verifyPassword(attempt.password, attempt.storedHash);
+Accounts::PasswordCheck Accounts::checkPassword(const LoginAttempt& attempt, int iterations) {
+    const QString composed = Validation::passwordForm(attempt.password);
+    if (Credentials::verifyPassword(composed, attempt.storedHash)) {
+        return {true, {}};
+    }
+    // Accounts made before passwords were composed were hashed as typed; such a match is
+    // hashed again, composed. Tried whenever the two forms differ, account or not, so the
+    // work tells nothing about the account.
+    if (composed != attempt.password &&
+        Credentials::verifyPassword(attempt.password, attempt.storedHash)) {
+        return {true, Credentials::hashPassword(composed, iterations)};
+    }
+    return {false, {}};
 }
 
-HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, bool matches) {
+HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, const PasswordCheck& check) {
+    const bool matches = check.matches;
     m_accountThrottle.end(attempt.account);
     m_addressThrottle.end(attempt.clientAddress);
     if (!attempt.userId || !matches) {
@@ -158,6 +172,10 @@ HandlerResult Accounts::finishLogin(const LoginAttempt& attempt, bool matches) {
             HttpError::unauthorized(QStringLiteral("Invalid email or password")));
     }
     m_accountThrottle.clear(attempt.account);
+    if (!check.newHash.isEmpty()) {
+        m_context.db.exec(QStringLiteral("UPDATE users SET password_hash = ? WHERE id = ?"),
+                          {check.newHash, *attempt.userId});
+    }
     return signedIn(*attempt.userId, QStringLiteral("Login successful"), HttpStatus::Ok);
 }
 

@@ -38,10 +38,14 @@ public:
     // within a while are answered 429 before any password is checked.
     std::expected<LoginAttempt, HttpError> beginLogin(const QByteArray& body,
                                                       const QString& clientAddress);
+    struct PasswordCheck {
+        bool matches = false;
+        QString newHash; // set when the stored hash is to be replaced
+    };
     // Whether the password matches: the costly part, the same for a known or unknown e-mail;
     // on any thread.
-    static bool passwordMatches(const LoginAttempt& attempt);
-    HandlerResult finishLogin(const LoginAttempt& attempt, bool matches);
+    static PasswordCheck checkPassword(const LoginAttempt& attempt, int iterations);
+    HandlerResult finishLogin(const LoginAttempt& attempt, const PasswordCheck& check);
     HandlerResult me(const QString& userId);
     HandlerResult refresh(const QString& userId, const QString& presentedToken);
 

@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "Validation.h"
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
@@ -11,9 +13,9 @@ namespace kelvo::server {
 
 namespace {
 
-constexpr int schemaVersion = 1;
+constexpr int schemaVersion = 2;
 
-// Each step moves the schema from version i to i + 1.
+// Each step moves the schema from version i to i + 1: SQL, or (when null) Database::migrateStep.
 const char* const migrations[] = {
     R"(
     CREATE TABLE users (
@@ -71,7 +73,10 @@ const char* const migrations[] = {
     CREATE INDEX entries_by_task ON time_entries(task_id);
     CREATE UNIQUE INDEX one_running_entry_per_user ON time_entries(user_id) WHERE end_ms IS NULL;
     )",
+    // E-mail keys become composed and case-folded (they were lower-cased only).
+    nullptr,
 };
+static_assert(std::size(migrations) == schemaVersion);
 
 void logError(const QString& what, const QSqlError& error) {
     std::fprintf(stderr, "kelvo-server: %s: %s\n", qPrintable(what), qPrintable(error.text()));
@@ -161,15 +166,62 @@ bool Database::migrate() {
     }
     for (int step = current; step < schemaVersion; ++step) {
         Transaction transaction(*this);
-        const QStringList statements =
-            QString::fromLatin1(migrations[step]).split(u';', Qt::SkipEmptyParts);
-        for (const QString& statement : statements) {
-            if (!statement.trimmed().isEmpty() && !exec(statement)) {
+        if (migrations[step] == nullptr) {
+            if (!rekeyEmails()) {
                 return false;
+            }
+        } else {
+            const QStringList statements =
+                QString::fromLatin1(migrations[step]).split(u';', Qt::SkipEmptyParts);
+            for (const QString& statement : statements) {
+                if (!statement.trimmed().isEmpty() && !exec(statement)) {
+                    return false;
+                }
             }
         }
         if (!exec(QStringLiteral("PRAGMA user_version = %1").arg(step + 1)) ||
             !transaction.commit()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Database::rekeyEmails() {
+    auto users =
+        exec(QStringLiteral("SELECT id, email, email_key FROM users ORDER BY created_at, id"));
+    if (!users) {
+        return false;
+    }
+    struct User {
+        QVariant id;
+        QString email;
+        QString key;
+    };
+    QList<User> all;
+    while (users->next()) {
+        all.append({users->value(0), users->value(1).toString(), users->value(2).toString()});
+    }
+    users->finish();
+    for (const User& user : all) {
+        const QString key = Validation::emailKey(user.email);
+        if (key == user.key) {
+            continue;
+        }
+        // Two accounts that are now one address: the one already known by it keeps it, the
+        // other its old key (and the operator hears which).
+        auto taken = exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"), {key});
+        if (!taken) {
+            return false;
+        }
+        if (taken->next()) {
+            std::fprintf(stderr,
+                         "kelvo-server: account %s keeps its old e-mail key: an older account "
+                         "has the same address\n",
+                         qPrintable(user.id.toString()));
+            continue;
+        }
+        if (!exec(QStringLiteral("UPDATE users SET email_key = ? WHERE id = ?"), {key, user.id})) {
             return false;
         }
     }

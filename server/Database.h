@@ -33,6 +33,7 @@ public:
 private:
     explicit Database(QString connectionName);
     bool migrate();
+    bool rekeyEmails();
 
     QString m_connectionName;
 };

@@ -47,6 +47,12 @@ struct HttpError {
         error.retryAfterSeconds = retryAfterSeconds;
         return error;
     }
+    static HttpError busy() {
+        HttpError error{HttpStatus::ServiceUnavailable, QStringLiteral("Server busy"),
+                        QStringLiteral("Service Unavailable")};
+        error.retryAfterSeconds = 1;
+        return error;
+    }
     static HttpError internal() {
         return {HttpStatus::InternalServerError, QStringLiteral("Internal server error"),
                 QStringLiteral("Internal Server Error")};

@@ -56,6 +56,7 @@ struct HttpServer::Exchange {
     QByteArray target;
     bool closeAfter = false;
     bool dispatched = false;
+    qint64 reservedBytes = 0; // counted against the budget for bodies
     QElapsedTimer clock;
     // Guarded by Pending::mutex: the connection while it waits for the handler, and the answer.
     MHD_Connection* waiting = nullptr;
@@ -167,15 +168,26 @@ struct HttpServer::Callbacks {
             exchange->closeAfter = true;
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
         }
-        request.body.reserve(request.header("Content-Length").toLongLong());
+        const qint64 length = request.header("Content-Length").toLongLong();
+        if (http.m_bufferedBodyBytes + length > http.m_limits.maxBufferedBodyBytes) {
+            exchange->closeAfter = true;
+            return http.answer(connection, *exchange, HttpError::busy().toResponse()) ? MHD_YES
+                                                                                      : MHD_NO;
+        }
+        http.m_bufferedBodyBytes += length;
+        exchange->reservedBytes = length;
+        request.body.reserve(length);
         return MHD_YES;
     }
 
-    static void onCompleted(void*, MHD_Connection* connection, void** requestState,
+    static void onCompleted(void* self, MHD_Connection*, void** requestState,
                             MHD_RequestTerminationCode) {
-        delete static_cast<std::shared_ptr<Exchange>*>(*requestState);
-        *requestState = nullptr;
-        (void)connection;
+        auto* exchange = static_cast<std::shared_ptr<Exchange>*>(*requestState);
+        if (exchange != nullptr) {
+            server(self).m_bufferedBodyBytes -= (*exchange)->reservedBytes;
+            delete exchange;
+            *requestState = nullptr;
+        }
     }
 
     static void onConnection(void* self, MHD_Connection* connection, void** peerState,

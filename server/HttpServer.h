@@ -31,6 +31,8 @@ public:
         // its last answer was sent; also how long an answer may wait for the client to read.
         unsigned requestTimeoutSeconds = 30;
         qint64 maxBodyBytes = 1024 * 1024;
+        // Bodies being received at once, in all; a request that would go over waits (503).
+        qint64 maxBufferedBodyBytes = 64 * 1024 * 1024;
         int maxHeaders = 100;
         // One line per request on standard error: method, path, status, milliseconds.
         bool logRequests = false;
@@ -71,6 +73,7 @@ private:
     // Connections and when their request must be whole; touched on the serving thread only.
     std::unordered_set<Peer*> m_peers;
     qint64 m_lastSweepMs = 0;
+    qint64 m_bufferedBodyBytes = 0;
     std::shared_ptr<Pending> m_pending;
 };
 

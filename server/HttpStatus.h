@@ -14,6 +14,7 @@ enum class HttpStatus {
     TooManyRequests = 429,
     HeaderFieldsTooLarge = 431,
     InternalServerError = 500,
+    ServiceUnavailable = 503,
 };
 
 } // namespace kelvo::server

@@ -145,10 +145,13 @@ void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& r
         respond(attempt.error().toResponse());
         return;
     }
-    m_hashing.run([attempt = *attempt] { return Accounts::passwordMatches(attempt); },
-                  [this, attempt = *attempt, respond](bool matches) {
-                      respond(toResponse(m_accounts.finishLogin(attempt, matches)));
-                  });
+    m_hashing.run(
+        [attempt = *attempt, iterations = m_context.passwordIterations] {
+            return Accounts::checkPassword(attempt, iterations);
+        },
+        [this, attempt = *attempt, respond](const Accounts::PasswordCheck& check) {
+            respond(toResponse(m_accounts.finishLogin(attempt, check)));
+        });
 }
 
 void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Respond& respond) {

@@ -6,6 +6,17 @@
 
 namespace kelvo::server {
 
+QString Validation::emailKey(const QString& email) {
+    return email.trimmed()
+        .normalized(QString::NormalizationForm_C)
+        .toCaseFolded()
+        .normalized(QString::NormalizationForm_C);
+}
+
+QString Validation::passwordForm(const QString& password) {
+    return password.normalized(QString::NormalizationForm_C);
+}
+
 namespace {
 qsizetype characters(const QString& text) {
     return text.toUcs4().size();

@@ -30,6 +30,12 @@ public:
     // At least 6 characters that are not all spaces, no NUL.
     static std::optional<HttpError> password(const QString& password);
 
+    // What an e-mail is known by: composed (NFC) and case-folded, so the same address typed
+    // another way is the same account. Look-alikes from other scripts stay apart.
+    static QString emailKey(const QString& email);
+    // The form a password is hashed in: composed (NFC), as keyboards and systems differ.
+    static QString passwordForm(const QString& password);
+
 private:
     // Whether `text` is well-formed (no lone surrogate) and its control characters are all in
     // `allowed`.

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void slowAndIdleConnectionsClose_data();
     void slowAndIdleConnectionsClose();
     void connectionsAreCapped();
+    void bodiesShareABudget();
     void unreadAnswersStopTheReading();
     void answerAfterTheServerIsGone();
 
@@ -110,6 +111,29 @@ void tst_HttpServer::connectionsAreCapped() {
             return (answer += next->readAll()).contains(" 200 ");
         },
         10000));
+}
+
+void tst_HttpServer::bodiesShareABudget() {
+    const quint16 port = start({.maxBufferedBodyBytes = 100});
+    const auto post = [port](qsizetype length, qsizetype sent) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        socket->write("POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n" +
+                      QByteArray(sent, 'b'));
+        return socket;
+    };
+    const auto status = [](QTcpSocket& socket) {
+        QByteArray got;
+        (void)QTest::qWaitFor([&] { return (got += socket.readAll()).contains("\r\n"); }, 10000); // an empty status fails
+        return got.left(got.indexOf("\r\n"));
+    };
+    // 80 bytes on their way hold their share; 50 more do not fit until they are in.
+    auto slow = post(80, 10);
+    // Asked again until the server has read the slow one's head.
+    QVERIFY(QTest::qWaitFor([&] { return status(*post(50, 50)) == "HTTP/1.1 503 Service Unavailable"; }, 20000));
+    slow->write(QByteArray(70, 'b'));
+    QCOMPARE(status(*slow), "HTTP/1.1 200 OK");
+    QCOMPARE(status(*post(50, 50)), "HTTP/1.1 200 OK");
 }
 
 void tst_HttpServer::unreadAnswersStopTheReading() {

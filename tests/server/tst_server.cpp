@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,6 +56,7 @@ private Q_SLOTS:
     void guessingIsThrottled();
     void unknownEmailCostsTheSameWork();
     void hashingHoldsUpNoOne();
+    void addressesAndPasswordsComposed();
     void databaseIsPrivate();
 
 private:
@@ -547,6 +550,41 @@ void tst_Server::hashingHoldsUpNoOne() {
     QCOMPARE(answered(401), 0);
     gate.release(3);
     QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
+}
+
+void tst_Server::addressesAndPasswordsComposed() {
+    const QString typedApart = u"Re\u0301my@X.io"_s; // e and a combining accent, capitals
+    const QString composed = u"r\u00e9my@x.io"_s;
+    const QString passwordApart = u"pa\u0301sse1"_s;
+    const QString passwordComposed = u"p\u00e1sse1"_s;
+    const auto login = [this](const QString& email, const QString& password) {
+        return m_http->post(u"/auth/login"_s, json({{u"email"_s, email}, {u"password"_s, password}})).status;
+    };
+    QVERIFY(!m_http->registerUser(typedApart, passwordApart).isEmpty());
+    QCOMPARE(login(composed, passwordComposed), 200);
+    QVERIFY(m_http->registerUser(composed).isEmpty()); // the same address: taken
+    // A database from before: keys only lower-cased, the password hashed as it was typed.
+    m_server.reset();
+    {
+        auto db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"before"_s);
+        db.setDatabaseName(m_dir->filePath(u"kelvo.db"_s));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.prepare(u"UPDATE users SET email_key = ?, password_hash = ?"_s));
+        query.addBindValue(typedApart.toLower());
+        query.addBindValue(Credentials::hashPassword(passwordApart, 1000));
+        QVERIFY(query.exec());
+        QVERIFY(query.exec(u"PRAGMA user_version = 1"_s));
+    }
+    QSqlDatabase::removeDatabase(u"before"_s);
+    auto server = KelvoServer::create({m_dir->filePath(u"kelvo.db"_s), 1000});
+    QVERIFY(server.has_value());
+    m_server = std::move(*server);
+    m_http = std::make_unique<HttpProbe>(u"http://127.0.0.1:%1"_s.arg(m_server->listen(QHostAddress::LocalHost, 0)));
+    // The key is migrated; the old hash takes the password as typed, then holds it composed.
+    QCOMPARE(login(composed, passwordComposed), 401);
+    QCOMPARE(login(composed, passwordApart), 200);
+    QCOMPARE(login(composed, passwordComposed), 200);
 }
 
 void tst_Server::databaseIsPrivate() {
