@@ -130,9 +130,6 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
     if (waitMs > 0) {
         return std::unexpected(HttpError::tooManyAttempts((waitMs + 999) / 1000));
     }
-    // Counted while its password is checked: tries sent at once cannot all slip under the limit.
-    m_accountThrottle.begin(account);
-    m_addressThrottle.begin(clientAddress);
     auto row = m_context.db.exec(
         QStringLiteral("SELECT id, password_hash FROM users WHERE email_key = ?"), {account});
     if (!row) {
@@ -143,6 +140,9 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
         attempt.userId = row->value(0).toString();
         attempt.storedHash = row->value(1).toString();
     }
+    // Counted while its password is checked: tries sent at once cannot all slip under the limit.
+    m_accountThrottle.begin(account);
+    m_addressThrottle.begin(clientAddress);
     return attempt;
 }
 

@@ -194,35 +194,48 @@ bool Database::rekeyEmails() {
         return false;
     }
     struct User {
-        QVariant id;
+        QString id;
         QString email;
         QString key;
+        QString newKey;
     };
     QList<User> all;
     while (users->next()) {
-        all.append({users->value(0), users->value(1).toString(), users->value(2).toString()});
+        all.append({users->value(0).toString(),
+                    users->value(1).toString(),
+                    users->value(2).toString(),
+                    {}});
     }
     users->finish();
-    for (const User& user : all) {
+    // Accounts that are now one address: the oldest keeps it. The others keep their data under
+    // a key no sign-in can give (it has a space), and the operator hears of them.
+    QHash<QString, QString> owners;
+    for (User& user : all) {
         const QString key = Validation::emailKey(user.email);
-        if (key == user.key) {
+        const auto owner = owners.constFind(key);
+        if (owner == owners.constEnd()) {
+            owners.insert(key, user.id);
+            user.newKey = key;
             continue;
         }
-        // Two accounts that are now one address: the one already known by it keeps it, the
-        // other its old key (and the operator hears which).
-        auto taken = exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"), {key});
-        if (!taken) {
-            return false;
-        }
-        if (taken->next()) {
-            std::fprintf(stderr,
-                         "kelvo-server: account %s keeps its old e-mail key: an older account "
-                         "has the same address\n",
-                         qPrintable(user.id.toString()));
-            continue;
-        }
-        if (!exec(QStringLiteral("UPDATE users SET email_key = ? WHERE id = ?"), {key, user.id})) {
-            return false;
+        user.newKey = QStringLiteral("superseded ") + user.id;
+        std::fprintf(stderr,
+                     "kelvo-server: account %s (%s) cannot sign in: the older account %s has the "
+                     "same address; change one of their e-mails to keep both\n",
+                     qPrintable(user.id), qPrintable(user.email), qPrintable(*owner));
+    }
+    // Through keys of their own first, so no two rows ever hold the same key on the way.
+    for (const QString& pass : {QStringLiteral("moving"), QStringLiteral("final")}) {
+        for (const User& user : all) {
+            if (user.newKey == user.key) {
+                continue;
+            }
+            const QString key =
+                pass == u"final" ? user.newKey : QStringLiteral("moving ") + user.id;
+            if (!exec(QStringLiteral("UPDATE users SET email_key = ? WHERE id = ?"),
+                      {key, user.id})) {
+                return false;
+            }
         }
     }
     return true;

@@ -16,18 +16,31 @@ public:
     // Work not yet started is dropped; work under way is waited for.
     ~HashWorkers() override;
 
-    // Tests hold a hash here to see other requests served meanwhile.
+    // Tests hold a hash here to see other requests served meanwhile (set before any run).
     void setGate(std::function<void()> gate) { m_gate = std::move(gate); }
 
-    template <typename Work, typename Done> void run(Work work, Done done) {
-        m_pool.start([this, work = std::move(work), done = std::move(done)] {
-            yieldToRequests();
-            if (m_gate) {
-                m_gate();
-            }
-            QMetaObject::invokeMethod(
-                this, [done, result = work()] { done(result); }, Qt::QueuedConnection);
-        });
+    // Whether as much work waits as may: more is to be turned away until some is done.
+    bool isFull() const { return m_underWay >= maxUnderWay; }
+
+    // Runs `work` on a hashing thread, then `done` with its result here. Work with a higher
+    // `priority` starts first.
+    template <typename Work, typename Done> void run(Work work, Done done, int priority = 0) {
+        ++m_underWay;
+        m_pool.start(
+            [this, work = std::move(work), done = std::move(done)] {
+                yieldToRequests();
+                if (m_gate) {
+                    m_gate();
+                }
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, done, result = work()] {
+                        --m_underWay;
+                        done(result);
+                    },
+                    Qt::QueuedConnection);
+            },
+            priority);
     }
 
 private:
@@ -35,7 +48,10 @@ private:
     // else comes first.
     static void yieldToRequests();
 
+    static constexpr int maxUnderWay = 64;
+
     QThreadPool m_pool;
+    int m_underWay = 0; // on this object's thread
     std::function<void()> m_gate;
 };
 

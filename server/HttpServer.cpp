@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,15 @@ QByteArray printable(QByteArrayView bytes) {
         }
     }
     return out;
+}
+
+// A Content-Length value: plain decimal digits, at most 18 of them (so it fits); nothing else.
+std::optional<qint64> declaredLength(QByteArrayView text) {
+    if (text.isEmpty() || text.size() > 18 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return text.toLongLong();
 }
 
 } // namespace
@@ -114,7 +124,11 @@ struct HttpServer::Callbacks {
         }
         const auto& exchange = *static_cast<std::shared_ptr<Exchange>*>(*requestState);
         if (*size != 0) {
-            // The declared length was checked against the limit before any of the body came.
+            // The declared length was checked against the limit before any of the body came;
+            // more than it is never kept.
+            if (exchange->request.body.size() + qint64(*size) > exchange->reservedBytes) {
+                return MHD_NO;
+            }
             exchange->request.body.append(data, qsizetype(*size));
             *size = 0;
             return MHD_YES;
@@ -168,7 +182,8 @@ struct HttpServer::Callbacks {
             exchange->closeAfter = true;
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
         }
-        const qint64 length = request.header("Content-Length").toLongLong();
+        const qint64 length =
+            declaredLength(request.header("Content-Length").trimmed()).value_or(0);
         if (http.m_bufferedBodyBytes + length > http.m_limits.maxBufferedBodyBytes) {
             exchange->closeAfter = true;
             return http.answer(connection, *exchange, HttpError::busy().toResponse()) ? MHD_YES
@@ -180,14 +195,17 @@ struct HttpServer::Callbacks {
         return MHD_YES;
     }
 
-    static void onCompleted(void* self, MHD_Connection*, void** requestState,
+    static void onCompleted(void* self, MHD_Connection* connection, void** requestState,
                             MHD_RequestTerminationCode) {
+        HttpServer& http = server(self);
         auto* exchange = static_cast<std::shared_ptr<Exchange>*>(*requestState);
         if (exchange != nullptr) {
-            server(self).m_bufferedBodyBytes -= (*exchange)->reservedBytes;
+            http.m_bufferedBodyBytes -= (*exchange)->reservedBytes;
             delete exchange;
             *requestState = nullptr;
         }
+        // The next request, if any, has as long from now as the first had from the opening.
+        peer(connection).deadlineMs = http.deadlineFromNow();
     }
 
     static void onConnection(void* self, MHD_Connection* connection, void** peerState,
@@ -197,7 +215,7 @@ struct HttpServer::Callbacks {
             auto* peer = new Peer;
             peer->fd =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
-            peer->deadlineMs = monotonicMs() + http.m_limits.requestTimeoutSeconds * 1000LL;
+            peer->deadlineMs = http.deadlineFromNow();
             http.m_peers.insert(peer);
             *peerState = peer;
         } else {
@@ -325,6 +343,8 @@ void HttpServer::stop() {
         }
         m_pending->waiting.clear();
     }
+    // A resumed connection is only taken back by a run; unanswered, it is then closed.
+    MHD_run(m_daemon);
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
     ::close(m_epoll);
@@ -352,10 +372,21 @@ std::optional<HttpResponse> HttpServer::headProblem(const HttpRequest& request) 
         return HttpError::badRequest(QStringLiteral("Conflicting Content-Length headers"))
             .toResponse();
     }
-    if (!lengths.isEmpty() && lengths.begin()->toLongLong() > m_limits.maxBodyBytes) {
+    if (lengths.isEmpty()) {
+        return std::nullopt;
+    }
+    const QByteArray& length = *lengths.begin();
+    if (!std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return HttpError::badRequest(QStringLiteral("Invalid Content-Length")).toResponse();
+    }
+    if (declaredLength(length).value_or(m_limits.maxBodyBytes + 1) > m_limits.maxBodyBytes) {
         return HttpError::tooLarge().toResponse();
     }
     return std::nullopt;
+}
+
+qint64 HttpServer::deadlineFromNow() const {
+    return monotonicMs() + qint64(m_limits.requestTimeoutSeconds) * 1000;
 }
 
 void HttpServer::dispatch(const std::shared_ptr<Exchange>& exchange) {

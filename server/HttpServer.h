@@ -62,6 +62,7 @@ private:
     void logRequest(const Exchange& exchange, HttpStatus status) const;
     void run();
     void closeOverdue();
+    qint64 deadlineFromNow() const;
     void stop();
 
     Limits m_limits;

@@ -9,6 +9,9 @@ namespace kelvo::server {
 
 namespace {
 
+// A sign-in's password check goes before waiting registrations.
+constexpr int signInPriority = 1;
+
 QString bearerToken(const HttpRequest& request) {
     const QByteArray value = request.header("Authorization");
     return value.startsWith("Bearer ") ? QString::fromUtf8(value.mid(7)).trimmed() : QString();
@@ -140,6 +143,10 @@ HandlerResult KelvoServer::signedIn(const HttpRequest& request, const Handler& h
 }
 
 void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& respond) {
+    if (m_hashing.isFull()) {
+        respond(HttpError::busy().toResponse());
+        return;
+    }
     auto attempt = m_accounts.beginLogin(request.body, clientAddress(request));
     if (!attempt) {
         respond(attempt.error().toResponse());
@@ -151,10 +158,15 @@ void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& r
         },
         [this, attempt = *attempt, respond](const Accounts::PasswordCheck& check) {
             respond(toResponse(m_accounts.finishLogin(attempt, check)));
-        });
+        },
+        signInPriority);
 }
 
 void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Respond& respond) {
+    if (m_hashing.isFull()) {
+        respond(HttpError::busy().toResponse());
+        return;
+    }
     auto registration = m_accounts.beginRegistration(request.body);
     if (!registration) {
         respond(registration.error().toResponse());

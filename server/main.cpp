@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     options.http.maxConnections = parser.value(connections).toUInt(&connectionsOk);
     options.http.requestTimeoutSeconds = parser.value(timeout).toUInt(&timeoutOk);
     if (!connectionsOk || !timeoutOk || options.http.maxConnections < 1 ||
-        options.http.requestTimeoutSeconds < 1) {
+        options.http.maxConnections > 1'000'000 || options.http.requestTimeoutSeconds < 1 ||
+        options.http.requestTimeoutSeconds > 86'400) {
         std::fprintf(stderr, "kelvo-server: invalid --max-connections or --request-timeout\n");
         return 2;
     }

@@ -56,12 +56,14 @@ void tst_HttpServer::slowAndIdleConnectionsClose_data() {
     // Never idle, never done: a byte now and then must not keep it open.
     QTest::newRow("head a byte at a time") << QByteArray("GET /x HTTP/1.1\r\n") << QByteArray("X");
     QTest::newRow("body a byte at a time") << post << QByteArray("0");
+    QTest::newRow("a second request a byte at a time")
+        << QByteArray("GET /x HTTP/1.1\r\nHost: x\r\n\r\nGET /x HTTP/1.1\r\n") << QByteArray("X");
 }
 
 void tst_HttpServer::slowAndIdleConnectionsClose() {
     QFETCH(QByteArray, first);
     QFETCH(QByteArray, drip);
-    const quint16 port = start({.requestTimeoutSeconds = 1});
+    const quint16 port = start({.requestTimeoutSeconds = 2});
     QTcpSocket slow;
     slow.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(slow.waitForConnected(10000));
