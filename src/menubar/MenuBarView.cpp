@@ -119,7 +119,7 @@ QWidget* MenuBarView::buildSignedOut() {
                                 QStringLiteral("Please log in to Kelvo"),
                                 Theme::font(Theme::TextStyle::headline), Theme::primaryText()),
                       0, Qt::AlignHCenter);
-    auto* open = new PillButton({}, QStringLiteral("Open Main Window"), Theme::blue());
+    auto* open = new PillButton({}, QStringLiteral("Open Main Window"), Theme::blueFill());
     open->setObjectName(QStringLiteral("openMainWindowButton"));
     connect(open, &PillButton::clicked, this, &MenuBarView::showMainWindow);
     layout->addWidget(open, 0, Qt::AlignHCenter);
@@ -163,6 +163,7 @@ QWidget* MenuBarView::buildHeader() {
     auto* open =
         new SymbolButton(QStringLiteral("arrow.up.right.square"), Theme::secondaryText(), 14);
     open->setObjectName(QStringLiteral("headerOpenButton"));
+    open->setAccessibleName(QStringLiteral("Open main window"));
     connect(open, &SymbolButton::clicked, this, &MenuBarView::showMainWindow);
     layout->addWidget(m_headerSymbol);
     layout->addWidget(m_headerText);
@@ -190,6 +191,8 @@ QWidget* MenuBarView::buildCurrentEntry() {
     names->addWidget(m_entryDescription);
     m_entryElapsed = makeLabel(QStringLiteral("entryElapsed"), {},
                                Theme::monospaceFont(18, QFont::Bold), Theme::primaryText());
+    // A fixed name: the time changes every second and is read on request, not announced.
+    m_entryElapsed->setAccessibleName(QStringLiteral("Elapsed time"));
     m_entryRate =
         makeLabel(QStringLiteral("entryRate"), {}, Theme::systemFont(10), Theme::secondaryText());
     auto* figures = new QVBoxLayout;
@@ -202,7 +205,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
     row1->addWidget(column(names), 1, Qt::AlignVCenter);
     row1->addWidget(column(figures), 0, Qt::AlignVCenter);
     m_stopResume =
-        new PillButton(QStringLiteral("stop.fill"), QStringLiteral("Stop"), Theme::accentRed());
+        new PillButton(QStringLiteral("stop.fill"), QStringLiteral("Stop"), Theme::redFill());
     m_stopResume->setObjectName(QStringLiteral("stopResumeButton"));
     connect(m_stopResume, &PillButton::clicked, this, [this] {
         if (!m_shownEntry) {
@@ -233,7 +236,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
                               Theme::systemFont(14), Theme::secondaryText()),
                     0, Qt::AlignHCenter);
     m_startLatest = new PillButton(QStringLiteral("play.fill"), QStringLiteral("Start Latest"),
-                                   Theme::accentGreen());
+                                   Theme::greenFill());
     m_startLatest->setObjectName(QStringLiteral("startLatestButton"));
     connect(m_startLatest, &PillButton::clicked, this, [this] {
         if (m_shownLatest) {
@@ -363,7 +366,11 @@ void MenuBarView::refreshCurrentEntry() {
     }
     m_stopResume->setContent(running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
                              running ? QStringLiteral("Stop") : QStringLiteral("Resume"),
-                             running ? Theme::accentRed() : Theme::accentGreen());
+                             running ? Theme::redFill() : Theme::greenFill());
+    m_stopResume->setAccessibleName(
+        running ? QStringLiteral("Stop timer")
+                : QStringLiteral("Resume ") + m_entryProject->text() +
+                      (hasTask ? QStringLiteral(" · ") + entry.task->name : QString()));
     refreshElapsed();
 }
 
@@ -394,6 +401,7 @@ void MenuBarView::refreshElapsed() {
         return;
     }
     m_entryElapsed->setText(m_timer->formattedElapsedTime());
+    m_entryElapsed->setAccessibleDescription(m_entryElapsed->text());
     const auto& earnings = m_earnings->earnings();
     if (!running || !earnings) {
         return;

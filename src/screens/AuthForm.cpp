@@ -71,6 +71,7 @@ FieldEdit* AuthForm::addField(const QString& objectName, const QString& label,
         makeLabel({}, label, Theme::font(Theme::TextStyle::headline), Theme::primaryText()));
     auto* field = new FieldEdit(placeholder);
     field->setObjectName(objectName);
+    field->setAccessibleName(label);
     if (hidden) {
         field->setEchoMode(QLineEdit::Password);
     }

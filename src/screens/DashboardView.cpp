@@ -94,6 +94,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     contentLayout->addWidget(buildEntriesSection());
     contentLayout->addStretch();
     m_scroll = new QScrollArea;
+    m_scroll->setAccessibleName(QStringLiteral("Earnings and recent entries"));
     m_scroll->setWidget(content);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -227,6 +228,15 @@ void DashboardView::updateEarnings() {
                                  : QStringLiteral("$0.00"));
     m_week->setDuration(earnings ? DashboardViewModel::formatDuration(earnings->thisWeek.duration)
                                  : QStringLiteral("0h 0m"));
+    // Each card reads as one sentence: "Today: $72.92 for 1 hour 10 minutes".
+    const auto reading = [](const QString& title, const QString& amount, qint64 seconds) {
+        return title + QStringLiteral(": ") + amount + QStringLiteral(" for ") +
+               DashboardViewModel::spokenDuration(seconds);
+    };
+    m_today->setAccessibleName(reading(QStringLiteral("Today"), m_today->earnings(),
+                                       earnings ? earnings->today.duration : 0));
+    m_week->setAccessibleName(reading(QStringLiteral("This week"), m_week->earnings(),
+                                      earnings ? earnings->thisWeek.duration : 0));
 }
 
 void DashboardView::updateEntries() {

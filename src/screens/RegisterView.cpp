@@ -77,7 +77,7 @@ void RegisterView::refresh() {
     m_button->setText(loading ? QStringLiteral("Creating Account...")
                               : QStringLiteral("Create Account"));
     m_button->setBusy(loading);
-    m_button->setFill(valid ? Theme::blue() : Theme::grey());
+    m_button->setFill(valid ? Theme::blueFill() : Theme::grey());
     m_button->setEnabled(valid && !loading);
     m_mismatch->setVisible(m_showingPasswordMismatchError);
     m_confirmPassword->setOutline(m_showingPasswordMismatchError ? Theme::red() : Qt::transparent);

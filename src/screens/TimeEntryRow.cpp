@@ -81,6 +81,9 @@ void TimeEntryRow::setEntry(const TimeEntry& entry) {
     m_project->setText(m_timer->projectName(entry));
     m_task->setText(entry.task ? entry.task->name : QString());
     m_task->setVisible(entry.task.has_value());
+    m_restart->setAccessibleName(
+        QStringLiteral("Restart ") + m_project->text() +
+        (entry.task ? QStringLiteral(" · ") + entry.task->name : QString()));
     m_duration->setText(entry.formattedDuration(m_timer->clock()->now()));
     m_duration->setVisible(!entry.isRunning);
     const bool described = entry.description && !entry.description->isEmpty();

@@ -92,9 +92,13 @@ QWidget* TimerView::buildRunningFace() {
     const int symbolSize = Theme::pixelSize(Theme::TextStyle::title3);
     m_settings = new SymbolButton(QStringLiteral("gearshape"), Theme::primaryText(), symbolSize);
     m_settings->setObjectName(QStringLiteral("settingsButton"));
+    m_settings->setAccessibleName(QStringLiteral("Sign out"));
     m_refresh =
         new SymbolButton(QStringLiteral("arrow.clockwise"), Theme::primaryText(), symbolSize);
     m_refresh->setObjectName(QStringLiteral("refreshButton"));
+    m_refresh->setAccessibleName(QStringLiteral("Refresh"));
+    m_refresh->setAccessibleDescription(
+        QStringLiteral("Loads the timer, the earnings and the recent entries again"));
     connect(m_settings, &SymbolButton::clicked, this, [this] { m_onSettings(); });
     connect(m_refresh, &SymbolButton::clicked, this, [this] { m_onRefresh(); });
 
@@ -112,10 +116,14 @@ QWidget* TimerView::buildRunningFace() {
 
     m_counter = makeLabel(QStringLiteral("counter"), {}, Theme::monospaceFont(36, QFont::Bold),
                           Theme::primaryText());
+    // Fixed names: the figures change every second and are read on request, not announced.
+    m_counter->setAccessibleName(QStringLiteral("Elapsed time"));
     m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
                            Theme::font(Theme::TextStyle::title, QFont::Bold), Theme::accentGreen());
+    m_earnings->setAccessibleName(QStringLiteral("Earned so far"));
     m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
     m_stop->setObjectName(QStringLiteral("stopButton"));
+    m_stop->setAccessibleName(QStringLiteral("Stop timer"));
     connect(m_stop, &CircleButton::clicked, this,
             [this] { schedule(this, [this] { stopSequence(); }); });
     auto* figures = new QVBoxLayout;
@@ -144,11 +152,15 @@ QWidget* TimerView::buildIdleFace() {
     m_taskChooser->setObjectName(QStringLiteral("taskChooser"));
     m_description = new FieldEdit(QStringLiteral("What are you working on?"));
     m_description->setObjectName(QStringLiteral("descriptionField"));
+    m_description->setAccessibleName(QStringLiteral("Description"));
     // The server takes at most 2,000 characters; a character beyond the BMP counts twice here,
     // so the field never lets through what the server would refuse.
     m_description->setMaxLength(2000);
-    m_start = new CircleButton(CircleButton::Content::play, Theme::accentGreen(), 60);
+    m_start = new CircleButton(CircleButton::Content::play, Theme::greenFill(), 60);
     m_start->setObjectName(QStringLiteral("startButton"));
+    m_start->setAccessibleName(QStringLiteral("Start timer"));
+    m_start->setAccessibleDescription(
+        QStringLiteral("Starts a timer on the chosen project and task, with the description"));
     connect(m_start, &CircleButton::clicked, this, &TimerView::start);
 
     auto* form = new QVBoxLayout;
@@ -182,6 +194,9 @@ void TimerView::updateFace() {
         m_projectName->setText(
             m_timer->projectName(entry, TimerViewModel::ProjectLookup::embeddedOnly));
         m_taskName->setText(entry.task ? entry.task->name : QStringLiteral("No Task"));
+        m_stop->setAccessibleDescription(QStringLiteral("Stops the timer on ") +
+                                         m_projectName->text() + QStringLiteral(" · ") +
+                                         m_taskName->text());
         updateCounter();
     }
 }
@@ -191,10 +206,12 @@ void TimerView::updateCounter() {
         return;
     }
     m_counter->setText(m_timer->formattedElapsedTime());
+    m_counter->setAccessibleDescription(m_counter->text());
     const auto earned = m_timer->runningEarnings(TimerViewModel::RateRule::positiveRate);
     m_earnings->setVisible(earned.has_value());
     if (earned) {
         m_earnings->setText(moneyText(*earned));
+        m_earnings->setAccessibleDescription(m_earnings->text());
     }
 }
 

@@ -49,4 +49,16 @@ QString DashboardViewModel::formatDuration(qint64 seconds) {
     return QString::asprintf("%lldh %lldm", hours, minutes);
 }
 
+QString DashboardViewModel::spokenDuration(qint64 seconds) {
+    if (!isShowableSpan(seconds)) {
+        return unshowableFigure();
+    }
+    const auto count = [](long long n, const char* unit) {
+        return QString::asprintf("%lld %s%s", n, unit, n == 1 ? "" : "s");
+    };
+    const long long hours = seconds / 3600;
+    const QString minutes = count((seconds % 3600) / 60, "minute");
+    return hours == 0 ? minutes : count(hours, "hour") + u' ' + minutes;
+}
+
 } // namespace kelvo

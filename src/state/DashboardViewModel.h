@@ -25,6 +25,8 @@ public:
     QCoro::Task<void> loadEarnings();
     // "45m" below an hour, "1h 30m" from one hour on; seconds below a minute vanish.
     static QString formatDuration(qint64 seconds);
+    // The same in words, for screen readers: "1 hour 10 minutes".
+    static QString spokenDuration(qint64 seconds);
 
 Q_SIGNALS:
     void earningsChanged();

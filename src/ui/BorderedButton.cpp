@@ -2,6 +2,8 @@
 
 #include "Theme.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
@@ -45,6 +47,7 @@ void BorderedButton::paintEvent(QPaintEvent*) {
                             cornerRadius);
     painter.setPen(Theme::primaryText());
     painter.drawText(rect(), Qt::AlignCenter, text());
+    FocusRing::paint(painter, *this, rect(), cornerRadius);
 }
 
 } // namespace kelvo

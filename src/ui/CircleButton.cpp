@@ -3,16 +3,23 @@
 #include "Symbols.h"
 #include "Theme.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
+
+namespace {
+constexpr int ringMargin = 4;
+} // namespace
 
 CircleButton::CircleButton(Content content, const QColor& fill, int diameter, QWidget* parent)
     : QAbstractButton(parent)
     , m_content(content)
     , m_fill(fill)
     , m_diameter(diameter) {
-    setFixedSize(diameter, diameter);
+    // Room around the circle for the focus ring, clear of the fill.
+    setFixedSize(diameter + 2 * ringMargin, diameter + 2 * ringMargin);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
 }
@@ -27,7 +34,9 @@ void CircleButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(m_fill);
-    painter.drawEllipse(rect());
+    painter.drawEllipse(QRectF(rect()).adjusted(ringMargin, ringMargin, -ringMargin, -ringMargin));
+    FocusRing::paintRound(painter, *this, rect());
+    painter.setPen(Qt::NoPen);
     const QPointF centre = QRectF(rect()).center();
     if (m_content == Content::stop) {
         painter.setBrush(Qt::white);

@@ -19,9 +19,10 @@ int ControlBox::height(const QFontMetrics& metrics) {
 void ControlBox::paint(QPainter& painter, const QRectF& rect, bool enabled, bool focused) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(enabled ? 1.0 : disabledOpacity);
-    painter.setPen(focused ? QPen(Theme::blue(), 1) : QPen(Qt::NoPen));
+    // The focus ring is the box's own edge, 2 px in blue.
+    painter.setPen(focused ? QPen(Theme::blue(), 2) : QPen(Qt::NoPen));
     painter.setBrush(Theme::controlBackground());
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), cornerRadius, cornerRadius);
 }
 
 } // namespace kelvo

@@ -16,6 +16,8 @@ void ElidedLabel::setText(const QString& text) {
         return;
     }
     m_text = text;
+    // Painted, not a label's text: screen readers are given it by name.
+    setAccessibleName(text);
     updateGeometry();
     update();
 }

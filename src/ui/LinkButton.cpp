@@ -1,5 +1,7 @@
 #include "LinkButton.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
@@ -20,6 +22,7 @@ void LinkButton::paintEvent(QPaintEvent*) {
     painter.setOpacity(isDown() ? 0.7 : 1.0);
     painter.setPen(m_color);
     painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, text());
+    FocusRing::paint(painter, *this, rect(), 4);
 }
 
 } // namespace kelvo

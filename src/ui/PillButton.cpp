@@ -3,6 +3,8 @@
 #include "Symbols.h"
 #include "Theme.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
@@ -53,6 +55,7 @@ void PillButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(Qt::white);
     painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    FocusRing::paint(painter, *this, rect(), 6);
 }
 
 } // namespace kelvo

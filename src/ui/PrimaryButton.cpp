@@ -3,6 +3,8 @@
 #include "Spinner.h"
 #include "Theme.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
@@ -13,7 +15,7 @@ constexpr int spinnerSize = 13; // 0.8 of the usual 16
 constexpr int spacing = 8;
 } // namespace
 
-PrimaryButton::PrimaryButton(QWidget* parent) : QAbstractButton(parent), m_fill(Theme::blue()) {
+PrimaryButton::PrimaryButton(QWidget* parent) : QAbstractButton(parent), m_fill(Theme::blueFill()) {
     setFont(Theme::font(Theme::TextStyle::body, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -57,6 +59,7 @@ void PrimaryButton::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::white);
     painter.drawText(QRectF(x, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft,
                      text());
+    FocusRing::paint(painter, *this, rect(), 8);
 }
 
 } // namespace kelvo

@@ -46,7 +46,7 @@ void PullDownButton::openMenu() {
 
 void PullDownButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ControlBox::paint(painter, rect(), isEnabled());
+    ControlBox::paint(painter, rect(), isEnabled(), hasFocus());
     QRectF content =
         QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
                                 -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);

@@ -2,6 +2,8 @@
 
 #include "Symbols.h"
 
+#include "FocusRing.h"
+
 #include <QPainter>
 
 namespace kelvo {
@@ -31,9 +33,12 @@ void SymbolButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(!isEnabled() ? 0.35 : isDown() ? 0.6 : 1.0);
     const QPixmap pixmap = Symbols::pixmap(m_symbol, m_color, m_pixelSize, devicePixelRatioF());
+    painter.save();
     painter.translate(QRectF(rect()).center());
     painter.rotate(m_rotation);
     painter.drawPixmap(QPointF(-m_pixelSize / 2.0, -m_pixelSize / 2.0), pixmap);
+    painter.restore();
+    FocusRing::paint(painter, *this, rect(), 4);
 }
 
 } // namespace kelvo

@@ -146,6 +146,18 @@ QColor Theme::accentRed() {
     return namedColors().accentRed;
 }
 
+QColor Theme::greenFill() {
+    return QColor(0x04, 0x78, 0x57);
+}
+
+QColor Theme::redFill() {
+    return QColor(0xDC, 0x26, 0x26);
+}
+
+QColor Theme::blueFill() {
+    return QColor(0x0A, 0x6C, 0xD9);
+}
+
 QColor Theme::hairline() {
     return withOpacity(primaryText(), 0.1);
 }

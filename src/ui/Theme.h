@@ -41,6 +41,12 @@ public:
     static QColor accentGreen();
     static QColor accentRed();
 
+    // Darker shades of green, red and blue for fills that white text or a white symbol sits on:
+    // white on the named colours themselves is too faint to read (under 4.5:1).
+    static QColor greenFill();
+    static QColor redFill();
+    static QColor blueFill();
+
     // Primary text at 10 %: card edges, the popover's edge, bordered buttons.
     static QColor hairline();
     // Grey at 30 %: the popover's dividers.

@@ -199,7 +199,7 @@ void tst_Screens::registrationForm() {
     auto* button = find<PrimaryButton>(&view, u"primaryButton"_s);
     QCOMPARE(view.isFormValid(), valid);
     QCOMPARE(button->isEnabled(), valid);
-    QCOMPARE(button->fill(), valid ? Theme::blue() : Theme::grey());
+    QCOMPARE(button->fill(), valid ? Theme::blueFill() : Theme::grey());
     QCOMPARE(find<QLabel>(&view, u"mismatchLabel"_s)->isVisible(), mismatch);
     QCOMPARE(find<FieldEdit>(&view, u"confirmPasswordField"_s)->outline(), mismatch ? Theme::red() : QColor(Qt::transparent));
     if (mismatch) {

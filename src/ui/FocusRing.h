@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRectF>
+
+class QPainter;
+class QWidget;
+
+namespace kelvo {
+
+// The ring every control draws while it has keyboard focus: 2 px in the program's blue, along the
+// control's own edge, so that where the focus is can always be seen.
+class FocusRing {
+public:
+    static constexpr qreal width = 2;
+
+    // Along the inside of `rect`, rounded by `radius`, when `widget` has focus.
+    static void paint(QPainter& painter, const QWidget& widget, const QRectF& rect, qreal radius);
+    // A circle along the inside of `rect`, when `widget` has focus.
+    static void paintRound(QPainter& painter, const QWidget& widget, const QRectF& rect);
+};
+
+} // namespace kelvo

@@ -1,0 +1,324 @@
+// What a screen reader and a keyboard user meet: names on every control, readable colours, a
+// visible focus.
+#include "Json.h"
+#include "TestSupport.h"
+
+#include "menubar/MenuBarManager.h"
+#include "menubar/PopoverWindow.h"
+#include "screens/DashboardView.h"
+#include "screens/LoginView.h"
+#include "screens/RegisterView.h"
+#include "ui/BorderedButton.h"
+#include "ui/CircleButton.h"
+#include "ui/FieldEdit.h"
+#include "ui/LinkButton.h"
+#include "ui/PillButton.h"
+#include "ui/PrimaryButton.h"
+#include "ui/PullDownButton.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace kelvo;
+using namespace kelvo::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Screen { signIn, registration, dashboardIdle, dashboardRunning, popoverIdle, popoverRunning };
+
+// Every accessible object under `interface`, depth first.
+void walk(QAccessibleInterface* interface, QList<QAccessibleInterface*>& all) {
+    all.append(interface);
+    for (int i = 0; i < interface->childCount(); ++i) {
+        if (QAccessibleInterface* child = interface->child(i)) {
+            walk(child, all);
+        }
+    }
+}
+
+double luminance(const QColor& color) {
+    const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+// `color` as it shows over the opaque `background`.
+QColor over(const QColor& color, const QColor& background) {
+    const double a = color.alphaF();
+    return QColor::fromRgbF(float(color.redF() * a + background.redF() * (1 - a)),
+                            float(color.greenF() * a + background.greenF() * (1 - a)),
+                            float(color.blueF() * a + background.blueF() * (1 - a)));
+}
+
+double contrast(const QColor& foreground, const QColor& background) {
+    const double a = luminance(over(foreground, background));
+    const double b = luminance(background);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+} // namespace
+
+class tst_Accessibility : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void everyControlIsNamed_data();
+    void everyControlIsNamed();
+    void figuresReadWell();
+    void coloursAreReadable_data();
+    void coloursAreReadable();
+    void focusIsVisible_data();
+    void focusIsVisible();
+
+private:
+    QWidget* show(Screen screen);
+
+    std::unique_ptr<ViewFixture> m_f;
+    std::unique_ptr<QWidget> m_view;
+    std::unique_ptr<MenuBarManager> m_manager;
+};
+
+void tst_Accessibility::init() {
+    m_f = std::make_unique<ViewFixture>();
+    m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC));
+    m_f->serveNothingRunning();
+    m_f->server.on(
+        "GET", u"/time-entries"_s,
+        FakeResponse::json(200, json::entries({json::entry("s1", false, "2025-03-01T09:00:00.000Z", R"(,"projectId":"p2")")})));
+    QTRY_VERIFY(m_f->timer.projects().size() == 3 && !m_f->timer.isRefreshing());
+}
+
+void tst_Accessibility::cleanup() {
+    m_manager.reset();
+    m_view.reset();
+    m_f.reset();
+}
+
+QWidget* tst_Accessibility::show(Screen screen) {
+    if (screen == Screen::dashboardRunning || screen == Screen::popoverRunning) {
+        m_f->server.on("GET", u"/time-entries/current"_s,
+                       FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 60))));
+        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+    }
+    QWidget* shown = nullptr;
+    switch (screen) {
+    case Screen::signIn:
+        m_view = std::make_unique<LoginView>(&m_f->auth);
+        break;
+    case Screen::registration:
+        m_view = std::make_unique<RegisterView>(&m_f->auth);
+        break;
+    case Screen::dashboardIdle:
+    case Screen::dashboardRunning:
+        m_view = std::make_unique<DashboardView>(&m_f->auth, &m_f->timer);
+        break;
+    case Screen::popoverIdle:
+    case Screen::popoverRunning:
+        m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [] {});
+        m_manager->setupMenuBar();
+        shown = m_manager->popover();
+        break;
+    }
+    shown = shown ? shown : m_view.get();
+    shown->show();
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    return shown;
+}
+
+void tst_Accessibility::everyControlIsNamed_data() {
+    QTest::addColumn<Screen>("screen");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("sign-in") << Screen::signIn << QStringList{u"Email"_s, u"Password"_s, u"Sign In"_s};
+    QTest::newRow("registration") << Screen::registration << QStringList{u"Full Name"_s, u"Email Address"_s, u"Create Account"_s};
+    QTest::newRow("dashboard, idle") << Screen::dashboardIdle << QStringList{u"Start timer"_s, u"Description"_s};
+    QTest::newRow("dashboard, running") << Screen::dashboardRunning
+                                        << QStringList{u"Stop timer"_s, u"Sign out"_s, u"Refresh"_s, u"Elapsed time"_s};
+    QTest::newRow("popover, idle") << Screen::popoverIdle << QStringList{u"Open main window"_s};
+    QTest::newRow("popover, running") << Screen::popoverRunning << QStringList{u"Stop timer"_s, u"Elapsed time"_s};
+}
+
+void tst_Accessibility::everyControlIsNamed() {
+    QFETCH(Screen, screen);
+    QFETCH(QStringList, names);
+    QWidget* root = show(screen);
+    QList<QAccessibleInterface*> all;
+    walk(QAccessible::queryAccessibleInterface(root), all);
+    // A symbol's file name ("play.fill", "gearshape.svg") is no name.
+    static const QRegularExpression symbolName(uR"(^[a-z]+(\.[a-z]+)+$|\.(svg|png)$)"_s);
+    QStringList seen;
+    for (QAccessibleInterface* interface : all) {
+        const QString name = interface->text(QAccessible::Name);
+        seen.append(name);
+        const auto state = interface->state();
+        if (!state.focusable || state.invisible) {
+            continue;
+        }
+        const QObject* object = interface->object();
+        const QString what =
+            object ? QString::fromLatin1(object->metaObject()->className()) + u' ' + object->objectName() : QString();
+        QVERIFY2(!name.trimmed().isEmpty(), qPrintable(u"unnamed control "_s + what));
+        QVERIFY2(!symbolName.match(name).hasMatch(), qPrintable(name));
+    }
+    for (const QString& name : names) {
+        QVERIFY2(seen.contains(name), qPrintable(name + u" not among "_s + seen.join(u", "_s)));
+    }
+}
+
+void tst_Accessibility::figuresReadWell() {
+    // The earnings cards read as sentences.
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(72.92, 4200, 80, 60)));
+    QWidget* root = show(Screen::dashboardRunning);
+    QList<QAccessibleInterface*> all;
+    QStringList names;
+    QTRY_VERIFY2(
+        [&] {
+            all.clear();
+            names.clear();
+            walk(QAccessible::queryAccessibleInterface(root), all);
+            for (QAccessibleInterface* interface : all) {
+                names.append(interface->text(QAccessible::Name));
+            }
+            return names.contains(u"Today: $72.92 for 1 hour 10 minutes"_s) &&
+                   names.contains(u"This week: $80.00 for 1 minute"_s);
+        }(),
+        qPrintable(names.filter(u": $"_s).join(u"; "_s)));
+    // The elapsed time keeps its name as it counts; the time is its description.
+    QAccessibleInterface* counter = nullptr;
+    for (QAccessibleInterface* interface : all) {
+        if (interface->text(QAccessible::Name) == u"Elapsed time"_s) {
+            counter = interface;
+        }
+    }
+    QVERIFY(counter);
+    QCOMPARE(counter->text(QAccessible::Description), u"01:30"_s);
+    m_f->clock.advance(1);
+    QTRY_COMPARE(counter->text(QAccessible::Description), u"01:31"_s);
+    QCOMPARE(counter->text(QAccessible::Name), u"Elapsed time"_s);
+}
+
+void tst_Accessibility::coloursAreReadable_data() {
+    QTest::addColumn<QColor>("foreground");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<double>("minimum");
+    constexpr double text = 4.5;
+    constexpr double large = 3.0; // large text, symbols, outlines
+    const QColor white(Qt::white);
+    const QList<std::pair<const char*, QColor>> backgrounds{
+        {"window", Theme::windowBackground()}, {"dashboard", Theme::appBackground()}, {"popover", Theme::panelBackground()}};
+    for (const auto& [where, background] : backgrounds) {
+        const auto row = [&](const char* what, const QColor& foreground, double minimum) {
+            QTest::addRow("%s on %s", what, where) << foreground << background << minimum;
+        };
+        row("primary text", Theme::primaryText(), text);
+        row("secondary text", Theme::secondaryText(), text);
+        row("grey text", Theme::grey(), text);
+        row("link text", Theme::blue(), text);
+        row("error text", Theme::red(), text);
+        row("amounts", Theme::green(), text);
+        row("running earnings (large)", Theme::accentGreen(), large);
+        row("restart symbol", Theme::accentGreen(), large);
+        row("focus ring", Theme::blue(), large);
+    }
+    QTest::newRow("dashboard error line") << Theme::accentRed() << Theme::appBackground() << text;
+    QTest::newRow("field text") << Theme::primaryText() << Theme::controlBackground() << text;
+    QTest::newRow("field placeholder") << Theme::secondaryText() << Theme::controlBackground() << text;
+    QTest::newRow("field focus ring") << Theme::blue() << Theme::controlBackground() << large;
+    QTest::newRow("white on the green fill") << white << Theme::greenFill() << text;
+    QTest::newRow("white on the red fill") << white << Theme::redFill() << text;
+    QTest::newRow("white on the blue fill") << white << Theme::blueFill() << text;
+    QTest::newRow("white square on the stop circle") << white << Theme::red() << large;
+}
+
+void tst_Accessibility::coloursAreReadable() {
+    QFETCH(QColor, foreground);
+    QFETCH(QColor, background);
+    QFETCH(double, minimum);
+    const double ratio = contrast(foreground, background);
+    QVERIFY2(ratio >= minimum,
+             qPrintable(u"%1 on %2: %3:1"_s.arg(foreground.name(QColor::HexArgb), background.name()).arg(ratio, 0, 'f', 2)));
+}
+
+void tst_Accessibility::focusIsVisible_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("circle") << 0;
+    QTest::newRow("symbol") << 1;
+    QTest::newRow("pill") << 2;
+    QTest::newRow("primary") << 3;
+    QTest::newRow("link") << 4;
+    QTest::newRow("bordered") << 5;
+    QTest::newRow("chooser") << 6;
+    QTest::newRow("field") << 7;
+}
+
+void tst_Accessibility::focusIsVisible() {
+    QFETCH(int, kind);
+    QWidget window;
+    window.setPalette(Theme::palette());
+    auto* layout = new QVBoxLayout(&window);
+    QWidget* control = nullptr;
+    switch (kind) {
+    case 0:
+        control = new CircleButton(CircleButton::Content::play, Theme::greenFill(), 60);
+        break;
+    case 1:
+        control = new SymbolButton(u"gearshape"_s, Theme::primaryText(), 15);
+        break;
+    case 2:
+        control = new PillButton(u"stop.fill"_s, u"Stop"_s, Theme::redFill());
+        break;
+    case 3:
+        control = new PrimaryButton;
+        static_cast<PrimaryButton*>(control)->setText(u"Sign In"_s);
+        break;
+    case 4:
+        control = new LinkButton(u"Sign up"_s, Theme::blue());
+        break;
+    case 5:
+        control = new BorderedButton(u"Refresh"_s, 11);
+        break;
+    case 6:
+        control = new PullDownButton([](QMenu&) {});
+        break;
+    default:
+        control = new FieldEdit(u"Email"_s);
+        break;
+    }
+    auto* elsewhere = new FieldEdit(u"elsewhere"_s);
+    layout->addWidget(elsewhere);
+    layout->addWidget(control);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    elsewhere->setFocus();
+    QTRY_VERIFY(elsewhere->hasFocus());
+    const auto blueShare = [control] {
+        const QImage image = control->grab().toImage();
+        int blue = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                blue += std::abs(pixel.red() - Theme::blue().red()) + std::abs(pixel.green() - Theme::blue().green()) +
+                            std::abs(pixel.blue() - Theme::blue().blue()) <
+                        40;
+            }
+        }
+        return blue;
+    };
+    const int unfocused = blueShare();
+    control->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(control->hasFocus());
+    // A 2 px ring round the control: about twice its perimeter in blue pixels (a 1 px edge would
+    // give about once; a circle's smoothed edge leaves fewer pixels of the exact blue).
+    const int ring = blueShare() - unfocused;
+    const double perimeter = kind == 0 ? M_PI * control->width() : 2.0 * (control->width() + control->height());
+    QVERIFY2(ring >= (kind == 0 ? 1.15 : 1.4) * perimeter,
+             qPrintable(u"%1 blue pixels for a perimeter of %2"_s.arg(ring).arg(perimeter)));
+}
+
+QTEST_MAIN(tst_Accessibility)
+#include "tst_accessibility.moc"
