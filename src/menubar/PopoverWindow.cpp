@@ -49,6 +49,12 @@ void PopoverWindow::showBelow(const QRect& anchor) {
     activateWindow();
 }
 
+void PopoverWindow::showEvent(QShowEvent*) {
+    if (focusWidget() == nullptr || !focusWidget()->isVisible()) {
+        focusNextChild();
+    }
+}
+
 void PopoverWindow::hideEvent(QHideEvent*) {
     Q_EMIT closed();
 }

@@ -24,6 +24,8 @@ Q_SIGNALS:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    // Opens with the keyboard focus on its first control (Escape closes it, as any popup).
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:

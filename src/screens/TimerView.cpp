@@ -230,6 +230,12 @@ void TimerView::updateChoices() {
             nameById(m_timer->tasks(), m_selectedTaskId, QStringLiteral("No Task")), std::nullopt,
             false);
     }
+    // Named by what they choose as well as by what they show.
+    for (auto [chooser, what] : {std::pair{m_projectChooser, QStringLiteral("Project")},
+                                 std::pair{m_taskChooser, QStringLiteral("Task")}}) {
+        chooser->setAccessibleName(
+            chooser->text() == what ? what : what + QStringLiteral(": ") + chooser->text());
+    }
     m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
     m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());
     m_start->setEnabled(!m_selectedProjectId.isEmpty());

@@ -15,7 +15,7 @@ constexpr qreal cornerRadius = 6;
 } // namespace
 
 BorderedButton::BorderedButton(const QString& text, int pixelSize, QWidget* parent)
-    : QAbstractButton(parent) {
+    : Button(parent) {
     setText(text);
     setFont(Theme::systemFont(pixelSize));
     setCursor(Qt::PointingHandCursor);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 
 namespace kelvo {
 
 // A text button in the program's own bordered style: the control colour with a faint edge and
 // room around its title. Buttons that sit side by side can be given one width.
-class BorderedButton : public QAbstractButton {
+class BorderedButton : public Button {
     Q_OBJECT
 public:
     BorderedButton(const QString& text, int pixelSize, QWidget* parent = nullptr);

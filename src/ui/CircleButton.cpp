@@ -14,7 +14,7 @@ constexpr int ringMargin = 4;
 } // namespace
 
 CircleButton::CircleButton(Content content, const QColor& fill, int diameter, QWidget* parent)
-    : QAbstractButton(parent)
+    : Button(parent)
     , m_content(content)
     , m_fill(fill)
     , m_diameter(diameter) {

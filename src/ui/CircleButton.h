@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 
 namespace kelvo {
 
 // A borderless round button: a filled circle with either the white play symbol or a white
 // rounded square (stop) centred on it.
-class CircleButton : public QAbstractButton {
+class CircleButton : public Button {
     Q_OBJECT
 public:
     enum class Content { play, stop };

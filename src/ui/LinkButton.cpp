@@ -7,7 +7,7 @@
 namespace kelvo {
 
 LinkButton::LinkButton(const QString& text, const QColor& color, QWidget* parent)
-    : QAbstractButton(parent)
+    : Button(parent)
     , m_color(color) {
     setText(text);
     setCursor(Qt::PointingHandCursor);

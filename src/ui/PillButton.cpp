@@ -18,7 +18,7 @@ constexpr int spacing = 6;
 
 PillButton::PillButton(const QString& symbol, const QString& text, const QColor& fill,
                        QWidget* parent)
-    : QAbstractButton(parent) {
+    : Button(parent) {
     setFont(Theme::systemFont(12, QFont::Medium));
     setCursor(Qt::PointingHandCursor);
     setContent(symbol, text, fill);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 #include <QColor>
 
 namespace kelvo {
@@ -8,7 +8,7 @@ namespace kelvo {
 // A small borderless action: an optional symbol and a word in white on a coloured rounded pill
 // (16 px of margin left and right, 6 above and below, corner radius 6). An empty symbol name
 // leaves the symbol out.
-class PillButton : public QAbstractButton {
+class PillButton : public Button {
     Q_OBJECT
 public:
     PillButton(const QString& symbol, const QString& text, const QColor& fill,

@@ -15,7 +15,7 @@ constexpr int spinnerSize = 13; // 0.8 of the usual 16
 constexpr int spacing = 8;
 } // namespace
 
-PrimaryButton::PrimaryButton(QWidget* parent) : QAbstractButton(parent), m_fill(Theme::blueFill()) {
+PrimaryButton::PrimaryButton(QWidget* parent) : Button(parent), m_fill(Theme::blueFill()) {
     setFont(Theme::font(Theme::TextStyle::body, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

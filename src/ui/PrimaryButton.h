@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 #include <QColor>
 #include <QTimer>
 
@@ -8,7 +8,7 @@ namespace kelvo {
 
 // The full-width action button of the sign-in screens: white semibold text on a rounded fill,
 // with a small white spinner in front of the text while busy.
-class PrimaryButton : public QAbstractButton {
+class PrimaryButton : public Button {
     Q_OBJECT
 public:
     explicit PrimaryButton(QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include "ControlBox.h"
 #include "Theme.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 
@@ -14,7 +15,7 @@ constexpr int spacing = 6;
 } // namespace
 
 PullDownButton::PullDownButton(MenuBuilder builder, QWidget* parent)
-    : QAbstractButton(parent)
+    : Button(parent)
     , m_builder(std::move(builder))
     , m_menu(new QMenu(this)) {
     setCursor(Qt::PointingHandCursor);
@@ -35,6 +36,14 @@ QSize PullDownButton::sizeHint() const {
 
 QSize PullDownButton::minimumSizeHint() const {
     return {60, sizeHint().height()};
+}
+
+void PullDownButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) {
+        click();
+        return;
+    }
+    Button::keyPressEvent(event);
 }
 
 void PullDownButton::openMenu() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 #include <QColor>
 
 #include <functional>
@@ -12,7 +12,7 @@ namespace kelvo {
 
 // A pull-down chooser: a rounded label (an optional coloured dot and a text) that opens a menu
 // built afresh at each click.
-class PullDownButton : public QAbstractButton {
+class PullDownButton : public Button {
     Q_OBJECT
 public:
     using MenuBuilder = std::function<void(QMenu& menu)>;
@@ -29,6 +29,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Alt+Down opens the menu, as on a combo box (Space and Return do too, as on any button).
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openMenu();

@@ -10,7 +10,7 @@ namespace kelvo {
 
 SymbolButton::SymbolButton(const QString& symbol, const QColor& color, int pixelSize,
                            QWidget* parent)
-    : QAbstractButton(parent)
+    : Button(parent)
     , m_symbol(symbol)
     , m_color(color)
     , m_pixelSize(pixelSize) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "Button.h"
 #include <QColor>
 
 namespace kelvo {
 
 // A borderless button that shows one symbol, optionally turned by `rotation` degrees about its
 // centre (animatable).
-class SymbolButton : public QAbstractButton {
+class SymbolButton : public Button {
     Q_OBJECT
     Q_PROPERTY(qreal rotation READ rotation WRITE setRotation)
 public:

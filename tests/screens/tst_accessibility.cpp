@@ -42,6 +42,12 @@ void walk(QAccessibleInterface* interface, QList<QAccessibleInterface*>& all) {
     }
 }
 
+// What a screen reader calls the control that has the focus.
+QString focusedName() {
+    QAccessibleInterface* interface = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+    return interface ? interface->text(QAccessible::Name) : QString();
+}
+
 double luminance(const QColor& color) {
     const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
     return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
@@ -75,6 +81,9 @@ private Q_SLOTS:
     void coloursAreReadable();
     void focusIsVisible_data();
     void focusIsVisible();
+    void tabReachesEveryAction_data();
+    void tabReachesEveryAction();
+    void keysPressButtons();
 
 private:
     QWidget* show(Screen screen);
@@ -120,14 +129,27 @@ QWidget* tst_Accessibility::show(Screen screen) {
         break;
     case Screen::popoverIdle:
     case Screen::popoverRunning:
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
         m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [] {});
         m_manager->setupMenuBar();
-        shown = m_manager->popover();
-        break;
+        m_manager->popover()->showBelow(QRect());
+        return m_manager->popover();
     }
-    shown = shown ? shown : m_view.get();
+    const auto refreshes = [this] { return m_f->lines.lines().count(u"✅ Data refresh completed"_s); };
+    const qsizetype before = refreshes();
+    shown = m_view.get();
     shown->show();
     QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (screen == Screen::dashboardIdle || screen == Screen::dashboardRunning) {
+        // The refresh the dashboard makes on appearing is over, its button on again.
+        (void)QTest::qWaitFor(
+            [&] {
+                return refreshes() > before && !m_f->timer.isRefreshing() &&
+                       shown->findChild<QWidget*>(u"refreshButton"_s)->isEnabled();
+            },
+            10000);
+    }
     return shown;
 }
 
@@ -318,6 +340,100 @@ void tst_Accessibility::focusIsVisible() {
     const double perimeter = kind == 0 ? M_PI * control->width() : 2.0 * (control->width() + control->height());
     QVERIFY2(ring >= (kind == 0 ? 1.15 : 1.4) * perimeter,
              qPrintable(u"%1 blue pixels for a perimeter of %2"_s.arg(ring).arg(perimeter)));
+}
+
+void tst_Accessibility::tabReachesEveryAction_data() {
+    QTest::addColumn<Screen>("screen");
+    QTest::addColumn<QStringList>("order");
+    // Top to bottom, left to right; a control turned off (the description before a task is
+    // chosen) is passed over.
+    QTest::newRow("sign-in") << Screen::signIn << QStringList{u"Email"_s, u"Password"_s, u"Sign In"_s, u"Sign up"_s};
+    QTest::newRow("registration") << Screen::registration
+                                  << QStringList{u"Full Name"_s,        u"Email Address"_s,  u"Password"_s,
+                                                 u"Confirm Password"_s, u"Create Account"_s, u"Sign in"_s};
+    QTest::newRow("dashboard, idle") << Screen::dashboardIdle
+                                     << QStringList{u"Project: Web"_s, u"Task"_s, u"Start timer"_s,
+                                                    u"Earnings and recent entries"_s, u"Restart App"_s};
+    QTest::newRow("dashboard, running") << Screen::dashboardRunning
+                                        << QStringList{u"Sign out"_s, u"Refresh"_s, u"Stop timer"_s,
+                                                       u"Earnings and recent entries"_s};
+    QTest::newRow("popover, idle") << Screen::popoverIdle
+                                   << QStringList{u"Open main window"_s, u"Start Latest"_s, u"Refresh"_s, u"Main Window"_s};
+    QTest::newRow("popover, running") << Screen::popoverRunning
+                                      << QStringList{u"Open main window"_s, u"Stop timer"_s, u"Refresh"_s, u"Main Window"_s};
+}
+
+void tst_Accessibility::tabReachesEveryAction() {
+    QFETCH(Screen, screen);
+    QFETCH(QStringList, order);
+    QWidget* root = show(screen);
+    // Forms filled in, so that their buttons are there to reach.
+    for (FieldEdit* field : root->findChildren<FieldEdit*>()) {
+        field->setText(field->echoMode() == QLineEdit::Password         ? u"secret1"_s
+                       : field->accessibleName().startsWith(u"Email"_s) ? u"ann@x.io"_s
+                                                                        : u"Ann"_s);
+    }
+    root->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(root));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    // Forward from the first control until the focus comes round again.
+    QStringList forward{focusedName()};
+    QWidget* first = QApplication::focusWidget();
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == first) {
+            break;
+        }
+        forward.append(focusedName());
+    }
+    QCOMPARE(forward, order);
+    // Backward, the same way round.
+    QStringList backward{focusedName()};
+    for (int i = 1; i < forward.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        backward.prepend(focusedName());
+    }
+    std::rotate(backward.begin(), backward.end() - 1, backward.end());
+    QCOMPARE(backward, forward);
+}
+
+void tst_Accessibility::keysPressButtons() {
+    const auto signIns = [this] {
+        const auto requests = m_f->server.requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const RecordedRequest& r) { return r.path == u"/auth/login"_s; });
+    };
+    QWidget* root = show(Screen::signIn);
+    QVERIFY(QTest::qWaitForWindowActive(root));
+    const auto fields = root->findChildren<FieldEdit*>();
+    fields.at(0)->setText(u"ann@x.io"_s);
+    fields.at(1)->setText(u"secret1"_s);
+    // Return in a text field presses no button; on the focused button it does.
+    fields.at(1)->setFocus();
+    QTRY_VERIFY(fields.at(1)->hasFocus());
+    QTest::keyClick(fields.at(1), Qt::Key_Return);
+    QTest::keyClick(fields.at(1), Qt::Key_Tab);
+    QCOMPARE(signIns(), 0);
+    QCOMPARE(focusedName(), u"Sign In"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(signIns(), 1);
+
+    // Alt+Down opens a chooser's menu.
+    m_view.reset();
+    root = show(Screen::dashboardIdle);
+    QVERIFY(QTest::qWaitForWindowActive(root));
+    auto* chooser = root->findChild<PullDownButton*>(u"projectChooser"_s);
+    chooser->setFocus();
+    QTRY_VERIFY(chooser->hasFocus());
+    QTest::keyClick(chooser, Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(chooser->menu()->isVisible());
+    chooser->menu()->close();
+
+    // The popover opens with the focus inside; Escape closes it.
+    PopoverWindow* popover = static_cast<PopoverWindow*>(show(Screen::popoverIdle));
+    QTRY_VERIFY(popover->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!popover->isVisible());
 }
 
 QTEST_MAIN(tst_Accessibility)
