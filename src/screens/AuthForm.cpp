@@ -1,5 +1,7 @@
 #include "AuthForm.h"
 
+#include "ui/Alerts.h"
+
 #include "ui/FieldEdit.h"
 #include "ui/Labels.h"
 #include "ui/LinkButton.h"
@@ -20,6 +22,7 @@ QLabel* redCaption(const QString& objectName) {
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
     label->hide();
+    Alerts::mark(label);
     return label;
 }
 
@@ -121,8 +124,7 @@ PrimaryButton* AuthForm::finish(const QString& switchText, const QString& switch
 }
 
 void AuthForm::setError(const std::optional<QString>& error) {
-    m_error->setText(error.value_or(QString()));
-    m_error->setVisible(error.has_value());
+    Alerts::show(m_error, error);
 }
 
 } // namespace kelvo

@@ -1,5 +1,7 @@
 #include "DashboardView.h"
 
+#include "ui/Alerts.h"
+
 #include "EarningsCard.h"
 #include "LoadingEarningsCard.h"
 #include "OfflineLine.h"
@@ -181,6 +183,7 @@ QWidget* DashboardView::buildEarningsSection() {
                                 Theme::font(Theme::TextStyle::caption), Theme::accentRed());
     m_earningsError->setWordWrap(true);
     m_earningsError->setAlignment(Qt::AlignHCenter);
+    Alerts::mark(m_earningsError);
     m_earningsError->setContentsMargins(padding, padding, padding, padding);
     m_today = new EarningsCard(QStringLiteral("Today"), {}, {});
     m_today->setObjectName(QStringLiteral("todayCard"));
@@ -215,11 +218,11 @@ void DashboardView::updateEarnings() {
     const bool loading = m_dashboard->isLoading();
     const auto& error = m_dashboard->errorMessage();
     m_loadingCards->setVisible(loading);
-    m_earningsError->setVisible(!loading && error.has_value());
+    Alerts::show(m_earningsError,
+                 !loading && error
+                     ? std::optional(QStringLiteral("Failed to load earnings: ") + *error)
+                     : std::nullopt);
     m_earningsCards->setVisible(!loading && !error);
-    if (error) {
-        m_earningsError->setText(QStringLiteral("Failed to load earnings: ") + *error);
-    }
     const auto& earnings = m_dashboard->earnings();
     m_today->setEarnings(earnings ? moneyText(earnings->today.earnings) : QStringLiteral("$0.00"));
     m_today->setDuration(earnings ? DashboardViewModel::formatDuration(earnings->today.duration)

@@ -1,5 +1,7 @@
 #include "TimerView.h"
 
+#include "ui/Alerts.h"
+
 #include "records/Formatting.h"
 #include "state/TimerViewModel.h"
 #include "ui/Appearance.h"
@@ -12,6 +14,7 @@
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 
 #include <QLabel>
@@ -61,6 +64,7 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
                         Theme::accentRed());
     m_error->setAlignment(Qt::AlignHCenter);
     m_error->setWordWrap(true);
+    Alerts::mark(m_error);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
@@ -73,8 +77,13 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
     connect(m_timer, &TimerViewModel::projectsChanged, this, &TimerView::updateChoices);
     connect(m_timer, &TimerViewModel::tasksChanged, this, &TimerView::updateChoices);
     connect(m_timer, &TimerViewModel::errorMessageChanged, this, &TimerView::updateError);
-    connect(m_timer, &TimerViewModel::isLoadingChanged, this,
-            [this] { m_stop->setEnabled(!m_timer->isLoading()); });
+    connect(m_timer, &TimerViewModel::isLoadingChanged, this, [this] {
+        if (m_timer->isLoading() && m_stop->hasFocus()) {
+            m_focusNext = m_stop; // the focus comes back once the stop is decided
+        }
+        m_stop->setEnabled(!m_timer->isLoading());
+        passFocus();
+    });
     new Appearance(this, [this] { preselectProject(); });
     updateFace();
     updateChoices();
@@ -186,9 +195,22 @@ void TimerView::setRefreshing(bool refreshing) {
 
 void TimerView::updateFace() {
     const bool running = m_timer->isTimerRunning();
+    // The focus goes with the faces: on the stop button once a timer starts, on the start button
+    // (or the project chooser) once it stops. A screen reader speaks the newly focused button.
+    QWidget* focused = QApplication::focusWidget();
+    QWidget* leaving = running ? m_idleFace : m_runningFace;
+    const bool focusLeaves =
+        leaving->isVisible() && ((focused && leaving->isAncestorOf(focused)) ||
+                                 (m_focusNext && leaving->isAncestorOf(m_focusNext)));
     m_runningFace->setVisible(running);
     m_idleFace->setVisible(!running);
+    if (focusLeaves) {
+        m_focusNext = running                ? static_cast<QWidget*>(m_stop)
+                      : m_start->isEnabled() ? static_cast<QWidget*>(m_start)
+                                             : m_projectChooser;
+    }
     m_stop->setEnabled(!m_timer->isLoading());
+    passFocus();
     if (running) {
         const TimeEntry& entry = *m_timer->currentEntry();
         m_projectName->setText(
@@ -198,6 +220,13 @@ void TimerView::updateFace() {
                                          m_projectName->text() + QStringLiteral(" · ") +
                                          m_taskName->text());
         updateCounter();
+    }
+}
+
+void TimerView::passFocus() {
+    // A button turned off while its timer loads takes the focus once it is on again.
+    if (m_focusNext && m_focusNext->isEnabled() && m_focusNext->isVisible()) {
+        std::exchange(m_focusNext, nullptr)->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -238,13 +267,18 @@ void TimerView::updateChoices() {
     }
     m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
     m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());
+    // The start button turned off under the focus (a stop clears the choice): the focus goes to
+    // the project chooser, where the next start begins.
+    const bool startFocused = m_start->hasFocus();
     m_start->setEnabled(!m_selectedProjectId.isEmpty());
+    if (startFocused && !m_start->isEnabled()) {
+        m_projectChooser->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TimerView::updateError() {
     const auto& error = m_timer->errorMessage();
-    m_error->setText(error.value_or(QString()));
-    m_error->setVisible(error.has_value());
+    Alerts::show(m_error, error);
 }
 
 void TimerView::buildProjectMenu(QMenu& menu) {

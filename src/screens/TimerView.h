@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoroTask>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -37,6 +38,7 @@ private:
     QWidget* buildRunningFace();
     QWidget* buildIdleFace();
     void updateFace();
+    void passFocus();
     void updateCounter();
     void updateChoices();
     void updateError();
@@ -57,6 +59,8 @@ private:
     QWidget* m_runningFace;
     QWidget* m_idleFace;
     QLabel* m_error;
+    // Where the focus goes once the face it was on has given way.
+    QPointer<QWidget> m_focusNext;
     ElidedLabel* m_projectName;
     ElidedLabel* m_taskName;
     SymbolButton* m_settings;

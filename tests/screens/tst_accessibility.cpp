@@ -20,7 +20,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -84,6 +86,7 @@ private Q_SLOTS:
     void tabReachesEveryAction_data();
     void tabReachesEveryAction();
     void keysPressButtons();
+    void changesAreAnnounced();
 
 private:
     QWidget* show(Screen screen);
@@ -434,6 +437,40 @@ void tst_Accessibility::keysPressButtons() {
     QTRY_VERIFY(popover->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(!popover->isVisible());
+}
+
+void tst_Accessibility::changesAreAnnounced() {
+    // (The offscreen platform has no screen reader to hear events; what makes one speak is checked.)
+    // A failed sign-in shows its error line, which has the alert role.
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, R"({"error":"Invalid email or password"})"));
+    QWidget* root = show(Screen::signIn);
+    const auto fields = root->findChildren<FieldEdit*>();
+    fields.at(0)->setText(u"ann@x.io"_s);
+    fields.at(1)->setText(u"wrong12"_s);
+    root->findChild<PrimaryButton*>()->click();
+    auto* error = root->findChild<QLabel*>(u"errorLabel"_s);
+    QTRY_VERIFY(error->isVisible());
+    QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(error);
+    QCOMPARE(alert->role(), QAccessible::AlertMessage);
+    QCOMPARE(alert->text(QAccessible::Name), error->text());
+    QVERIFY(!error->text().isEmpty());
+
+    // Starting and stopping move the focus to the button that undoes it, which is spoken.
+    m_view.reset();
+    root = show(Screen::dashboardIdle);
+    QVERIFY(QTest::qWaitForWindowActive(root));
+    auto* start = root->findChild<CircleButton*>(u"startButton"_s);
+    start->setFocus();
+    QTRY_VERIFY(start->hasFocus());
+    m_f->server.on("POST", u"/time-entries/start"_s,
+                   FakeResponse::json(201, json::timer(json::entry("n1", true, "2025-03-01T10:01:30.000Z"))));
+    QTest::keyClick(start, Qt::Key_Space);
+    QTRY_COMPARE(focusedName(), u"Stop timer"_s);
+    m_f->server.on("POST", u"/time-entries/n1/stop"_s,
+                   FakeResponse::json(200, json::timer(json::entry("n1", false, "2025-03-01T10:01:30.000Z"))));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    // A stop clears the choice, so the focus lands where the next start begins.
+    QTRY_COMPARE(focusedName(), u"Project"_s);
 }
 
 QTEST_MAIN(tst_Accessibility)
