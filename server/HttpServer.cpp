@@ -134,6 +134,9 @@ struct HttpServer::Callbacks {
             return MHD_YES;
         }
         if (!exchange->dispatched) {
+            if (http.m_stopping) {
+                return MHD_NO; // nothing more is taken on: the last run must leave none waiting
+            }
             exchange->dispatched = true;
             peer(connection).deadlineMs = 0;
             {
