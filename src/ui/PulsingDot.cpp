@@ -1,5 +1,6 @@
 #include "PulsingDot.h"
 
+#include "ReducedMotion.h"
 #include "Theme.h"
 
 #include <QPainter>
@@ -8,6 +9,13 @@ namespace kelvo {
 
 PulsingDot::PulsingDot(int diameter, QWidget* parent) : QWidget(parent), m_color(Theme::grey()) {
     setFixedSize(diameter, diameter);
+    // Asked for less motion, the dot holds still (at full opacity) until motion is allowed again.
+    connect(&ReducedMotion::instance(), &ReducedMotion::reducedChanged, this, [this] {
+        if (ReducedMotion::instance().isReduced() && m_dimmed) {
+            m_dimmed = false;
+            update();
+        }
+    });
 }
 
 void PulsingDot::setColor(const QColor& color) {
@@ -26,7 +34,7 @@ void PulsingDot::setPulsing(bool pulsing) {
 }
 
 void PulsingDot::step() {
-    if (m_pulsing) {
+    if (m_pulsing && !ReducedMotion::instance().isReduced()) {
         m_dimmed = !m_dimmed;
         update();
     }

@@ -15,6 +15,8 @@
 #include "ui/PillButton.h"
 #include "ui/PrimaryButton.h"
 #include "ui/PullDownButton.h"
+#include "ui/PulsingDot.h"
+#include "ui/ReducedMotion.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 
@@ -87,6 +89,7 @@ private Q_SLOTS:
     void tabReachesEveryAction();
     void keysPressButtons();
     void changesAreAnnounced();
+    void lessMotionHoldsTheDot();
 
 private:
     QWidget* show(Screen screen);
@@ -471,6 +474,29 @@ void tst_Accessibility::changesAreAnnounced() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     // A stop clears the choice, so the focus lands where the next start begins.
     QTRY_COMPARE(focusedName(), u"Project"_s);
+}
+
+void tst_Accessibility::lessMotionHoldsTheDot() {
+    // A running entry in the list: its dot swings with the counter's tick, unless the desktop asks
+    // for less motion.
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({json::ratedEntry("r1", true, 60)})));
+    QWidget* root = show(Screen::dashboardRunning);
+    PulsingDot* dot = nullptr;
+    QTRY_VERIFY((dot = root->findChild<PulsingDot*>()) && dot->isPulsing());
+    const auto opacities = [&] {
+        QSet<qreal> seen;
+        for (int tick = 0; tick < 3; ++tick) {
+            dot->step(); // what each tick of the counter does
+            seen.insert(dot->currentOpacity());
+        }
+        return seen;
+    };
+    QCOMPARE(opacities(), (QSet<qreal>{0.3, 1.0}));
+    ReducedMotion::instance().setReduced(true);
+    QCOMPARE(dot->currentOpacity(), 1.0);
+    QCOMPARE(opacities(), QSet<qreal>{1.0});
+    ReducedMotion::instance().setReduced(false);
+    QCOMPARE(opacities(), (QSet<qreal>{0.3, 1.0}));
 }
 
 QTEST_MAIN(tst_Accessibility)
