@@ -15,7 +15,9 @@ QRectF inside(const QRectF& rect) {
 }
 
 bool prepare(QPainter& painter, const QWidget& widget) {
-    if (!widget.hasFocus()) {
+    // Once the keyboard has moved the focus in this window (Qt marks it so), as the widget
+    // style does: a click does not leave a ring behind for someone using the mouse.
+    if (!widget.hasFocus() || !widget.window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         return false;
     }
     painter.setOpacity(1.0);

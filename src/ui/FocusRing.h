@@ -7,8 +7,8 @@ class QWidget;
 
 namespace kelvo {
 
-// The ring every control draws while it has keyboard focus: 2 px in the program's blue, along the
-// control's own edge, so that where the focus is can always be seen.
+// The ring every control draws while it has the focus and the keyboard is in use: 2 px in the
+// program's blue, along the control's own edge, so that where the focus is can always be seen.
 class FocusRing {
 public:
     static constexpr qreal width = 2;

@@ -55,7 +55,8 @@ void PullDownButton::openMenu() {
 
 void PullDownButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ControlBox::paint(painter, rect(), isEnabled(), hasFocus());
+    ControlBox::paint(painter, rect(), isEnabled(),
+                      hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange));
     QRectF content =
         QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
                                 -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);
