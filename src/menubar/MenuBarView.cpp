@@ -7,6 +7,7 @@
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/BorderedButton.h"
+#include "ui/Decoration.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Labels.h"
 #include "ui/PillButton.h"
@@ -111,10 +112,11 @@ QWidget* MenuBarView::buildSignedOut() {
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(16);
     layout->addStretch();
-    auto* symbol = new QLabel;
+    auto* symbol = new Decoration(page, QSize(40, 40));
     symbol->setPixmap(
         Symbols::pixmap(QStringLiteral("timer"), Theme::grey(), 40, devicePixelRatioF()));
-    layout->addWidget(symbol, 0, Qt::AlignHCenter);
+    layout->addItem(symbol->place());
+    layout->addSpacing(layout->spacing());
     layout->addWidget(makeLabel(QStringLiteral("pleaseLogIn"),
                                 QStringLiteral("Please log in to Kelvo"),
                                 Theme::font(Theme::TextStyle::headline), Theme::primaryText()),
@@ -156,8 +158,7 @@ QWidget* MenuBarView::buildHeader() {
     header->setPalette(palette);
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(16, 12, 16, 12);
-    m_headerSymbol = new QLabel;
-    m_headerSymbol->setObjectName(QStringLiteral("headerSymbol"));
+    m_headerSymbol = new Decoration(header, QSize(16, 16));
     m_headerText = makeLabel(QStringLiteral("headerText"), {},
                              Theme::font(Theme::TextStyle::headline), Theme::primaryText());
     auto* open =
@@ -165,7 +166,8 @@ QWidget* MenuBarView::buildHeader() {
     open->setObjectName(QStringLiteral("headerOpenButton"));
     open->setAccessibleName(QStringLiteral("Open main window"));
     connect(open, &SymbolButton::clicked, this, &MenuBarView::showMainWindow);
-    layout->addWidget(m_headerSymbol);
+    layout->addItem(m_headerSymbol->place());
+    layout->addSpacing(layout->spacing()); // a layout adds none next to a place kept empty
     layout->addWidget(m_headerText);
     layout->addStretch();
     layout->addWidget(open);

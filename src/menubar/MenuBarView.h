@@ -13,6 +13,7 @@ class QTimer;
 namespace kelvo {
 
 class AuthViewModel;
+class Decoration;
 class DashboardViewModel;
 class ElidedLabel;
 class MenuBarManager;
@@ -71,7 +72,7 @@ private:
 
     QWidget* m_signedOut;
     QWidget* m_signedIn;
-    QLabel* m_headerSymbol;
+    Decoration* m_headerSymbol;
     QLabel* m_headerText;
     QWidget* m_entryBox;
     ElidedLabel* m_entryProject;

@@ -1,6 +1,7 @@
 #include "AuthForm.h"
 
 #include "ui/Alerts.h"
+#include "ui/Decoration.h"
 
 #include "ui/FieldEdit.h"
 #include "ui/Labels.h"
@@ -35,11 +36,10 @@ AuthForm::AuthForm(const QString& symbol, const QString& title, const QString& s
     setAutoFillBackground(true); // the window background colour of the palette
     auto* header = new QVBoxLayout;
     header->setSpacing(16);
-    auto* icon = new QLabel;
-    icon->setObjectName(QStringLiteral("headerIcon"));
+    auto* icon = new Decoration(this, QSize(60, 60));
     icon->setPixmap(Symbols::pixmap(symbol, Theme::blue(), 60, devicePixelRatioF()));
-    icon->setAlignment(Qt::AlignHCenter);
-    header->addWidget(icon);
+    header->addItem(icon->place());
+    header->addSpacing(header->spacing()); // a layout adds none next to a place kept empty
     auto* titleLabel =
         makeLabel(QStringLiteral("title"), title, Theme::font(Theme::TextStyle::title, QFont::Bold),
                   Theme::primaryText());

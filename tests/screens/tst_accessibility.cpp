@@ -196,6 +196,10 @@ void tst_Accessibility::everyControlIsNamed() {
     for (const QString& name : names) {
         QVERIFY2(seen.contains(name), qPrintable(name + u" not among "_s + seen.join(u", "_s)));
     }
+    // Pictures that only decorate are painted, not labels a screen reader would come upon.
+    for (const QLabel* label : root->findChildren<QLabel*>()) {
+        QVERIFY2(label->pixmap().isNull(), qPrintable(label->objectName()));
+    }
 }
 
 void tst_Accessibility::figuresReadWell() {
