@@ -90,6 +90,8 @@ private Q_SLOTS:
     void keysPressButtons();
     void changesAreAnnounced();
     void lessMotionHoldsTheDot();
+    void textScaleKeepsTheLayout_data();
+    void textScaleKeepsTheLayout();
 
 private:
     QWidget* show(Screen screen);
@@ -501,6 +503,20 @@ void tst_Accessibility::lessMotionHoldsTheDot() {
     QCOMPARE(opacities(), QSet<qreal>{1.0});
     ReducedMotion::instance().setReduced(false);
     QCOMPARE(opacities(), (QSet<qreal>{0.3, 1.0}));
+}
+
+void tst_Accessibility::textScaleKeepsTheLayout_data() {
+    everyControlIsNamed_data();
+}
+
+void tst_Accessibility::textScaleKeepsTheLayout() {
+    // Run at the desktop's text scale too (the suite runs this with QT_FONT_DPI=120 and 144): the
+    // whole window scales with the font DPI, text and all, so the layout is the same at any scale.
+    QFETCH(Screen, screen);
+    QWidget* root = show(screen);
+    QCOMPARE(root->devicePixelRatioF(), qEnvironmentVariable("QT_FONT_DPI", u"96"_s).toDouble() / 96);
+    const QStringList faults = layoutFaults(root);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
 }
 
 QTEST_MAIN(tst_Accessibility)

@@ -3,6 +3,7 @@
 #include "Json.h"
 #include "api/APIClient.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QLabel>
 #include <QMetaMethod>
@@ -80,7 +81,16 @@ QStringList layoutFaults(QWidget* root) {
             faults.append(name(leaf) + u" squeezed"_s);
         }
         const QRect inRoot(leaf->mapTo(root, QPoint()), leaf->size());
-        if (!root->rect().contains(inRoot)) {
+        // What lies in a scroll area is scrolled to, not cut off.
+        const auto scrolled = [leaf] {
+            for (QWidget* up = leaf->parentWidget(); up; up = up->parentWidget()) {
+                if (qobject_cast<QAbstractScrollArea*>(up)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (!root->rect().contains(inRoot) && !scrolled()) {
             faults.append(name(leaf) + u" outside"_s);
         }
         for (QWidget* other : leaves) {

@@ -64,8 +64,8 @@ struct ViewFixture : ClientFixture {
 };
 
 // What is wrong with the layout of `root` as shown: a control squeezed below its size hint (a
-// clipped text, a squashed field), one that leaves `root`, or two that overlap. Empty when
-// everything fits.
+// clipped text, a squashed field), one that leaves `root` (outside a scroll area), or two that
+// overlap. Empty when everything fits.
 QStringList layoutFaults(QWidget* root);
 
 // Records, in order, the names of the <field>Changed signals an object emits.
