@@ -13,10 +13,6 @@ namespace {
 
 constexpr qint64 tokenLifetimeMs = 30LL * 24 * 3600 * 1000;
 
-QString emailKey(const QString& email) {
-    return Validation::emailKey(email);
-}
-
 } // namespace
 
 std::expected<Accounts::Registration, HttpError>
@@ -44,7 +40,7 @@ Accounts::beginRegistration(const QByteArray& bytes) {
     }
     // Checked before the costly hash, and again when the user is added.
     auto existing = m_context.db.exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"),
-                                      {emailKey(registration.email)});
+                                      {Validation::emailKey(registration.email)});
     if (!existing) {
         return std::unexpected(HttpError::internal());
     }
@@ -87,7 +83,7 @@ std::optional<QString> Accounts::insertUser(const QString& name, const QString& 
                                             const QString& passwordHash,
                                             std::optional<double> rate) {
     auto existing = m_context.db.exec(QStringLiteral("SELECT 1 FROM users WHERE email_key = ?"),
-                                      {emailKey(email)});
+                                      {Validation::emailKey(email)});
     if (!existing) {
         return QString();
     }
@@ -101,7 +97,7 @@ std::optional<QString> Accounts::insertUser(const QString& name, const QString& 
             .exec(QStringLiteral("INSERT INTO users (id, name, email, email_key, password_hash, "
                                  "default_hourly_rate, created_at, updated_at) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                  {id, name, email, emailKey(email), passwordHash,
+                  {id, name, email, Validation::emailKey(email), passwordHash,
                    rate ? QVariant(*rate) : QVariant(), now, now})
             .has_value();
     return inserted ? id : QString();
@@ -124,7 +120,7 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
     if (body->error()) {
         return std::unexpected(*body->error());
     }
-    const QString account = emailKey(email);
+    const QString account = Validation::emailKey(email);
     const qint64 waitMs =
         std::max(m_accountThrottle.waitMs(account), m_addressThrottle.waitMs(clientAddress));
     if (waitMs > 0) {

@@ -70,10 +70,11 @@ HandlerResult Earnings::dashboard(const QString& userId, const QUrlQuery& query)
     QTimeZone zone = QTimeZone::utc();
     if (const auto name = QueryReader(query).text(QStringLiteral("timezone"))) {
         // The id becomes a path under the zone database inside Qt: only the form of an id.
-        if (isZoneIdForm(*name)) {
+        const bool wellFormed = isZoneIdForm(*name);
+        if (wellFormed) {
             zone = QTimeZone(name->toUtf8());
         }
-        if (!isZoneIdForm(*name) || !zone.isValid()) {
+        if (!wellFormed || !zone.isValid()) {
             return std::unexpected(
                 HttpError::badRequest(QStringLiteral("timezone must be an IANA time zone name")));
         }

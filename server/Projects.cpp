@@ -6,7 +6,6 @@
 #include "Validation.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
 
 namespace kelvo::server {
 

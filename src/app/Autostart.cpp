@@ -24,26 +24,12 @@ QString quotedArgument(const QString& argument) {
         }
         quoted += c == u'%' ? u"%%"_s : QString(c);
     }
-    QString value;
-    for (QChar c : u'"' + quoted + u'"') {
-        switch (c.unicode()) {
-        case u'\\':
-            value += u"\\\\"_s;
-            break;
-        case u'\n':
-            value += u"\\n"_s;
-            break;
-        case u'\t':
-            value += u"\\t"_s;
-            break;
-        case u'\r':
-            value += u"\\r"_s;
-            break;
-        default:
-            value += c;
-        }
-    }
-    return value;
+    // The desktop entry's own escapes, the backslash first.
+    QString value = u'"' + quoted + u'"';
+    return value.replace(u"\\"_s, u"\\\\"_s)
+        .replace(u"\n"_s, u"\\n"_s)
+        .replace(u"\t"_s, u"\\t"_s)
+        .replace(u"\r"_s, u"\\r"_s);
 }
 
 } // namespace

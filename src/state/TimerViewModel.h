@@ -10,10 +10,8 @@
 class QTimer;
 
 namespace kelvo {
-class OfflineNotice;
-}
 
-namespace kelvo {
+class OfflineNotice;
 
 // Everything about time entries: the current entry and its running count, the recent entries,
 // the projects and one project's tasks, and starting and stopping timers. The count is

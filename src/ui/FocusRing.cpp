@@ -15,9 +15,7 @@ QRectF inside(const QRectF& rect) {
 }
 
 bool prepare(QPainter& painter, const QWidget& widget) {
-    // Once the keyboard has moved the focus in this window (Qt marks it so), as the widget
-    // style does: a click does not leave a ring behind for someone using the mouse.
-    if (!widget.hasFocus() || !widget.window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    if (!FocusRing::shows(widget)) {
         return false;
     }
     painter.setOpacity(1.0);
@@ -28,6 +26,12 @@ bool prepare(QPainter& painter, const QWidget& widget) {
 }
 
 } // namespace
+
+bool FocusRing::shows(const QWidget& widget) {
+    // Once the keyboard has moved the focus in this window (Qt marks it so), as the widget
+    // style does: a click does not leave a ring behind for someone using the mouse.
+    return widget.hasFocus() && widget.window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
 
 void FocusRing::paint(QPainter& painter, const QWidget& widget, const QRectF& rect, qreal radius) {
     if (prepare(painter, widget)) {

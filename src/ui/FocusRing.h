@@ -13,6 +13,10 @@ class FocusRing {
 public:
     static constexpr qreal width = 2;
 
+    // Whether `widget` shows the ring now: it has the focus, and the keyboard has moved the
+    // focus in its window.
+    static bool shows(const QWidget& widget);
+
     // Along the inside of `rect`, rounded by `radius`, when `widget` has focus.
     static void paint(QPainter& painter, const QWidget& widget, const QRectF& rect, qreal radius);
     // A circle along the inside of `rect`, when `widget` has focus.

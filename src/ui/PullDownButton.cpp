@@ -1,6 +1,7 @@
 #include "PullDownButton.h"
 
 #include "ControlBox.h"
+#include "FocusRing.h"
 #include "Theme.h"
 
 #include <QKeyEvent>
@@ -55,8 +56,7 @@ void PullDownButton::openMenu() {
 
 void PullDownButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ControlBox::paint(painter, rect(), isEnabled(),
-                      hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange));
+    ControlBox::paint(painter, rect(), isEnabled(), FocusRing::shows(*this));
     QRectF content =
         QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
                                 -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);
