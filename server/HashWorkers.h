@@ -19,8 +19,11 @@ public:
     // Tests hold a hash here to see other requests served meanwhile (set before any run).
     void setGate(std::function<void()> gate) { m_gate = std::move(gate); }
 
-    // Whether as much work waits as may: more is to be turned away until some is done.
-    bool isFull() const { return m_underWay >= maxUnderWay; }
+    // Whether as much work waits as may: more is to be turned away until some is done. Work of
+    // lower priority gets half the places, so it cannot crowd out the rest.
+    bool isFull(int priority = 0) const {
+        return m_underWay >= (priority > 0 ? maxUnderWay : maxUnderWay / 2);
+    }
 
     // Runs `work` on a hashing thread, then `done` with its result here. Work with a higher
     // `priority` starts first.

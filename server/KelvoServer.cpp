@@ -143,7 +143,7 @@ HandlerResult KelvoServer::signedIn(const HttpRequest& request, const Handler& h
 }
 
 void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& respond) {
-    if (m_hashing.isFull()) {
+    if (m_hashing.isFull(signInPriority)) {
         respond(HttpError::busy().toResponse());
         return;
     }

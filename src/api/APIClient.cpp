@@ -250,9 +250,10 @@ std::expected<void, QString> APIClient::checkSettingsFile() {
         return {};
     }
     // Qt keeps a file it has parsed once and reports a fault only to the first reader; a
-    // private copy is parsed afresh.
+    // private copy is parsed afresh. It holds the token: it stays beside the file, in the
+    // user's own folder, never in the shared temporary one.
     QFile file(path);
-    QTemporaryFile copy;
+    QTemporaryFile copy(QFileInfo(path).absolutePath() + QStringLiteral("/.check-XXXXXX"));
     if (!file.open(QIODevice::ReadOnly) || !copy.open() || copy.write(file.readAll()) < 0 ||
         !copy.flush()) {
         return std::unexpected(QStringLiteral("cannot read ") + path);
