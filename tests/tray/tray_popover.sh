@@ -12,15 +12,7 @@ fi
 kelvo=$1 server=$2 screenshot=$3 output=$4 tray_clicks=$5
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../support/desktop.sh"
 # The id of a Kelvo window whose size matches the pattern, waiting up to $2 tenths of a second.
 kelvo_window() {
     for _ in $(seq "$2"); do
@@ -34,29 +26,14 @@ kelvo_window() {
     done
 }
 
-# A display of our own: Xvfb picks a free number and writes it to a descriptor.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_display
 trayer --edge top --align right --widthtype request --height 24 --transparent false >/dev/null 2>&1 &
 pids+=($!)
 
-mkfifo "$work/server-out"
-"$server" --port 0 --db "$work/kelvo.db" --seed-demo >"$work/server-out" &
-pids+=($!)
-read -r line <"$work/server-out"
-url=${line#Listening on }
-cat "$work/server-out" >/dev/null &
-token=$(curl -sf -X POST "$url/auth/login" -d '{"email":"demo@kelvo.local","password":"kelvo-demo"}' |
-        sed -n 's/.*"token":"\([^"]*\)".*/\1/p')
-[ -n "$token" ] || fail "could not sign in to the demo account"
+start_signed_in_server "$server"
 curl -sf -X POST "$url/time-entries/start" -H "Authorization: Bearer $token" -d '{}' >/dev/null
-mkdir -p "$work/config/Kelvo"
-printf '[General]\nkelvo_auth_token=%s\n' "$token" >"$work/config/Kelvo/Kelvo.conf"
 
-XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" >"$work/kelvo.log" 2>&1 &
+run_kelvo >"$work/kelvo.log" 2>&1 &
 pids+=($!)
 
 # Kelvo's icon, embedded in the tray, is its only window of about 22 px square.
@@ -64,8 +41,7 @@ icon=$(kelvo_window '2[0-9]x2[0-9]' 300)
 [ -n "$icon" ] || fail "no tray icon appeared"
 eval "$(xdotool getwindowgeometry --shell "$icon")"
 icon_x=$X icon_y=$Y icon_w=$WIDTH icon_h=$HEIGHT
-for _ in $(seq 300); do grep -q "Data refresh completed" "$work/kelvo.log" && break; sleep 0.1; done
-grep -q "Data refresh completed" "$work/kelvo.log" || fail "Kelvo did not load its data"
+wait_for_data
 
 xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
 popover=$(kelvo_window '300x400' 50)
