@@ -180,7 +180,7 @@ struct HttpServer::Callbacks {
             request.peer = QHostAddress(info->client_addr);
         }
         *requestState = new std::shared_ptr<Exchange>(exchange);
-        if (const auto problem = http.headProblem(request)) {
+        if (const auto problem = headProblem(request, http.m_limits)) {
             // Answered before any of the body is read; the connection closes after.
             exchange->closeAfter = true;
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
@@ -355,8 +355,9 @@ void HttpServer::stop() {
     ::close(std::exchange(m_pending->wake, -1));
 }
 
-std::optional<HttpResponse> HttpServer::headProblem(const HttpRequest& request) const {
-    if (request.headers.size() > m_limits.maxHeaders) {
+std::optional<HttpResponse> HttpServer::headProblem(const HttpRequest& request,
+                                                    const Limits& limits) {
+    if (request.headers.size() > limits.maxHeaders) {
         return HttpError::tooManyHeaders().toResponse();
     }
     QSet<QByteArray> lengths;
@@ -379,10 +380,12 @@ std::optional<HttpResponse> HttpServer::headProblem(const HttpRequest& request) 
         return std::nullopt;
     }
     const QByteArray& length = *lengths.begin();
-    if (!std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (length.isEmpty() ||
+        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return HttpError::badRequest(QStringLiteral("Invalid Content-Length")).toResponse();
     }
-    if (declaredLength(length).value_or(m_limits.maxBodyBytes + 1) > m_limits.maxBodyBytes) {
+    // Digits past what a 64-bit count holds are a length over any limit too.
+    if (declaredLength(length).value_or(limits.maxBodyBytes + 1) > limits.maxBodyBytes) {
         return HttpError::tooLarge().toResponse();
     }
     return std::nullopt;

@@ -47,6 +47,11 @@ public:
     // The port listened on (a free one when `port` is 0), or 0 when listening failed.
     quint16 listen(const QHostAddress& address, quint16 port);
 
+    // The answer to a request refused for its head alone (too many fields, a framing other than
+    // one plain Content-Length, a body over the limit), or nothing when the head is fine.
+    static std::optional<HttpResponse> headProblem(const HttpRequest& request,
+                                                   const Limits& limits);
+
 private:
     struct Exchange;
     struct Peer;
@@ -57,7 +62,6 @@ private:
     friend struct Callbacks;
 
     bool answer(MHD_Connection* connection, const Exchange& exchange, const HttpResponse& response);
-    std::optional<HttpResponse> headProblem(const HttpRequest& request) const;
     void dispatch(const std::shared_ptr<Exchange>& exchange);
     void logRequest(const Exchange& exchange, HttpStatus status) const;
     void run();

@@ -36,25 +36,6 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-// The body as UTF-8 text with any bearer token masked, or "nil" when it is not valid UTF-8.
-// A long body is cut (after masking, on a character boundary) and its size told.
-QString rawResponseText(const QByteArray& body) {
-    constexpr qsizetype longestRawText = 64 * 1024;
-    if (!body.isValidUtf8()) {
-        return QStringLiteral("nil");
-    }
-    const QByteArray masked = TokenRedactor::redact(body);
-    if (masked.size() <= longestRawText) {
-        return QString::fromUtf8(masked);
-    }
-    qsizetype cut = longestRawText;
-    while (cut > 0 && (uchar(masked[cut]) & 0xC0) == 0x80) {
-        --cut; // masked[cut] continues a character: leave the whole character out
-    }
-    return QString::fromUtf8(masked.left(cut)) +
-           QStringLiteral(" \u2026 (%1 bytes)").arg(body.size());
-}
-
 // A transport failure (1-199: connection, timeout, cancellation; 301-399: protocol) outranks
 // any status, also one that arrived before it: the body is then incomplete and says nothing.
 // Qt's own reading of a 4xx or 5xx status never does. That reading lies mostly in 201-299 and
@@ -420,7 +401,7 @@ QCoro::Task<APIResult<APIClient::Answer>> APIClient::exchange(QUrl url, HTTPMeth
 
 void APIClient::reportDecodingFailure(const DecodeError& error, const QByteArray& body) {
     Diagnostics::print(QStringLiteral("Decoding error: ") + error.description());
-    Diagnostics::print(QStringLiteral("Raw response: ") + rawResponseText(body));
+    Diagnostics::print(QStringLiteral("Raw response: ") + TokenRedactor::rawResponseText(body));
 }
 
 } // namespace kelvo

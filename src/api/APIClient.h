@@ -47,6 +47,7 @@ class APIClient : public QObject {
 public:
     struct UserResponse {
         User user;
+        bool operator==(const UserResponse&) const = default;
         static UserResponse fromJson(const JsonReader& r) {
             return {r.record<User>(QLatin1StringView("user"))};
         }
@@ -54,6 +55,7 @@ public:
     struct RefreshResponse {
         QString message;
         QString token;
+        bool operator==(const RefreshResponse&) const = default;
         static RefreshResponse fromJson(const JsonReader& r) {
             return {r.text(QLatin1StringView("message")),
                     r.bearerToken(QLatin1StringView("token"))};

@@ -144,4 +144,20 @@ QByteArray TokenRedactor::redact(const QByteArray& json) {
     return out;
 }
 
+QString TokenRedactor::rawResponseText(const QByteArray& body) {
+    if (!body.isValidUtf8()) {
+        return QStringLiteral("nil");
+    }
+    const QByteArray masked = redact(body);
+    if (masked.size() <= longestRawText) {
+        return QString::fromUtf8(masked);
+    }
+    qsizetype cut = longestRawText;
+    while (cut > 0 && (uchar(masked[cut]) & 0xC0) == 0x80) {
+        --cut; // masked[cut] continues a character: leave the whole character out
+    }
+    return QString::fromUtf8(masked.left(cut)) +
+           QStringLiteral(" \u2026 (%1 bytes)").arg(body.size());
+}
+
 } // namespace kelvo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace kelvo {
 
@@ -11,6 +12,11 @@ namespace kelvo {
 class TokenRedactor {
 public:
     static QByteArray redact(const QByteArray& json);
+    // The longest body printed whole; a longer one is cut.
+    static constexpr qsizetype longestRawText = 64 * 1024;
+    // The body as UTF-8 text with any bearer token masked, or "nil" when it is not valid UTF-8.
+    // A long body is cut (after masking, on a character boundary) and its size told.
+    static QString rawResponseText(const QByteArray& body);
 };
 
 } // namespace kelvo

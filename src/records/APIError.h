@@ -9,6 +9,8 @@ struct APIError {
     QString error;
     std::optional<QString> message;
 
+    bool operator==(const APIError&) const = default;
+
     static APIError fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.text("error"_L1), r.optionalText("message"_L1)};

@@ -8,6 +8,8 @@ namespace kelvo {
 struct CurrentTimeEntryResponse {
     TimeEntry timeEntry;
 
+    bool operator==(const CurrentTimeEntryResponse&) const = default;
+
     static CurrentTimeEntryResponse fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.record<TimeEntry>("timeEntry"_L1)};

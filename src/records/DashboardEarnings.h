@@ -10,6 +10,8 @@ struct CurrentTimerEarnings {
     bool isRunning = false;
     double hourlyRate = 0;
 
+    bool operator==(const CurrentTimerEarnings&) const = default;
+
     static CurrentTimerEarnings fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.real("earnings"_L1), r.integer("duration"_L1), r.flag("isRunning"_L1),
@@ -20,6 +22,8 @@ struct CurrentTimerEarnings {
 struct PeriodEarnings {
     double earnings = 0;
     qint64 duration = 0;
+
+    bool operator==(const PeriodEarnings&) const = default;
 
     static PeriodEarnings fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
@@ -32,6 +36,8 @@ struct DashboardEarnings {
     CurrentTimerEarnings currentTimer;
     PeriodEarnings today;
     PeriodEarnings thisWeek;
+
+    bool operator==(const DashboardEarnings&) const = default;
 
     static DashboardEarnings fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;

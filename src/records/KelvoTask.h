@@ -10,6 +10,8 @@ struct TaskProject {
     QString name;
     std::optional<QString> color;
 
+    bool operator==(const TaskProject&) const = default;
+
     static TaskProject fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.text("id"_L1), r.text("name"_L1), r.optionalText("color"_L1)};
@@ -19,6 +21,8 @@ struct TaskProject {
 // Counters the server attaches to a task (its "_count" member).
 struct TaskCount {
     qint64 timeEntries = 0;
+
+    bool operator==(const TaskCount&) const = default;
 
     static TaskCount fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
@@ -36,6 +40,8 @@ struct KelvoTask {
     std::optional<QString> updatedAt;
     std::optional<TaskProject> project;
     std::optional<TaskCount> count;
+
+    bool operator==(const KelvoTask&) const = default;
 
     static KelvoTask fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;

@@ -10,6 +10,8 @@ struct Pagination {
     qint64 total = 0;
     qint64 pages = 0;
 
+    bool operator==(const Pagination&) const = default;
+
     static Pagination fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.integer("page"_L1), r.integer("limit"_L1), r.integer("total"_L1),

@@ -14,6 +14,8 @@ struct Project {
     std::optional<QString> createdAt;
     std::optional<QString> updatedAt;
 
+    bool operator==(const Project&) const = default;
+
     static Project fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.text("id"_L1),

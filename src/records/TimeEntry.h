@@ -10,6 +10,8 @@ struct TimeEntryProject {
     QString name;
     std::optional<QString> color;
 
+    bool operator==(const TimeEntryProject&) const = default;
+
     static TimeEntryProject fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.text("id"_L1), r.text("name"_L1), r.optionalText("color"_L1)};
@@ -20,6 +22,8 @@ struct TimeEntryProject {
 struct TimeEntryTask {
     QString id;
     QString name;
+
+    bool operator==(const TimeEntryTask&) const = default;
 
     static TimeEntryTask fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
@@ -50,6 +54,8 @@ struct TimeEntry {
     QString formattedDuration(const QDateTime& now) const;
     // What the entry has earned after `seconds` at its rate snapshot; nothing without a rate.
     std::optional<double> earningsAfter(qint64 seconds) const;
+
+    bool operator==(const TimeEntry&) const = default;
 
     static TimeEntry fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;

@@ -12,6 +12,8 @@ struct User {
     std::optional<QString> createdAt;
     std::optional<QString> updatedAt;
 
+    bool operator==(const User&) const = default;
+
     static User fromJson(const JsonReader& r) {
         using namespace Qt::StringLiterals;
         return {r.text("id"_L1),
