@@ -77,7 +77,8 @@ int hexDigit(char c) {
 }
 
 // Whether the body of a JSON string (between its quotes) spells "token" once its escapes are
-// resolved. Only ASCII can spell it, so anything else simply fails to match.
+// resolved as the client's JSON reader (Qt's) resolves them. Only ASCII can spell it, so
+// anything else simply fails to match.
 bool namesToken(const QByteArray& text, qsizetype begin, qsizetype end) {
     static constexpr char wanted[] = "token";
     int matched = 0;
@@ -95,10 +96,10 @@ bool namesToken(const QByteArray& text, qsizetype begin, qsizetype end) {
                     c = c * 16 + digit;
                 }
                 i += 4;
-            } else if (escape == '"' || escape == '\\' || escape == '/') {
-                c = escape;
+            } else if (QByteArrayView("bfnrt").contains(escape)) {
+                return false; // control characters, never a letter of "token"
             } else {
-                return false; // \b \f \n \r \t: control characters, never a letter of "token"
+                c = escape; // Qt's reader takes any other escaped character as itself: \k is k
             }
         }
         if (matched == 5 || c != wanted[matched]) {

@@ -175,6 +175,7 @@ void tst_APIClient::tokensAreMaskedLexically_data() {
     QTest::newRow("nested, spaced") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  "a.b-c" }})") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  @ }})");
     QTest::newRow("every token") << QByteArray(R"([{"token":"a"},{"token":"b"}])") << QByteArray(R"([{"token":@},{"token":@}])");
     QTest::newRow("escaped name") << QByteArray(R"({"\u0074oken":"x","to\u006ben":1})") << QByteArray(R"({"\u0074oken":@,"to\u006ben":@})");
+    QTest::newRow("needless escapes, read as the letter") << QByteArray(R"({"to\ken":"x","\t\oken":"y"})") << QByteArray(R"({"to\ken":@,"\t\oken":"y"})");
     QTest::newRow("other types") << QByteArray(R"({"token":{"v":"}\"x"},"b":[1],"token":[1,[2]],"token":12.5e3,"token":null})") << QByteArray(R"({"token":@,"b":[1],"token":@,"token":@,"token":@})");
     QTest::newRow("cut inside the value") << QByteArray(R"({"token":"abc)") << QByteArray(R"({"token":@)");
     QTest::newRow("cut inside an object") << QByteArray(R"({"token":{"a":"b)") << QByteArray(R"({"token":@)");
