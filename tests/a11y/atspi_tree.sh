@@ -18,8 +18,7 @@ start_signed_in_server "$server"
 # The accessibility bus is up before Kelvo starts, as on a desktop session.
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
     >/dev/null || fail "no accessibility bus (at-spi2-core)"
-run_kelvo >"$work/kelvo.log" 2>&1 &
-pids+=($!)
+start_kelvo
 wait_for_data
 # With no window manager nothing activates the window but Kelvo itself, as it does when asked.
 run_kelvo show || fail "kelvo show"

@@ -1,6 +1,6 @@
 // Runs each target over stored inputs without a fuzzer: every file named, and every file in each
-// folder named (a missing folder counts as empty). Fails when nothing was replayed, which means a
-// corpus went missing.
+// folder named (a missing folder counts as empty). Fails when an input cannot be read or nothing
+// was replayed, which means a corpus went missing.
 #include "FuzzSupport.h"
 
 #include <algorithm>
@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         for (const auto& input : inputsUnder(argv[i])) {
             std::ifstream file(input, std::ios::binary);
+            if (!file) {
+                std::fprintf(stderr, "cannot read %s\n", input.c_str());
+                return 1;
+            }
             const std::vector<char> data{std::istreambuf_iterator<char>(file), {}};
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
             ++replayed;

@@ -1,5 +1,6 @@
-// Server answers through the strict JSON reader, as every record the client decodes. An answer
-// Qt reads as a JSON object decodes exactly as its re-serialised form does.
+// Server answers through the strict JSON reader, as every record the client decodes. Nothing
+// but a JSON object decodes (an answer cut short never does); an answer Qt reads as an object
+// decodes exactly as its re-serialised form does.
 #include "FuzzSupport.h"
 
 #include "api/APIClient.h"
@@ -22,6 +23,7 @@ namespace {
 template <class Record> void decodesAlike(const QByteArray& answer, const std::optional<QByteArray>& reserialised) {
     const auto first = JsonReader::decode<Record>(answer);
     if (!reserialised) {
+        fuzz::require(!first, "only a JSON object decodes");
         return;
     }
     const auto second = JsonReader::decode<Record>(*reserialised);

@@ -20,6 +20,8 @@ using namespace Qt::StringLiterals;
 class tst_HttpServer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void headsRefusedBeforeTheBody_data();
+    void headsRefusedBeforeTheBody();
     void slowAndIdleConnectionsClose_data();
     void slowAndIdleConnectionsClose();
     void connectionsAreCapped();
@@ -34,6 +36,31 @@ private:
     std::unique_ptr<HttpServer> m_server;
     int m_handled = 0;
 };
+
+// The head checks on their own: libmicrohttpd refuses some malformed lengths itself, first.
+void tst_HttpServer::headsRefusedBeforeTheBody_data() {
+    QTest::addColumn<QList<QByteArray>>("lengths");
+    QTest::addColumn<int>("status"); // 0: let through
+    QTest::newRow("none") << QList<QByteArray>{} << 0;
+    QTest::newRow("at the limit, spaced") << QList<QByteArray>{" 1000 "} << 0;
+    QTest::newRow("the same twice") << QList<QByteArray>{"5", "5"} << 0;
+    QTest::newRow("empty") << QList<QByteArray>{""} << 400;
+    QTest::newRow("not digits") << QList<QByteArray>{"5x"} << 400;
+    QTest::newRow("two values") << QList<QByteArray>{"5", "6"} << 400;
+    QTest::newRow("over the limit") << QList<QByteArray>{"1001"} << 413;
+    QTest::newRow("past 64 bits") << QList<QByteArray>{"18446744073709551616000"} << 413;
+}
+
+void tst_HttpServer::headsRefusedBeforeTheBody() {
+    QFETCH(QList<QByteArray>, lengths);
+    QFETCH(int, status);
+    HttpRequest request;
+    for (const QByteArray& length : lengths) {
+        request.headers.append({"Content-Length", length});
+    }
+    const auto problem = HttpServer::headProblem(request, {.maxBodyBytes = 1000});
+    QCOMPARE(problem ? int(problem->status) : 0, status);
+}
 
 quint16 tst_HttpServer::start(HttpServer::Limits limits, qsizetype bodyBytes) {
     m_handled = 0;

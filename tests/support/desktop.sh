@@ -33,21 +33,31 @@ start_signed_in_server() {
     mkfifo "$work/server-out"
     "$1" --port 0 --db "$work/kelvo.db" --seed-demo >"$work/server-out" &
     pids+=($!)
+    # One reader holds the pipe open throughout, so later output never meets a closed pipe.
+    exec 4<"$work/server-out"
     local line
-    read -r line <"$work/server-out"
+    read -r -t 30 line <&4 || fail "kelvo-server did not start"
     url=${line#Listening on }
-    cat "$work/server-out" >/dev/null &
+    cat <&4 >/dev/null &
     token=$(curl -sf -X POST "$url/auth/login" \
                  -d '{"email":"demo@kelvo.local","password":"kelvo-demo"}' |
-            sed -n 's/.*"token":"\([^"]*\)".*/\1/p')
+            sed -n 's/.*"token":"\([^"]*\)".*/\1/p' || true)
     [ -n "$token" ] || fail "could not sign in to the demo account"
     mkdir -p "$work/config/Kelvo"
     printf '[General]\nkelvo_auth_token=%s\n' "$token" >"$work/config/Kelvo/Kelvo.conf"
 }
 
-# Kelvo with this script's server, settings and runtime folder; its output in $work/kelvo.log.
+# Kelvo with this script's server, settings and runtime folder.
 run_kelvo() {
     XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" "$@"
+}
+
+# The program itself in the background (its own process id, so the cleanup ends it), its output
+# in $work/kelvo.log.
+start_kelvo() {
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" "$@" \
+        >"$work/kelvo.log" 2>&1 &
+    pids+=($!)
 }
 
 # Waits up to 30 s for Kelvo's first load to finish.

@@ -33,8 +33,7 @@ pids+=($!)
 start_signed_in_server "$server"
 curl -sf -X POST "$url/time-entries/start" -H "Authorization: Bearer $token" -d '{}' >/dev/null
 
-run_kelvo >"$work/kelvo.log" 2>&1 &
-pids+=($!)
+start_kelvo
 
 # Kelvo's icon, embedded in the tray, is its only window of about 22 px square.
 icon=$(kelvo_window '2[0-9]x2[0-9]' 300)
