@@ -89,6 +89,11 @@ void TimeEntryRow::setEntry(const TimeEntry& entry) {
     const bool described = entry.description && !entry.description->isEmpty();
     m_description->setText(described ? *entry.description : QString());
     m_description->setVisible(described);
+    // Rows of the same project and task share a name; what was done and for how long tell them
+    // apart when read out.
+    m_restart->setAccessibleDescription(
+        QStringLiteral("Restart this timer: ") +
+        (described ? *entry.description + QStringLiteral(", ") : QString()) + m_duration->text());
     m_box->setLook(boxLook(entry.isRunning));
     // Also while the window is hidden: an entry stopped from the tray must not come back with a
     // dot that still pulses, or that stays dimmed.

@@ -418,6 +418,7 @@ void tst_Screens::entryRowsFollowTheList() {
     auto* row = view.findChild<TimeEntryRow*>();
     QVERIFY(row->findChild<QWidget*>(u"restartButton"_s)->isVisible());
     QCOMPARE(row->findChild<QLabel*>(u"entryDuration"_s)->text(), u"00:01"_s);
+    QCOMPARE(row->findChild<QWidget*>(u"restartButton"_s)->accessibleDescription(), u"Restart this timer: Notes, 00:01"_s);
 
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({running, stopped, running})));
