@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -27,4 +28,18 @@ inline QString startKelvoServer(QProcess& server, const QString& databasePath, b
         return {};
     }
     return QString::fromUtf8(line.mid(prefix.size()).trimmed());
+}
+
+// A process's resident memory in MiB (0 when it cannot be read).
+inline double residentMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        }
+    }
+    return 0;
 }

@@ -119,20 +119,6 @@ double percentile(std::vector<double> values, double p) {
                           : values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
-// The server's resident memory in MiB.
-double residentMiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-        }
-    }
-    return 0;
-}
-
 // Starts this program as the attacker in `mode`, against `base`.
 std::unique_ptr<QProcess> startAttacker(const QString& base, const QString& mode) {
     auto attacker = std::make_unique<QProcess>();

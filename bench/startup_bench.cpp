@@ -56,19 +56,6 @@ struct Program {
     int readyCount = 0;
 };
 
-qint64 rssKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return 0;
-}
-
 double cpuSeconds(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly)) {
@@ -229,7 +216,7 @@ std::optional<Figures> launch(const Program& program, QProcessEnvironment enviro
         output += process.readAllStandardOutput();
     }
     figures.dataReadyMs = double(clock.nsecsElapsed()) / 1e6;
-    figures.rssMiB = double(rssKiB(process.processId())) / 1024.0;
+    figures.rssMiB = residentMiB(process.processId());
     if (panel) {
         // Up to 10 s for the item to register (the panel answers on its own thread).
         for (int i = 0; i < 100 && !panel->hasItem(); ++i) {

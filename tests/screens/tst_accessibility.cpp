@@ -95,6 +95,18 @@ private Q_SLOTS:
 
 private:
     QWidget* show(Screen screen);
+    // `screen` shown anew in an active window, with the focus on its child named `name`; null
+    // when that does not come about.
+    template <class Widget> Widget* focusOn(Screen screen, const QString& name) {
+        m_view.reset();
+        QWidget* root = show(screen);
+        auto* widget = root->findChild<Widget*>(name);
+        if (!QTest::qWaitForWindowActive(root) || !widget) {
+            return nullptr;
+        }
+        widget->setFocus();
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); }) ? widget : nullptr;
+    }
 
     std::unique_ptr<ViewFixture> m_f;
     std::unique_ptr<QWidget> m_view;
@@ -431,12 +443,8 @@ void tst_Accessibility::keysPressButtons() {
     QTRY_COMPARE(signIns(), 1);
 
     // Alt+Down opens a chooser's menu.
-    m_view.reset();
-    root = show(Screen::dashboardIdle);
-    QVERIFY(QTest::qWaitForWindowActive(root));
-    auto* chooser = root->findChild<PullDownButton*>(u"projectChooser"_s);
-    chooser->setFocus();
-    QTRY_VERIFY(chooser->hasFocus());
+    auto* chooser = focusOn<PullDownButton>(Screen::dashboardIdle, u"projectChooser"_s);
+    QVERIFY(chooser);
     QTest::keyClick(chooser, Qt::Key_Down, Qt::AltModifier);
     QTRY_VERIFY(chooser->menu()->isVisible());
     chooser->menu()->close();
@@ -465,12 +473,8 @@ void tst_Accessibility::changesAreAnnounced() {
     QVERIFY(!error->text().isEmpty());
 
     // Starting and stopping move the focus to the button that undoes it, which is spoken.
-    m_view.reset();
-    root = show(Screen::dashboardIdle);
-    QVERIFY(QTest::qWaitForWindowActive(root));
-    auto* start = root->findChild<CircleButton*>(u"startButton"_s);
-    start->setFocus();
-    QTRY_VERIFY(start->hasFocus());
+    auto* start = focusOn<CircleButton>(Screen::dashboardIdle, u"startButton"_s);
+    QVERIFY(start);
     m_f->server.on("POST", u"/time-entries/start"_s,
                    FakeResponse::json(201, json::timer(json::entry("n1", true, "2025-03-01T10:01:30.000Z"))));
     QTest::keyClick(start, Qt::Key_Space);
