@@ -10,6 +10,7 @@
 #include "ui/Decoration.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Labels.h"
+#include "ui/LiveFigure.h"
 #include "ui/PillButton.h"
 #include "ui/Schedule.h"
 #include "ui/Spinner.h"
@@ -194,7 +195,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
     m_entryElapsed = makeLabel(QStringLiteral("entryElapsed"), {},
                                Theme::monospaceFont(18, QFont::Bold), Theme::primaryText());
     // A fixed name: the time changes every second and is read on request, not announced.
-    m_entryElapsed->setAccessibleName(QStringLiteral("Elapsed time"));
+    LiveFigure::mark(m_entryElapsed, QStringLiteral("Elapsed time"));
     m_entryRate =
         makeLabel(QStringLiteral("entryRate"), {}, Theme::systemFont(10), Theme::secondaryText());
     auto* figures = new QVBoxLayout;
@@ -403,7 +404,6 @@ void MenuBarView::refreshElapsed() {
         return;
     }
     m_entryElapsed->setText(m_timer->formattedElapsedTime());
-    m_entryElapsed->setAccessibleDescription(m_entryElapsed->text());
     const auto& earnings = m_earnings->earnings();
     if (!running || !earnings) {
         return;

@@ -1,6 +1,7 @@
 #include "TimerView.h"
 
 #include "ui/Alerts.h"
+#include "ui/LiveFigure.h"
 
 #include "records/Formatting.h"
 #include "state/TimerViewModel.h"
@@ -126,10 +127,10 @@ QWidget* TimerView::buildRunningFace() {
     m_counter = makeLabel(QStringLiteral("counter"), {}, Theme::monospaceFont(36, QFont::Bold),
                           Theme::primaryText());
     // Fixed names: the figures change every second and are read on request, not announced.
-    m_counter->setAccessibleName(QStringLiteral("Elapsed time"));
+    LiveFigure::mark(m_counter, QStringLiteral("Elapsed time"));
     m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
                            Theme::font(Theme::TextStyle::title, QFont::Bold), Theme::accentGreen());
-    m_earnings->setAccessibleName(QStringLiteral("Earned so far"));
+    LiveFigure::mark(m_earnings, QStringLiteral("Earned so far"));
     m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAccessibleName(QStringLiteral("Stop timer"));
@@ -235,12 +236,10 @@ void TimerView::updateCounter() {
         return;
     }
     m_counter->setText(m_timer->formattedElapsedTime());
-    m_counter->setAccessibleDescription(m_counter->text());
     const auto earned = m_timer->runningEarnings(TimerViewModel::RateRule::positiveRate);
     m_earnings->setVisible(earned.has_value());
     if (earned) {
         m_earnings->setText(moneyText(*earned));
-        m_earnings->setAccessibleDescription(m_earnings->text());
     }
 }
 
