@@ -259,10 +259,10 @@ void TimerView::updateChoices() {
             false);
     }
     // Named by what they choose as well as by what they show.
-    for (auto [chooser, what] : {std::pair{m_projectChooser, QStringLiteral("Project")},
-                                 std::pair{m_taskChooser, QStringLiteral("Task")}}) {
-        chooser->setAccessibleName(
-            chooser->text() == what ? what : what + QStringLiteral(": ") + chooser->text());
+    for (auto [chooser, what, chosen] :
+         {std::tuple{m_projectChooser, QStringLiteral("Project"), !m_selectedProjectId.isEmpty()},
+          std::tuple{m_taskChooser, QStringLiteral("Task"), !m_selectedTaskId.isEmpty()}}) {
+        chooser->setAccessibleName(chosen ? what + QStringLiteral(": ") + chooser->text() : what);
     }
     m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
     m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());
