@@ -116,8 +116,7 @@ QWidget* MenuBarView::buildSignedOut() {
     auto* symbol = new Decoration(page, QSize(40, 40));
     symbol->setPixmap(
         Symbols::pixmap(QStringLiteral("timer"), Theme::grey(), 40, devicePixelRatioF()));
-    layout->addItem(symbol->place());
-    layout->addSpacing(layout->spacing());
+    symbol->addTo(layout);
     layout->addWidget(makeLabel(QStringLiteral("pleaseLogIn"),
                                 QStringLiteral("Please log in to Kelvo"),
                                 Theme::font(Theme::TextStyle::headline), Theme::primaryText()),
@@ -167,8 +166,7 @@ QWidget* MenuBarView::buildHeader() {
     open->setObjectName(QStringLiteral("headerOpenButton"));
     open->setAccessibleName(QStringLiteral("Open main window"));
     connect(open, &SymbolButton::clicked, this, &MenuBarView::showMainWindow);
-    layout->addItem(m_headerSymbol->place());
-    layout->addSpacing(layout->spacing()); // a layout adds none next to a place kept empty
+    m_headerSymbol->addTo(layout);
     layout->addWidget(m_headerText);
     layout->addStretch();
     layout->addWidget(open);

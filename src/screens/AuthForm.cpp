@@ -38,8 +38,7 @@ AuthForm::AuthForm(const QString& symbol, const QString& title, const QString& s
     header->setSpacing(16);
     auto* icon = new Decoration(this, QSize(60, 60));
     icon->setPixmap(Symbols::pixmap(symbol, Theme::blue(), 60, devicePixelRatioF()));
-    header->addItem(icon->place());
-    header->addSpacing(header->spacing()); // a layout adds none next to a place kept empty
+    icon->addTo(header);
     auto* titleLabel =
         makeLabel(QStringLiteral("title"), title, Theme::font(Theme::TextStyle::title, QFont::Bold),
                   Theme::primaryText());

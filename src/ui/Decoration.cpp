@@ -1,5 +1,6 @@
 #include "Decoration.h"
 
+#include <QBoxLayout>
 #include <QEvent>
 #include <QPainter>
 #include <QSpacerItem>
@@ -13,6 +14,11 @@ Decoration::Decoration(QWidget* host, QSize size)
     , m_place(
           new QSpacerItem(size.width(), size.height(), QSizePolicy::Fixed, QSizePolicy::Fixed)) {
     host->installEventFilter(this);
+}
+
+void Decoration::addTo(QBoxLayout* layout) const {
+    layout->addItem(m_place);
+    layout->addSpacing(layout->spacing());
 }
 
 void Decoration::setPixmap(const QPixmap& pixmap) {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPixmap>
 
+class QBoxLayout;
 class QSpacerItem;
 class QWidget;
 
@@ -15,8 +16,9 @@ class Decoration : public QObject {
 public:
     Decoration(QWidget* host, QSize size);
 
-    // The place to add to the host's layout; the picture is centred in whatever it is given.
-    QSpacerItem* place() const { return m_place; }
+    // Adds the picture's place to the host's layout, with the layout's spacing after it (a
+    // layout adds none next to a place kept empty); the picture is centred in what it is given.
+    void addTo(QBoxLayout* layout) const;
     void setPixmap(const QPixmap& pixmap);
 
 protected:
