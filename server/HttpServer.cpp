@@ -48,10 +48,14 @@ QByteArray printable(QByteArrayView bytes) {
     return out;
 }
 
+bool isDigits(QByteArrayView text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A Content-Length value: plain decimal digits, at most 18 of them (so it fits); nothing else.
 std::optional<qint64> declaredLength(QByteArrayView text) {
-    if (text.isEmpty() || text.size() > 18 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (text.size() > 18 || !isDigits(text)) {
         return std::nullopt;
     }
     return text.toLongLong();
@@ -380,8 +384,7 @@ std::optional<HttpResponse> HttpServer::headProblem(const HttpRequest& request,
         return std::nullopt;
     }
     const QByteArray& length = *lengths.begin();
-    if (length.isEmpty() ||
-        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!isDigits(length)) {
         return HttpError::badRequest(QStringLiteral("Invalid Content-Length")).toResponse();
     }
     // Digits past what a 64-bit count holds are a length over any limit too.
