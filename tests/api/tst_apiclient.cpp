@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QNetworkReply>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTest>
 
 #include <cmath>
@@ -209,26 +208,17 @@ void tst_APIClient::undecodableSuccessBody() {
 }
 
 void tst_APIClient::transportFailures_data() {
-    QTest::addColumn<std::optional<FakeResponse>>("answer"); // none: the connection is refused
-    QTest::newRow("connection refused") << std::optional<FakeResponse>();
+    QTest::addColumn<std::optional<FakeResponse>>("answer");
     QTest::newRow("connection dropped") << std::optional(FakeResponse::dropped());
     // A status line, then the connection closes mid-body: the status says nothing then.
     QTest::newRow("200 cut short") << std::optional(FakeResponse::cut(200, R"({"projects":[)"));
     QTest::newRow("401 cut short") << std::optional(FakeResponse::cut(401, R"({"error":)"));
-    QTest::newRow("404 cut short") << std::optional(FakeResponse::cut(404, R"({"error":)"));
 }
 
 void tst_APIClient::transportFailures() {
     QFETCH(std::optional<FakeResponse>, answer);
-    QString base = m_f->server.baseURL();
-    QTcpServer closed;
-    if (answer) {
-        m_f->server.on("GET", u"/projects"_s, *answer);
-    } else {
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        base = u"http://127.0.0.1:%1"_s.arg(closed.serverPort());
-        closed.close();
-    }
+    const QString base = m_f->server.baseURL();
+    m_f->server.on("GET", u"/projects"_s, *answer);
     APIClient client(base);
     client.setAuthToken(u"kept"_s);
     const auto result = QCoro::waitFor(client.getProjects());
