@@ -4,17 +4,14 @@
 #include "TokenRedactor.h"
 #include "records/APIError.h"
 #include "records/BearerToken.h"
+#include "records/Secrets.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <memory>
 
@@ -148,16 +145,17 @@ APIClient::APIClient(QString baseURL, QObject* parent)
     : QObject(parent)
     , m_baseURL(std::move(baseURL))
     , m_network(new QNetworkAccessManager(this)) {
-    QSettings settings(tokenFilePath(), QSettings::IniFormat);
-    const QVariant stored = settings.value(tokenKey);
-    if (!stored.isValid() || stored.typeId() != QMetaType::QString) {
+    const std::optional<QString> stored = SettingsStore::text(tokenKey);
+    if (!stored) {
         return;
     }
-    if (isBearerToken(stored.toString())) {
-        m_authToken = stored.toString();
+    if (isBearerToken(*stored)) {
+        m_authToken = *stored;
+        Secrets::add(*stored);
     } else {
         // Left in the file: it is the user's, and a sign-in replaces it.
-        Diagnostics::print(QStringLiteral("Ignoring the stored sign-in in ") + tokenFilePath() +
+        Diagnostics::print(QStringLiteral("Ignoring the stored sign-in in ") +
+                           SettingsStore::path() +
                            QStringLiteral(": it is not a valid bearer token"));
     }
 }
@@ -187,76 +185,23 @@ QString APIClient::baseURLFromEnvironment() {
     return QStringLiteral("https://api.kelvo.app");
 }
 
-QString APIClient::tokenFilePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kelvo/Kelvo.conf");
-}
-
 std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
     m_authToken = token;
-    const auto saved = storeSetting(tokenKey, token);
+    Secrets::add(token);
+    const auto saved = SettingsStore::store(tokenKey, token);
     if (!saved) {
-        Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + tokenFilePath());
+        Diagnostics::print(QStringLiteral("Could not save the sign-in in ") +
+                           SettingsStore::path());
     }
     Q_EMIT authTokenChanged();
     return saved;
 }
 
-std::expected<void, QString> APIClient::storeSetting(const QString& key, const QString& value) {
-    const QString path = tokenFilePath();
-    const QString folder = QFileInfo(path).absolutePath();
-    // The folder is the user's alone before the token is written into it, and the file stays
-    // the user's alone whatever is written into it.
-    if (!QDir().mkpath(folder)) {
-        return std::unexpected(QStringLiteral("cannot create ") + folder);
-    }
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // A file Qt cannot read would be rewritten without the lines it could not parse.
-    if (auto readable = checkSettingsFile(); !readable) {
-        return readable;
-    }
-    QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(key, value);
-    settings.sync();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    if (settings.status() != QSettings::NoError || !QFileInfo(path).isFile()) {
-        return std::unexpected(QStringLiteral("cannot write ") + path);
-    }
-    return {};
-}
-
-std::expected<void, QString> APIClient::checkSettingsFile() {
-    const QString path = tokenFilePath();
-    if (!QFileInfo::exists(path)) {
-        return {};
-    }
-    // Qt keeps a file it has parsed once and reports a fault only to the first reader; a
-    // private copy is parsed afresh. It holds the token: it stays beside the file, in the
-    // user's own folder, never in the shared temporary one.
-    QFile file(path);
-    QTemporaryFile copy(QFileInfo(path).absolutePath() + QStringLiteral("/.check-XXXXXX"));
-    if (!file.open(QIODevice::ReadOnly) || !copy.open() || copy.write(file.readAll()) < 0 ||
-        !copy.flush()) {
-        return std::unexpected(QStringLiteral("cannot read ") + path);
-    }
-    const QSettings probe(copy.fileName(), QSettings::IniFormat);
-    if (probe.status() != QSettings::NoError) {
-        return std::unexpected(QStringLiteral("cannot read ") + path +
-                               QStringLiteral("; it is left as it is"));
-    }
-    return {};
-}
-
 void APIClient::clearAuthToken() {
     m_authToken.reset();
-    const QString path = tokenFilePath();
-    if (QFileInfo::exists(path)) {
-        QSettings settings(path, QSettings::IniFormat);
-        settings.remove(tokenKey);
-        settings.sync();
-        if (settings.status() != QSettings::NoError) {
-            Diagnostics::print(QStringLiteral("Could not remove the sign-in from ") + path);
-        }
+    if (!SettingsStore::remove(tokenKey)) {
+        Diagnostics::print(QStringLiteral("Could not remove the sign-in from ") +
+                           SettingsStore::path());
     }
     Q_EMIT authTokenChanged();
 }

@@ -78,11 +78,6 @@ public:
     static APIClient* shared();
     // KELVO_API_URL verbatim (even when empty), else the hosted service.
     static QString baseURLFromEnvironment();
-    static QString tokenFilePath();
-    // Writes one entry of that file (kept 0600 in a 0700 folder); the error says why it could not.
-    static std::expected<void, QString> storeSetting(const QString& key, const QString& value);
-    // Whether that file, if there is one, reads without a fault (what a write would not keep).
-    static std::expected<void, QString> checkSettingsFile();
 
     const QString& baseURL() const { return m_baseURL; }
     void setLimits(Limits limits) { m_limits = limits; }

@@ -10,7 +10,6 @@
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
 #include "menubar/PopoverWindow.h"
-#include "records/Diagnostics.h"
 #include "screens/DashboardView.h"
 #include "state/AuthViewModel.h"
 #include "state/OfflineNotice.h"
@@ -169,10 +168,7 @@ void KelvoApp::reloadAfterWake() {
 Preferences* KelvoApp::preferences() {
     // Read when first needed, after the first frame.
     if (!m_preferences) {
-        m_preferences = new Preferences(this);
-        if (!m_preferences->readProblem().isEmpty()) {
-            Diagnostics::print(m_preferences->readProblem());
-        }
+        m_preferences = new Preferences(this); // an unreadable file is told as it is read
     }
     return m_preferences;
 }

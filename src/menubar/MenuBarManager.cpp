@@ -2,12 +2,12 @@
 
 #include "MenuBarView.h"
 #include "PopoverWindow.h"
-#include "api/APIClient.h"
 #include "panel/DBusMenu.h"
 #include "panel/StatusNotifierItem.h"
 #include "panel/StatusNotifierWatch.h"
 #include "records/Diagnostics.h"
 #include "records/Formatting.h"
+#include "settings/SettingsStore.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
@@ -20,7 +20,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QPainter>
-#include <QSettings>
 #include <QTimer>
 
 namespace kelvo {
@@ -54,13 +53,13 @@ const QStringList panelTextValues{QStringLiteral("elapsed"), QStringLiteral("min
                                   QStringLiteral("off")};
 
 MenuBarManager::PanelText storedPanelText() {
-    QSettings settings(APIClient::tokenFilePath(), QSettings::IniFormat);
-    const qsizetype index = panelTextValues.indexOf(settings.value(panelTextKey).toString());
+    const qsizetype index =
+        panelTextValues.indexOf(SettingsStore::text(panelTextKey).value_or(QString()));
     return index < 0 ? MenuBarManager::PanelText::elapsed : MenuBarManager::PanelText(index);
 }
 
 std::expected<void, QString> storePanelText(MenuBarManager::PanelText mode) {
-    auto stored = APIClient::storeSetting(panelTextKey, panelTextValues.at(int(mode)));
+    auto stored = SettingsStore::store(panelTextKey, panelTextValues.at(int(mode)));
     if (!stored) {
         Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
     }

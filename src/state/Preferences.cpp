@@ -1,9 +1,6 @@
 #include "Preferences.h"
 
-#include "api/APIClient.h"
-
-#include <QFileInfo>
-#include <QSettings>
+#include "settings/SettingsStore.h"
 
 namespace kelvo {
 
@@ -15,21 +12,17 @@ const QString remindedKey = u"reminded_entry"_s;
 } // namespace
 
 Preferences::Preferences(QObject* parent) : QObject(parent) {
-    const QString path = APIClient::tokenFilePath();
-    if (!QFileInfo::exists(path)) {
+    const auto entries = SettingsStore::read();
+    if (!entries) {
+        m_readProblem = u"Could not read %1; using the defaults."_s.arg(SettingsStore::path());
         return;
     }
-    if (!APIClient::checkSettingsFile()) {
-        m_readProblem = u"Could not read %1; using the defaults."_s.arg(path);
-        return;
-    }
-    QSettings settings(path, QSettings::IniFormat);
     bool ok = false;
-    const int hours = settings.value(reminderKey).toString().toInt(&ok);
+    const int hours = entries->value(reminderKey).toString().toInt(&ok);
     if (ok && hours >= 0 && hours <= maxReminderHours) {
         m_reminderHours = hours;
     }
-    const QString reminded = settings.value(remindedKey).toString();
+    const QString reminded = entries->value(remindedKey).toString();
     if (!reminded.isEmpty()) {
         m_remindedEntry = reminded;
     }
@@ -41,12 +34,15 @@ std::expected<void, QString> Preferences::setReminderHours(int hours) {
     }
     m_reminderHours = hours;
     Q_EMIT reminderHoursChanged();
-    return APIClient::storeSetting(reminderKey, QString::number(hours));
+    return SettingsStore::store(reminderKey, QString::number(hours));
 }
 
 std::expected<void, QString> Preferences::setRemindedEntry(const QString& entryId) {
     m_remindedEntry = entryId;
-    return APIClient::storeSetting(remindedKey, entryId);
+    if (!SettingsStore::isPlainValue(entryId)) {
+        return std::unexpected(u"the entry id is not one the settings file keeps"_s);
+    }
+    return SettingsStore::store(remindedKey, entryId);
 }
 
 } // namespace kelvo

@@ -4,8 +4,10 @@
 #include "api/APIClient.h"
 #include "api/ReplyWatch.h"
 #include "api/TokenRedactor.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -15,6 +17,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <sys/stat.h>
 #include <functional>
 
 using namespace kelvo;
@@ -49,6 +52,8 @@ private Q_SLOTS:
     void undecodableSuccessBody();
     void tokensAreMaskedLexically_data();
     void tokensAreMaskedLexically();
+    void heldTokenNeverShows_data();
+    void heldTokenNeverShows();
     void transportFailures_data();
     void transportFailures();
     void baseURLs();
@@ -57,6 +62,8 @@ private Q_SLOTS:
     void currentEntryAbsentMeansNone();
     void bodyThatCannotBeEncodedIsNotSent();
     void tokenFileIsPrivateAndRestored();
+    void unsafeSettingsFilesAreLeftAlone_data();
+    void unsafeSettingsFilesAreLeftAlone();
     void destroyedClientEndsWaitingRequests();
     void redirectsStayWithTheServer_data();
     void redirectsStayWithTheServer();
@@ -173,6 +180,7 @@ void tst_APIClient::tokensAreMaskedLexically_data() {
     // clang-format off
     QTest::newRow("nested, spaced") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  "a.b-c" }})") << QByteArray(R"({"user":{"id":"u"} , "auth" : { "token" :  @ }})");
     QTest::newRow("every token") << QByteArray(R"([{"token":"a"},{"token":"b"}])") << QByteArray(R"([{"token":@},{"token":@}])");
+    QTest::newRow("other secret names, any case") << QByteArray(R"({"Authorization":"Bearer x","ACCESS_TOKEN":"a","refresh_Token":{"v":1},"tokens":"k"})") << QByteArray(R"({"Authorization":@,"ACCESS_TOKEN":@,"refresh_Token":@,"tokens":"k"})");
     QTest::newRow("escaped name") << QByteArray(R"({"\u0074oken":"x","to\u006ben":1})") << QByteArray(R"({"\u0074oken":@,"to\u006ben":@})");
     QTest::newRow("needless escapes, read as the letter") << QByteArray(R"({"to\ken":"x","\t\oken":"y"})") << QByteArray(R"({"to\ken":@,"\t\oken":"y"})");
     QTest::newRow("other types") << QByteArray(R"({"token":{"v":"}\"x"},"b":[1],"token":[1,[2]],"token":12.5e3,"token":null})") << QByteArray(R"({"token":@,"b":[1],"token":@,"token":@,"token":@})");
@@ -190,6 +198,31 @@ void tst_APIClient::tokensAreMaskedLexically() {
     QFETCH(QByteArray, printed);
     const QByteArray expected = printed.isEmpty() ? received : printed.replace("@", "\"<redacted>\"");
     QCOMPARE(TokenRedactor::redact(received), expected);
+}
+
+void tst_APIClient::heldTokenNeverShows_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    // clang-format off
+    QTest::newRow("echoed under another member") << 200 << QByteArray(R"({"debug":{"note":"Bearer held/token-1234"}})");
+    QTest::newRow("JSON-escaped in a cut body") << 200 << QByteArray(R"({"projects":["held\/token-1234")");
+    QTest::newRow("in the error text") << 400 << QByteArray(R"({"error":"held/token-1234 is wrong"})");
+    // clang-format on
+}
+
+void tst_APIClient::heldTokenNeverShows() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    const QString token = u"held/token-1234"_s;
+    m_f->client.setAuthToken(token);
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(status, body));
+    const auto result = QCoro::waitFor(m_f->client.getProjects());
+    QVERIFY(!result);
+    const QStringList shown = m_f->lines.lines() + QStringList{result.error().errorDescription(), result.error().debugDescription()};
+    for (const QString& text : shown) {
+        QVERIFY2(!text.contains(u"token-1234"_s), qPrintable(text));
+    }
+    QVERIFY(shown.join(u'\n').contains(u"<redacted>"_s));
 }
 
 void tst_APIClient::undecodableSuccessBody() {
@@ -383,6 +416,52 @@ void tst_APIClient::tokenFileIsPrivateAndRestored() {
     m_f->client.clearAuthToken();
     QVERIFY(!m_f->home.storedToken());
     QVERIFY(!APIClient(m_f->server.baseURL()).authToken());
+}
+
+void tst_APIClient::unsafeSettingsFilesAreLeftAlone_data() {
+    QTest::addColumn<QByteArray>("text"); // what Kelvo.conf holds, after the stored sign-in
+    QTest::addColumn<QString>("kind");    // "fifo", "link" or "file"
+    QTest::addColumn<QString>("problem");
+    const QByteArray token = "[General]\nkelvo_auth_token=good-token-1\n";
+    QTest::newRow("FIFO") << QByteArray() << u"fifo"_s << u"it is not a regular file"_s;
+    QTest::newRow("symbolic link") << token << u"link"_s << u"it is not a regular file"_s;
+    QTest::newRow("over 1 MiB") << token + "x=" + QByteArray(1 << 20, 'a') + '\n' << u"file"_s << u"it is larger than 1 MiB"_s;
+    const QByteArray serialised = "@Variant(\\0\\0\\0\\t\\0\\0\\0\\x1)";
+    QTest::newRow("serialised value") << token + "x=" + serialised + '\n' << u"file"_s
+                                      << u"it holds a serialised value Kelvo never writes"_s;
+    QTest::newRow("escaped serialised list element") << token + "x=a, \\x40Variant(\\0)\n" << u"file"_s
+                                                     << u"it holds a serialised value Kelvo never writes"_s;
+}
+
+void tst_APIClient::unsafeSettingsFilesAreLeftAlone() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+    const QString path = m_f->home.tokenFile();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(kind == u"link" ? path + u".real"_s : path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        if (kind == u"link") {
+            QVERIFY(QFile::link(file.fileName(), path));
+        }
+    }
+    m_f->lines.clear();
+    // Neither read (a FIFO would block it, a nested value crash Qt's reader) nor rewritten.
+    QVERIFY(!APIClient(m_f->server.baseURL()).authToken());
+    QVERIFY(!SettingsStore::read());
+    QCOMPARE(m_f->lines.lines(), QStringList{u"Ignoring "_s + path + u": "_s + problem + u"; it is left as it is"_s});
+    const QFileInfo before(path);
+    QVERIFY(!m_f->client.setAuthToken(u"new-token-22"_s));
+    QVERIFY(!SettingsStore::remove(u"kelvo_auth_token"_s));
+    const QFileInfo after(path);
+    QCOMPARE(after.isSymLink(), kind == u"link");
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), before.lastModified());
 }
 
 void tst_APIClient::destroyedClientEndsWaitingRequests() {

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "api/APIClient.h"
+#include "settings/SettingsStore.h"
 #include "records/Diagnostics.h"
 #include "state/Preferences.h"
 
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Never destroyed: Qt wants its application gone before the program's statics.
     new QCoreApplication(*argc, *argv);
     Diagnostics::setSink([](const QString&) {});
-    QDir().mkpath(QFileInfo(APIClient::tokenFilePath()).absolutePath());
+    QDir().mkpath(QFileInfo(SettingsStore::path()).absolutePath());
     return 0;
 }
 
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Qt keeps files it has read while their size and time stay the same: each input gets a
     // time of its own (after its bytes are written out), so it is read afresh.
     static qint64 inputs = 0;
-    QFile file(APIClient::tokenFilePath());
+    QFile file(SettingsStore::path());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         return 0;
     }
