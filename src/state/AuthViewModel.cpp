@@ -111,38 +111,16 @@ void AuthViewModel::clearErrorMessage() {
 
 QCoro::Task<bool> AuthViewModel::refreshToken() {
     QPointer self(this);
-    const Renewal renewal = co_await renewToken();
-    if (self && renewal == Renewal::failedForNow) {
-        logout();
-    }
-    co_return renewal == Renewal::renewed;
-}
-
-QCoro::Task<AuthViewModel::Renewal> AuthViewModel::renewToken(std::optional<quint64> generation) {
-    QPointer self(this);
     const auto result = co_await m_apiClient->refreshToken();
     if (!self) {
-        co_return Renewal::refused;
-    }
-    // A sign-in or sign-out by hand came meanwhile: this answer concerns a session that is gone.
-    if (generation && *generation != m_signInGeneration) {
-        co_return Renewal::superseded;
+        co_return false;
     }
     if (result) {
         keepToken(result->token);
-        co_return Renewal::renewed;
-    }
-    co_return afterFailure(result.error()) == Outcome::failedForNow ? Renewal::failedForNow
-                                                                    : Renewal::refused;
-}
-
-AuthViewModel::Outcome AuthViewModel::afterFailure(const APIClientError& error) {
-    // Only a refusal ends the session. A 401 has already taken the token with it.
-    if (error.isTransient() && m_apiClient->authToken()) {
-        return Outcome::failedForNow;
+        co_return true;
     }
     logout();
-    return Outcome::done;
+    co_return false;
 }
 
 QCoro::Task<void> AuthViewModel::checkAuthStatus() {
@@ -169,7 +147,11 @@ QCoro::Task<void> AuthViewModel::checkAuthStatus() {
 QCoro::Task<AuthViewModel::Outcome> AuthViewModel::restoreOnce() {
     QPointer self(this);
     const quint64 generation = m_signInGeneration;
+    const std::optional<QString> token = m_apiClient->authToken();
     const auto superseded = [&] { return !self || m_signInGeneration != generation; };
+    const auto refused = [](const APIClientError& error) {
+        return error.kind() == APIClientError::Kind::unauthorized;
+    };
     const auto user = co_await m_apiClient->getCurrentUser();
     if (superseded()) {
         co_return Outcome::superseded;
@@ -178,16 +160,24 @@ QCoro::Task<AuthViewModel::Outcome> AuthViewModel::restoreOnce() {
         setSignedInUser(*user);
         co_return Outcome::done;
     }
-    const Renewal renewal = co_await renewToken(generation);
-    if (!self || renewal == Renewal::refused) {
-        co_return Outcome::done; // signed out already
-    }
-    if (renewal == Renewal::superseded || superseded()) {
+    const auto renewed = co_await m_apiClient->refreshToken();
+    if (superseded()) {
         co_return Outcome::superseded;
     }
-    if (renewal == Renewal::failedForNow) {
+    if (!renewed) {
+        // Only the server refusing the token twice ends the session. A captive portal's
+        // redirect or a proxy's error page says nothing about it: the token stays (also when
+        // the first 401 took it from the client) and the restore runs again later.
+        if (refused(user.error()) && refused(renewed.error())) {
+            logout();
+            co_return Outcome::done;
+        }
+        if (!m_apiClient->authToken() && token) {
+            keepToken(*token);
+        }
         co_return Outcome::failedForNow;
     }
+    keepToken(renewed->token);
     const auto retried = co_await m_apiClient->getCurrentUser();
     if (superseded()) {
         co_return Outcome::superseded;
@@ -196,7 +186,11 @@ QCoro::Task<AuthViewModel::Outcome> AuthViewModel::restoreOnce() {
         setSignedInUser(*retried);
         co_return Outcome::done;
     }
-    co_return afterFailure(retried.error());
+    if (refused(retried.error())) {
+        logout(); // the token just issued is refused as well
+        co_return Outcome::done;
+    }
+    co_return Outcome::failedForNow;
 }
 
 void AuthViewModel::retryRestore() {

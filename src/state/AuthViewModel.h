@@ -58,17 +58,11 @@ Q_SIGNALS:
 
 private:
     enum class Outcome { done, failedForNow, superseded };
-    enum class Renewal { renewed, refused, failedForNow, superseded };
 
     void finishSignIn(const BodyResult<AuthResponse>& result);
     void setSignedInUser(const User& user);
     // One run of the restore in the order of checkAuthStatus.
     QCoro::Task<Outcome> restoreOnce();
-    // Refreshes the token; signs out when the server refuses it. With the generation of a
-    // restore, an answer that comes after a sign-in or sign-out by hand changes nothing.
-    QCoro::Task<Renewal> renewToken(std::optional<quint64> generation = std::nullopt);
-    // What a failed step of the restore means: retry later, or sign out now.
-    Outcome afterFailure(const APIClientError& error);
     void retryRestore();
     void setRetryingRestore(bool retrying);
     // Stores a new token; tells the user when it will not outlive this run.

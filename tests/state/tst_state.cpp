@@ -78,51 +78,64 @@ private:
 };
 
 void tst_State::restoreSession_data() {
-    QTest::addColumn<QList<int>>("meStatuses");
-    QTest::addColumn<int>("refreshStatus");
+    QTest::addColumn<QList<FakeResponse>>("meAnswers");
+    QTest::addColumn<FakeResponse>("refreshAnswer");
     QTest::addColumn<QStringList>("requests");
-    QTest::addColumn<bool>("signedIn");
+    QTest::addColumn<QString>("outcome"); // signed in, signed out or retrying
     QTest::addColumn<std::optional<QString>>("storedToken");
     const QString me = u"GET /auth/me"_s;
     const QString refresh = u"POST /auth/refresh"_s;
+    const auto status = [](int code) { return FakeResponse::json(code, code == 200 ? json::user() : QByteArray()); };
+    const FakeResponse renewed = FakeResponse::json(200, R"({"message":"ok","token":"new"})");
+    const FakeResponse portal = FakeResponse::redirect(302, u"http://portal.example/login"_s);
     // clang-format off
-    QTest::newRow("accepted") << QList<int>{200} << 0 << QStringList{me} << true << std::optional<QString>(u"old"_s);
-    QTest::newRow("500, refresh, 200") << QList<int>{500, 200} << 200 << QStringList{me, refresh, me} << true << std::optional<QString>(u"new"_s);
-    QTest::newRow("401, refresh fails") << QList<int>{401} << 401 << QStringList{me, refresh} << false << std::optional<QString>();
-    QTest::newRow("403, refresh 403") << QList<int>{403} << 403 << QStringList{me, refresh} << false << std::optional<QString>();
-    QTest::newRow("500, refresh, 404") << QList<int>{500, 404} << 200 << QStringList{me, refresh, me} << false << std::optional<QString>();
+    QTest::newRow("accepted") << QList{status(200)} << renewed << QStringList{me} << u"in"_s << std::optional<QString>(u"old"_s);
+    QTest::newRow("500, refresh, 200") << QList{status(500), status(200)} << renewed << QStringList{me, refresh, me} << u"in"_s << std::optional<QString>(u"new"_s);
+    QTest::newRow("401, refresh 401") << QList{status(401)} << status(401) << QStringList{me, refresh} << u"out"_s << std::optional<QString>();
+    QTest::newRow("500, refresh, 401") << QList{status(500), status(401)} << renewed << QStringList{me, refresh, me} << u"out"_s << std::optional<QString>();
+    // Only a 401 ends a stored session: a proxy or a captive portal keeps it.
+    QTest::newRow("401, refresh 407") << QList{status(401)} << status(407) << QStringList{me, refresh} << u"retrying"_s << std::optional<QString>(u"old"_s);
+    QTest::newRow("404, refresh 404") << QList{status(404)} << status(404) << QStringList{me, refresh} << u"retrying"_s << std::optional<QString>(u"old"_s);
+    QTest::newRow("portal redirects") << QList{portal} << portal << QStringList{me, refresh} << u"retrying"_s << std::optional<QString>(u"old"_s);
+    QTest::newRow("500, refresh, 403") << QList{status(500), status(403)} << renewed << QStringList{me, refresh, me} << u"retrying"_s << std::optional<QString>(u"new"_s);
     // clang-format on
 }
 
 void tst_State::restoreSession() {
-    QFETCH(QList<int>, meStatuses);
-    QFETCH(int, refreshStatus);
+    QFETCH(QList<FakeResponse>, meAnswers);
+    QFETCH(FakeResponse, refreshAnswer);
     QFETCH(QStringList, requests);
-    QFETCH(bool, signedIn);
+    QFETCH(QString, outcome);
     QFETCH(std::optional<QString>, storedToken);
     m_f->client.setAuthToken(u"old"_s);
-    for (int status : meStatuses) {
-        m_f->server.enqueue("GET", u"/auth/me"_s, FakeResponse::json(status, status == 200 ? json::user() : QByteArray()));
+    for (const FakeResponse& answer : meAnswers) {
+        m_f->server.enqueue("GET", u"/auth/me"_s, answer);
     }
-    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(refreshStatus, R"({"message":"ok","token":"new"})"));
+    m_f->server.on("POST", u"/auth/refresh"_s, refreshAnswer);
 
     AuthViewModel auth(&m_f->client);
+    auth.setRestoreRetryInterval(std::chrono::hours(1));
     SignalLog log(&auth);
     QVERIFY(m_f->server.requests().isEmpty()); // creation only schedules the restore
-    // The restore ends by signing in, or by signing out, which clears the error last.
-    const QString last = signedIn ? u"isAuthenticatedChanged"_s : u"errorMessageChanged"_s;
+    // The restore ends by signing in, by signing out (which clears the error last), or by
+    // waiting to try again.
+    const QString last = outcome == u"in" ? u"isAuthenticatedChanged"_s
+                         : outcome == u"out" ? u"errorMessageChanged"_s
+                                             : u"isRetryingRestoreChanged"_s;
     QTRY_VERIFY(!log.names().isEmpty() && log.names().last() == last);
     QCOMPARE(m_f->server.requestLines(), requests);
-    QCOMPARE(auth.isAuthenticated(), signedIn);
-    QCOMPARE(auth.currentUser().has_value(), signedIn);
+    QCOMPARE(auth.isAuthenticated(), outcome == u"in");
+    QCOMPARE(auth.currentUser().has_value(), outcome == u"in");
+    QCOMPARE(auth.isRetryingRestore(), outcome == u"retrying");
     QCOMPARE(m_f->home.storedToken(), storedToken);
+    QCOMPARE(m_f->client.authToken(), storedToken);
     QVERIFY(!auth.errorMessage());
     QCOMPARE(log.count(u"isLoadingChanged"_s), 0);
-    if (signedIn) {
+    if (outcome == u"in") {
         QCOMPARE(log.names(), (QStringList{u"currentUserChanged"_s, u"isAuthenticatedChanged"_s}));
         QCOMPARE(m_f->server.requests().last().header("Authorization"), "Bearer " + storedToken->toUtf8());
     }
-    if (meStatuses.first() == 401) {
+    if (meAnswers.first().status == 401) {
         QVERIFY(!m_f->server.requests().at(1).hasHeader("Authorization"));
     }
 }
