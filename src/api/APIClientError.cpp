@@ -1,5 +1,7 @@
 #include "APIClientError.h"
 
+#include "records/Secrets.h"
+
 namespace kelvo {
 
 QString APIClientError::errorDescription() const {
@@ -11,13 +13,13 @@ QString APIClientError::errorDescription() const {
     case Kind::unauthorized:
         return QStringLiteral("Unauthorized - please log in again");
     case Kind::clientError:
-        return m_payload;
+        return Secrets::masked(m_payload);
     case Kind::serverError:
         return QStringLiteral("Server error - please try again later");
     case Kind::networkError:
         return QStringLiteral("Network error: ") + m_payload;
     case Kind::decodingError:
-        return QStringLiteral("Data parsing error: ") + m_payload;
+        return QStringLiteral("Data parsing error: ") + Secrets::masked(m_payload);
     case Kind::unknownError:
         return QStringLiteral("Unknown error occurred");
     }
@@ -44,7 +46,7 @@ QString APIClientError::debugDescription() const {
     QString text = QString::fromLatin1(names[int(m_kind)]);
     if (m_kind == Kind::clientError || m_kind == Kind::networkError ||
         m_kind == Kind::decodingError) {
-        text += QStringLiteral("(\"") + m_payload + QStringLiteral("\")");
+        text += QStringLiteral("(\"") + Secrets::masked(m_payload) + QStringLiteral("\")");
     }
     return text;
 }

@@ -1,5 +1,7 @@
 #include "TokenRedactor.h"
 
+#include "records/Secrets.h"
+
 namespace kelvo {
 
 namespace {
@@ -76,12 +78,13 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Whether the body of a JSON string (between its quotes) spells "token" once its escapes are
-// resolved as the client's JSON reader (Qt's) resolves them. Only ASCII can spell it, so
-// anything else simply fails to match.
-bool namesToken(const QByteArray& text, qsizetype begin, qsizetype end) {
-    static constexpr char wanted[] = "token";
-    int matched = 0;
+// Whether the body of a JSON string (between its quotes) names a member that holds a secret
+// ("token", "access_token", "refresh_token", "authorization", in any letter case) once its
+// escapes are resolved as the client's JSON reader (Qt's) resolves them. Only ASCII can spell
+// them, so anything else simply fails to match.
+bool namesSecret(const QByteArray& text, qsizetype begin, qsizetype end) {
+    static constexpr qsizetype longestName = 13; // "refresh_token", "authorization"
+    QByteArray name;
     for (qsizetype i = begin; i < end; ++i) {
         int c = static_cast<unsigned char>(text[i]);
         if (c == '\\' && i + 1 < end) {
@@ -97,17 +100,19 @@ bool namesToken(const QByteArray& text, qsizetype begin, qsizetype end) {
                 }
                 i += 4;
             } else if (QByteArrayView("bfnrt").contains(escape)) {
-                return false; // control characters, never a letter of "token"
+                return false; // control characters, never a letter of a name
             } else {
                 c = escape; // Qt's reader takes any other escaped character as itself: \k is k
             }
         }
-        if (matched == 5 || c != wanted[matched]) {
+        if (c > 0x7f || name.size() == longestName) {
             return false;
         }
-        ++matched;
+        name += char(c);
     }
-    return matched == 5;
+    name = name.toLower();
+    return name == "token" || name == "access_token" || name == "refresh_token" ||
+           name == "authorization";
 }
 
 } // namespace
@@ -127,7 +132,7 @@ QByteArray TokenRedactor::redact(const QByteArray& json) {
         out += json.mid(at, nameEnd - at);
         const qsizetype colon = skipSpace(json, nameEnd);
         if (!closed || colon >= json.size() || json[colon] != ':' ||
-            !namesToken(json, at + 1, nameEnd - 1)) {
+            !namesSecret(json, at + 1, nameEnd - 1)) {
             at = nameEnd;
             continue;
         }
@@ -149,7 +154,8 @@ QString TokenRedactor::rawResponseText(const QByteArray& body) {
     if (!body.isValidUtf8()) {
         return QStringLiteral("nil");
     }
-    const QByteArray masked = redact(body);
+    // The sign-in itself is masked before the cut, so no part of it is left at the end.
+    const QByteArray masked = Secrets::masked(QString::fromUtf8(redact(body))).toUtf8();
     if (masked.size() <= longestRawText) {
         return QString::fromUtf8(masked);
     }

@@ -2,13 +2,16 @@
 
 #include "control/StatusFormatter.h"
 #include "records/Diagnostics.h"
+#include "records/PlainText.h"
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QImage>
 #include <QPointer>
 
 namespace kelvo {
@@ -22,6 +25,30 @@ const QString stopAction = u"stop"_s;
 
 QDBusMessage call(const QString& method) {
     return QDBusMessage::createMethodCall(service, path, service, method);
+}
+
+// The application icon as the notification's picture, so it shows also where Kelvo's icon is
+// not installed in the icon theme.
+QVariant iconData() {
+    const QImage icon =
+        QImage(u":/kelvo-64.png"_s).convertToFormat(QImage::Format_RGBA8888);
+    QDBusArgument data;
+    data.beginStructure();
+    data << icon.width() << icon.height() << int(icon.bytesPerLine()) << true << 8 << 4
+         << QByteArray(reinterpret_cast<const char*>(icon.constBits()), icon.sizeInBytes());
+    data.endStructure();
+    return QVariant::fromValue(data);
+}
+
+// "2 hours 5 minutes", "1 hour".
+QString spokenSpan(qint64 seconds) {
+    const qint64 hours = seconds / 3600;
+    const qint64 minutes = seconds % 3600 / 60;
+    QString text = hours == 1 ? u"1 hour"_s : u"%1 hours"_s.arg(hours);
+    if (minutes > 0) {
+        text += minutes == 1 ? u" 1 minute"_s : u" %1 minutes"_s.arg(minutes);
+    }
+    return text;
 }
 } // namespace
 
@@ -38,9 +65,12 @@ Reminder::Reminder(TimerViewModel* timer, Preferences* preferences, TrayMessage 
                                           SLOT(onActionInvoked(uint, QString)));
 }
 
-QString Reminder::text(int hours, const QString& title) {
-    QString text =
-        hours == 1 ? u"Timer running for 1 hour"_s : u"Timer running for %1 hours"_s.arg(hours);
+QString Reminder::headline(qint64 elapsedSeconds) {
+    return u"Timer running for "_s + spokenSpan(elapsedSeconds);
+}
+
+QString Reminder::text(qint64 elapsedSeconds, const QString& title) {
+    const QString text = headline(elapsedSeconds);
     return title.isEmpty() ? text : text + u" — "_s + title;
 }
 
@@ -85,13 +115,14 @@ QCoro::Task<void> Reminder::confirmAndRemind() {
     if (!written) {
         Diagnostics::print(u"Could not note the reminder: "_s + written.error());
     }
-    const auto report = StatusReport::of(entry, entry.elapsedSeconds(m_timer->clock()->now()),
-                                         std::nullopt, m_timer->projectName(entry));
-    notify(text(m_preferences->reminderHours(), StatusFormatter::entryTitle(*report.entry)),
-           entry.id);
+    // What the timer has really run, which is more than the hours after a sleep or an outage.
+    const qint64 elapsed = entry.elapsedSeconds(m_timer->clock()->now());
+    const auto report = StatusReport::of(entry, elapsed, std::nullopt, m_timer->projectName(entry));
+    notify(elapsed, StatusFormatter::entryTitle(*report.entry), entry.id);
 }
 
-void Reminder::notify(const QString& text, const QString& entryId) {
+void Reminder::notify(qint64 elapsed, const QString& title, const QString& entryId) {
+    const QString text = Reminder::text(elapsed, title);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         fallBack(text);
@@ -101,19 +132,26 @@ void Reminder::notify(const QString& text, const QString& entryId) {
     auto* capabilities =
         new QDBusPendingCallWatcher(bus.asyncCall(call(u"GetCapabilities"_s)), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
-            [this, text, entryId](QDBusPendingCallWatcher* answered) {
+            [this, text, elapsed, title, entryId](QDBusPendingCallWatcher* answered) {
                 answered->deleteLater();
                 const QDBusPendingReply<QStringList> reply = *answered;
                 if (reply.isError()) {
                     fallBack(text);
                     return;
                 }
-                const QStringList actions = reply.value().contains(u"actions"_s)
+                const QStringList capabilities = reply.value();
+                const QStringList actions = capabilities.contains(u"actions"_s)
                                                 ? QStringList{stopAction, u"Stop timer"_s}
                                                 : QStringList{};
+                // The names are the server's: shown as text, also where the body is markup.
+                const QString body = capabilities.contains(u"body-markup"_s)
+                                         ? PlainText::markup(title)
+                                         : title;
+                const QVariantMap hints{{u"desktop-entry"_s, u"app.kelvo.Kelvo"_s},
+                                        {u"image-data"_s, iconData()}};
                 QDBusMessage notify = call(u"Notify"_s);
-                notify << u"Kelvo"_s << uint(0) << u"app.kelvo.Kelvo"_s << text << QString()
-                       << actions << QVariantMap{} << -1;
+                notify << u"Kelvo"_s << uint(0) << u"app.kelvo.Kelvo"_s << headline(elapsed)
+                       << body << actions << hints << -1;
                 auto* sent = new QDBusPendingCallWatcher(
                     QDBusConnection::sessionBus().asyncCall(notify), this);
                 connect(sent, &QDBusPendingCallWatcher::finished, this,

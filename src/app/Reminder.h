@@ -25,8 +25,10 @@ public:
     Reminder(TimerViewModel* timer, Preferences* preferences, TrayMessage trayMessage,
              QObject* parent = nullptr);
 
-    // "Timer running for 8 hours — Website Redesign · Frontend build".
-    static QString text(int hours, const QString& title);
+    // "Timer running for 8 hours 5 minutes": the notification's summary.
+    static QString headline(qint64 elapsedSeconds);
+    // "Timer running for 8 hours 5 minutes — Website Redesign · Frontend build".
+    static QString text(qint64 elapsedSeconds, const QString& title);
 
 Q_SIGNALS:
     // The reminder went out as `text`, through whatever way there was.
@@ -41,7 +43,8 @@ private:
     void check();
     // Asks the server first: after a wake the local count may be of an entry stopped elsewhere.
     QCoro::Task<void> confirmAndRemind();
-    void notify(const QString& text, const QString& entryId);
+    // The notification: the headline as its summary, the entry's title as its body.
+    void notify(qint64 elapsed, const QString& title, const QString& entryId);
     void fallBack(const QString& text);
 
     TimerViewModel* m_timer;

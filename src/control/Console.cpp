@@ -1,5 +1,10 @@
 #include "Console.h"
 
+#include "records/PlainText.h"
+#include "records/Secrets.h"
+
+#include <QStringList>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -11,7 +16,8 @@ bool colourOn(int fd) {
 }
 } // namespace
 
-bool Console::writeOut(const QByteArray& bytes) {
+bool Console::writeOut(const QByteArray& output) {
+    const QByteArray bytes = Secrets::masked(QString::fromUtf8(output)).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
@@ -20,7 +26,12 @@ void Console::tell(const QString& message, bool error) {
     if (message.isEmpty()) {
         return;
     }
-    QByteArray text = message.toUtf8();
+    // A message may carry the server's words: each of its lines is made inert.
+    QStringList lines = message.split(u'\n');
+    for (QString& line : lines) {
+        line = PlainText::line(line);
+    }
+    QByteArray text = Secrets::masked(lines.join(u'\n')).toUtf8();
     if (error) {
         text = (colourErr() ? QByteArrayLiteral("\x1b[1;31mkelvo:\x1b[0m ")
                             : QByteArrayLiteral("kelvo: ")) +

@@ -6,7 +6,7 @@
 namespace kelvo {
 
 // Where a command's words go: results to standard output, messages for people to standard
-// error, colour only on a terminal and never with NO_COLOR set.
+// error, colour only on a terminal and never with NO_COLOR set; a sign-in token never shows.
 class Console {
 public:
     // False once the reader of standard output has gone away.

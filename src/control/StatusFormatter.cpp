@@ -1,6 +1,7 @@
 #include "StatusFormatter.h"
 
 #include "records/Formatting.h"
+#include "records/PlainText.h"
 #include "state/DashboardViewModel.h"
 #include "ui/Theme.h"
 
@@ -29,7 +30,7 @@ QString withoutEntry(StatusReport::State state, const QString& problem) {
     case StatusReport::State::signedOut:
         return u"Not signed in"_s;
     case StatusReport::State::offline:
-        return problem.isEmpty() ? u"Offline"_s : u"Offline: "_s + problem;
+        return problem.isEmpty() ? u"Offline"_s : u"Offline: "_s + PlainText::line(problem);
     case StatusReport::State::running:
     case StatusReport::State::idle:
         break;
@@ -58,7 +59,8 @@ std::optional<StatusFormatter::Format> StatusFormatter::formatNamed(QStringView 
 QByteArray StatusFormatter::format(const StatusReport& report, Format format, bool colour) {
     switch (format) {
     case Format::json:
-        return QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact) + '\n';
+        return PlainText::json(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)) +
+               '\n';
     case Format::waybar:
         return waybar(report);
     case Format::i3blocks:
@@ -73,7 +75,7 @@ QString StatusFormatter::entryTitle(const StatusReport::Entry& entry) {
     QStringList parts;
     for (const auto& part : {entry.project, entry.task}) {
         if (part && part->name && !part->name->isEmpty()) {
-            parts.append(*part->name);
+            parts.append(PlainText::line(*part->name));
         }
     }
     return parts.join(separator);
@@ -84,10 +86,13 @@ QString StatusFormatter::humanLine(const StatusReport& report, bool colour) {
         return colour ? u"\x1b["_s + QLatin1StringView(code) + u'm' + symbol + u"\x1b[0m"_s
                       : symbol;
     };
+    // Status bars read this line for their own tags; the server's words open none.
     if (!report.entry) {
-        return paint(idleSymbol, "2") + u' ' + withoutEntry(report.state, report.problem);
+        return paint(idleSymbol, "2") + u' ' +
+               PlainText::withoutBarTags(withoutEntry(report.state, report.problem));
     }
-    QStringList parts{entryTitle(*report.entry), elapsedText(report.entry->elapsedSeconds)};
+    QStringList parts{PlainText::withoutBarTags(entryTitle(*report.entry)),
+                      elapsedText(report.entry->elapsedSeconds)};
     if (report.entry->earnings) {
         parts.append(moneyText(*report.entry->earnings));
     }
@@ -100,7 +105,7 @@ QString StatusFormatter::tooltip(const StatusReport& report) {
     if (report.entry) {
         lines.append(entryTitle(*report.entry));
         if (report.entry->description && !report.entry->description->isEmpty()) {
-            lines.append(*report.entry->description);
+            lines.append(PlainText::line(*report.entry->description));
         }
         QString figure = elapsedText(report.entry->elapsedSeconds);
         if (report.entry->earnings) {
@@ -124,9 +129,12 @@ QByteArray StatusFormatter::waybar(const StatusReport& report) {
     } else if (report.state != StatusReport::State::idle) {
         text += u' ' + QString(state).replace(u'-', u' ');
     }
-    const QJsonObject object{
-        {u"text"_s, text}, {u"tooltip"_s, tooltip(report)}, {u"class"_s, state}, {u"alt"_s, state}};
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    // waybar reads both texts as Pango markup.
+    const QJsonObject object{{u"text"_s, PlainText::markup(text)},
+                             {u"tooltip"_s, PlainText::markup(tooltip(report))},
+                             {u"class"_s, state},
+                             {u"alt"_s, state}};
+    return PlainText::json(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
 QByteArray StatusFormatter::i3blocks(const StatusReport& report) {

@@ -1,5 +1,8 @@
 #include "Diagnostics.h"
 
+#include "PlainText.h"
+#include "Secrets.h"
+
 #include <cstdio>
 
 namespace kelvo {
@@ -11,7 +14,8 @@ Diagnostics::Sink& sink() {
 }
 } // namespace
 
-void Diagnostics::print(const QString& line) {
+void Diagnostics::print(const QString& text) {
+    const QString line = Secrets::masked(PlainText::line(text));
     if (sink()) {
         sink()(line);
         return;

@@ -7,7 +7,7 @@
 namespace kelvo {
 
 // The program's diagnostic lines: one line per message on standard output, UTF-8, flushed at
-// once. Tests install a capture to read them instead.
+// once, with any sign-in token masked and nothing a terminal would act on. Tests install a capture to read them instead.
 class Diagnostics {
 public:
     using Sink = std::function<void(const QString& line)>;

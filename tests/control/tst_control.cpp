@@ -80,6 +80,8 @@ class tst_Control : public QObject {
 private Q_SLOTS:
     void statusShapes_data();
     void statusShapes();
+    void serverTextIsInert_data();
+    void serverTextIsInert();
     void requestReader_data();
     void requestReader();
     void nameMatching_data();
@@ -142,6 +144,45 @@ void tst_Control::statusShapes() {
     QCOMPARE(json.value(u"version"_s).toInt(), 1);
     QCOMPARE(json.value(u"running"_s).toBool(), report.state == StatusReport::State::running);
     QCOMPARE(json.value(u"entry"_s).isNull(), !report.entry);
+}
+
+void tst_Control::serverTextIsInert_data() {
+    QTest::addColumn<StatusFormatter::Format>("format");
+    QTest::addColumn<int>("lines");
+    using Format = StatusFormatter::Format;
+    QTest::newRow("human") << Format::human << 1;
+    QTest::newRow("i3blocks") << Format::i3blocks << 3;
+    QTest::newRow("waybar") << Format::waybar << 1;
+    QTest::newRow("json") << Format::json << 1;
+}
+
+void tst_Control::serverTextIsInert() {
+    QFETCH(StatusFormatter::Format, format);
+    QFETCH(int, lines);
+    StatusReport report = running();
+    const QString project = u"Web\x1b]52;c;ZXZpbA==\x07site\u009b2J %{A1:rm -rf ~:}x%{A}\x7f"_s;
+    report.entry->project->name = project;
+    report.entry->task->name = u"Front\nend\r\n#FF0000"_s;
+    report.entry->description = u"<a href='x'>&amp;</a>\u202Eevil\u2066"_s;
+    const QByteArray bytes = StatusFormatter::format(report, format);
+    const QString text = QString::fromUtf8(bytes);
+    QCOMPARE(text.count(u'\n'), lines);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        QVERIFY2(u == u'\n' || !(u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069)),
+                 qPrintable(u"U+%1 in %2"_s.arg(uint(u), 4, 16, QLatin1Char('0')).arg(text)));
+    }
+    if (format == StatusFormatter::Format::json) {
+        // The data itself stays whole, escaped.
+        QCOMPARE(jsonOf(bytes).value(u"entry"_s).toObject().value(u"project"_s).toObject().value(u"name"_s).toString(), project);
+    } else if (format == StatusFormatter::Format::waybar) {
+        const QJsonObject module = jsonOf(bytes);
+        QVERIFY(!module.value(u"tooltip"_s).toString().contains(u'<'));
+        QVERIFY(module.value(u"tooltip"_s).toString().contains(u"&lt;a href=&#39;x&#39;&gt;&amp;amp;&lt;/a&gt;"_s));
+    } else {
+        QVERIFY2(!text.contains(u"%{"_s), qPrintable(text)); // no polybar tag opens
+        QVERIFY(text.startsWith(u"▶ Web]52;c;ZXZpbA==site2J % {A1:rm -rf ~:}x% {A} · Front end  #FF0000 · "_s));
+    }
 }
 
 void tst_Control::requestReader_data() {

@@ -1,5 +1,6 @@
 // The "Raw response" line of an answer that did not decode. In the masked text every member
-// named "token" has the value "<redacted>", whatever the JSON around it; a line too long is cut
+// named "token", "access_token", "refresh_token" or "authorization" (any case) has the value
+// "<redacted>", whatever the JSON around it; a line too long is cut
 // on a character boundary after masking and tells the whole size. An input starting with '*'
 // is repeated past the longest line, so the cut is reached with short inputs.
 #include "FuzzSupport.h"
@@ -37,7 +38,8 @@ bool spellsToken(QByteArrayView literal) {
         return false;
     }
     const QJsonDocument document = QJsonDocument::fromJson("[" + literal.toByteArray() + "]");
-    return document.isArray() && document.array().at(0).toString() == QLatin1StringView("token");
+    const QString name = document.isArray() ? document.array().at(0).toString().toLower() : QString();
+    return name == u"token" || name == u"access_token" || name == u"refresh_token" || name == u"authorization";
 }
 
 void everyTokenMasked(const QByteArray& masked) {

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QLabel>
@@ -51,14 +52,20 @@ public:
         m_bus.send(signal);
     }
     QStringList summaries;
+    QString body;
     QStringList actions;
+    int iconWidth = 0;
 
 public Q_SLOTS:
-    Q_SCRIPTABLE QStringList GetCapabilities() { return {u"actions"_s, u"body"_s}; }
-    Q_SCRIPTABLE uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&,
-                             const QStringList& buttons, const QVariantMap&, int) {
+    Q_SCRIPTABLE QStringList GetCapabilities() { return {u"actions"_s, u"body"_s, u"body-markup"_s}; }
+    Q_SCRIPTABLE uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& text,
+                             const QStringList& buttons, const QVariantMap& hints, int) {
         summaries.append(summary);
+        body = text;
         actions = buttons;
+        const QDBusArgument image = hints.value(u"image-data"_s).value<QDBusArgument>();
+        image.beginStructure();
+        image >> iconWidth;
         return 41;
     }
 
@@ -255,10 +262,14 @@ void tst_Session::reminderButtonStopsTheTimer() {
     Preferences preferences;
     QVERIFY(preferences.setReminderHours(2).has_value());
     Reminder reminder(&f.timer, &preferences, [](const QString&) { return false; });
-    f.server.on("GET", u"/time-entries/current"_s,
-                FakeResponse::json(200, json::current(json::entry("e7", true, "2025-03-01T08:00:00.000Z"))));
+    const QByteArray entry = json::entry("e7", true, "2025-03-01T08:00:00.000Z",
+                                         R"(,"project":{"id":"p1","name":"<a href='x'>R&D</a>"})");
+    f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
     QCoro::waitFor(f.timer.loadCurrentEntry());
-    QTRY_COMPARE(notifications.summaries, QStringList{u"Timer running for 2 hours"_s});
+    // The time it has really run, the names as text under a server that reads markup, the icon.
+    QTRY_COMPARE(notifications.summaries, QStringList{u"Timer running for 2 hours 1 minute"_s});
+    QCOMPARE(notifications.body, u"&lt;a href=&#39;x&#39;&gt;R&amp;D&lt;/a&gt;"_s);
+    QCOMPARE(notifications.iconWidth, 64);
     QCOMPARE(notifications.actions, (QStringList{u"stop"_s, u"Stop timer"_s}));
     f.server.on("POST", u"/time-entries/e7/stop"_s, FakeResponse::json(200, json::timer(json::entry("e7", false))));
     notifications.press(u"stop"_s);
