@@ -15,7 +15,7 @@ namespace {
 
 // One argument of an Exec line, quoted as the desktop entry format asks: inside double quotes,
 // a backslash before ", `, $ and \; a % doubled (field codes are expanded even in quotes); then
-// the escapes of the string value itself (\\, \n, \t, \r).
+// the escapes of the string value itself (\\, \t). Line breaks never get here.
 QString quotedArgument(const QString& argument) {
     QString quoted;
     for (QChar c : argument) {
@@ -26,10 +26,7 @@ QString quotedArgument(const QString& argument) {
     }
     // The desktop entry's own escapes, the backslash first.
     QString value = u'"' + quoted + u'"';
-    return value.replace(u"\\"_s, u"\\\\"_s)
-        .replace(u"\n"_s, u"\\n"_s)
-        .replace(u"\t"_s, u"\\t"_s)
-        .replace(u"\r"_s, u"\\r"_s);
+    return value.replace(u"\\"_s, u"\\\\"_s).replace(u"\t"_s, u"\\t"_s);
 }
 
 } // namespace
@@ -53,7 +50,11 @@ bool Autostart::isEnabled() {
            isTrue(u"X-GNOME-Autostart-enabled"_s, u"true"_s);
 }
 
-QByteArray Autostart::entryText(const QString& executable) {
+std::expected<QByteArray, QString> Autostart::entryText(const QString& executable) {
+    if (executable.contains(u'\n') || executable.contains(u'\r')) {
+        return std::unexpected(u"Kelvo's path holds a line break, which a login entry cannot "
+                               "carry: %1"_s.arg(QString(executable).replace(u'\n', u' ').replace(u'\r', u' ')));
+    }
     return (u"[Desktop Entry]\n"
             "Type=Application\n"
             "Name=Kelvo\n"
@@ -75,6 +76,10 @@ std::expected<void, QString> Autostart::setEnabled(bool enabled) {
         }
         return {};
     }
+    const auto text = entryText(QCoreApplication::applicationFilePath());
+    if (!text) {
+        return std::unexpected(text.error());
+    }
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
         return std::unexpected(u"Could not create the folder %1."_s.arg(folder));
@@ -83,7 +88,7 @@ std::expected<void, QString> Autostart::setEnabled(bool enabled) {
     if (!file.open(QIODevice::WriteOnly)) {
         return std::unexpected(u"Could not write %1: %2"_s.arg(path, file.errorString()));
     }
-    file.write(entryText(QCoreApplication::applicationFilePath()));
+    file.write(*text);
     if (!file.commit()) {
         return std::unexpected(u"Could not write %1: %2"_s.arg(path, file.errorString()));
     }

@@ -16,8 +16,9 @@ public:
     static bool isEnabled();
     // Writes or removes the entry; the error says why it could not.
     static std::expected<void, QString> setEnabled(bool enabled);
-    // The desktop entry that starts `executable` hidden.
-    static QByteArray entryText(const QString& executable);
+    // The desktop entry that starts `executable` hidden; the error says why it cannot (a path
+    // with a line break, which launchers would split into another command).
+    static std::expected<QByteArray, QString> entryText(const QString& executable);
 };
 
 } // namespace kelvo

@@ -30,7 +30,8 @@ void nameApplication() {
 bool handOver(const QString& socketPath, bool quietly) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(1000)) {
+    if (!socket.waitForConnected(1000) ||
+        !kelvo::ControlServer::isOwnUser(socket.socketDescriptor())) {
         return false;
     }
     if (!quietly) {
@@ -87,15 +88,17 @@ int main(int argc, char** argv) {
     }
     const bool hidden = parser.isSet(hiddenOption);
 
-    const QString socketPath = kelvo::ControlServer::defaultSocketPath();
+    const auto place = kelvo::ControlServer::socketPlace();
+    const QString& socketPath = place.path;
     if (!socketPath.isEmpty() && handOver(socketPath, hidden)) {
         return 0;
     }
     kelvo::DarkStyle::apply(app);
     kelvo::KelvoApp kelvo(kelvo::APIClient::shared(), kelvo::Clock::system());
-    if (socketPath.isEmpty() || !kelvo.listen(socketPath)) {
-        kelvo::Console::tell(QStringLiteral("No private runtime folder (XDG_RUNTIME_DIR): "
-                                            "'kelvo' commands cannot reach this Kelvo."));
+    kelvo::Console::tell(place.note);
+    if (!socketPath.isEmpty() && !kelvo.listen(socketPath)) {
+        kelvo::Console::tell(QStringLiteral("Could not listen at ") + socketPath +
+                             QStringLiteral(": 'kelvo' commands cannot reach this Kelvo."));
     }
     kelvo.start(hidden);
     return app.exec();

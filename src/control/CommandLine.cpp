@@ -200,7 +200,8 @@ Exit status:
 Environment:
   KELVO_API_URL            the server (default: the hosted service)
   NO_COLOR                 when set, no colour even on a terminal
-  XDG_RUNTIME_DIR          where the running Kelvo listens for commands
+  XDG_RUNTIME_DIR          where the running Kelvo listens for commands, when that folder
+                           is the user's alone (else /tmp/kelvo-UID)
 )"_s;
 }
 
@@ -263,6 +264,10 @@ int CommandLine::runWithProgram(const Invocation& invocation, const QString& soc
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(1000)) {
+        return -1;
+    }
+    if (!ControlServer::isOwnUser(socket.socketDescriptor())) {
+        Diagnostics::print(u"Not using "_s + socketPath + u": another user's program answers there"_s);
         return -1;
     }
     socket.write(invocation.request.toLine());

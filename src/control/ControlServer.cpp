@@ -6,6 +6,10 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kelvo {
 
 using namespace Qt::StringLiterals;
@@ -14,6 +18,17 @@ namespace {
 // What a connection has read so far, and the last line a follower was sent, kept on the socket.
 const char* const receivedProperty = "kelvoReceived";
 const char* const sentProperty = "kelvoSent";
+
+// A folder only this user can enter: owned by the user, mode 0700, itself and not a link.
+bool isPrivateFolder(const QString& folder) {
+    struct stat info {};
+    return QFileInfo(folder).isAbsolute() &&
+           ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 07777) == 0700;
+}
+
+// What a local socket's path may hold (sun_path, less its terminating zero).
+constexpr qsizetype longestSocketPath = 107;
 
 bool waitsOnTheServer(ControlRequest::Command command) {
     using Command = ControlRequest::Command;
@@ -58,25 +73,53 @@ bool ControlServer::isListening() const {
     return m_server->isListening();
 }
 
-QString ControlServer::defaultSocketPath() {
-    const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.isAbsolute() || !info.isDir()) {
-        return {};
+ControlServer::Place ControlServer::socketPlace() {
+    const auto inside = [](const QString& folder) {
+        const QString path = QDir(folder).filePath(u"kelvo.socket"_s);
+        return isPrivateFolder(folder) && QFile::encodeName(path).size() <= longestSocketPath
+                   ? path
+                   : QString();
+    };
+    if (const QString path = inside(qEnvironmentVariable("XDG_RUNTIME_DIR")); !path.isEmpty()) {
+        return {path, {}};
     }
-    return QDir(folder).filePath(u"kelvo.socket"_s);
+    // The session's runtime folder is missing or others can reach it: a folder of our own.
+    const QString own = u"/tmp/kelvo-%1"_s.arg(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    if (const QString path = inside(own); !path.isEmpty()) {
+        return {path, u"No private runtime folder (XDG_RUNTIME_DIR): 'kelvo' commands reach this "
+                      "Kelvo through "_s +
+                          path};
+    }
+    return {{}, u"No private runtime folder (XDG_RUNTIME_DIR, or "_s + own +
+                    u"): 'kelvo' commands cannot reach this Kelvo."_s};
+}
+
+bool ControlServer::isOwnUser(qintptr socketDescriptor) {
+    struct ucred peer {};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(int(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == ::getuid();
 }
 
 void ControlServer::accept(QLocalSocket* socket) {
     socket->setParent(this);
+    // Another user's program has no business here: closed unanswered.
+    if (!isOwnUser(socket->socketDescriptor())) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     if (m_connections >= m_limits.maxConnections) {
         socket->abort();
         socket->deleteLater();
         return;
     }
     ++m_connections;
-    connect(socket, &QObject::destroyed, this, [this] {
-        --m_connections;
+    connect(socket, &QObject::destroyed, this, [this, socket] {
+        if (!m_following.remove(socket)) {
+            --m_connections;
+        }
         // Qt stops listening when the system refuses a connection (out of descriptors).
         if (!m_server->isListening()) {
             listen();
@@ -136,10 +179,16 @@ QCoro::Task<void> ControlServer::serveNow(Pending pending) {
 
 void ControlServer::answer(QLocalSocket* socket, const ControlRequest& request,
                            const ControlReply& reply) {
+    const bool follows = request.follow && request.command == ControlRequest::Command::status;
+    if (follows && m_following.size() >= m_limits.maxFollowers) {
+        socket->write(ControlReply::failure(ExitCode::failed, u"Too many followers."_s).toLine());
+        socket->disconnectFromServer();
+        return;
+    }
     socket->write(reply.toLine());
     socket->flush();
     // A follower stays through sign-outs and failures: they are what it wants to see end.
-    if (request.follow && request.command == ControlRequest::Command::status) {
+    if (follows) {
         follow(socket);
     } else {
         socket->disconnectFromServer();
@@ -179,6 +228,9 @@ QCoro::Task<void> ControlServer::serveQueue() {
 }
 
 void ControlServer::follow(QLocalSocket* socket) {
+    // From now on it counts among the followers, not the connections.
+    m_following.insert(socket);
+    --m_connections;
     m_followers.append(socket);
     connect(socket, &QObject::destroyed, this, [this] { m_followers.removeAll(nullptr); });
     // The reply carried the present; the next line is the next change.

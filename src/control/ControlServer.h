@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
+#include <QSet>
 
 #include <chrono>
 #include <functional>
@@ -35,8 +36,15 @@ public:
         std::chrono::milliseconds readTimeout{5'000};
         // What a follower may leave unread before it is dropped.
         qint64 followerBacklog = 64 * 1024;
-        // Connections open at once, followers included.
+        // Connections open at once, followers apart: status bars never crowd out a command.
         qsizetype maxConnections = 64;
+        qsizetype maxFollowers = 32;
+    };
+
+    // Where the door is, and what to tell the user about the place once.
+    struct Place {
+        QString path; // empty: nowhere private
+        QString note;
     };
 
     // Listens at `socketPath` (see defaultSocketPath()); `status` is what followers are sent.
@@ -48,9 +56,14 @@ public:
     void setLimits(Limits limits) { m_limits = limits; }
     qsizetype followerCount() const { return m_followers.size(); }
 
-    // "kelvo.socket" in $XDG_RUNTIME_DIR; empty when the session has no runtime folder (the
-    // program then runs without a door rather than in a folder other users can reach).
-    static QString defaultSocketPath();
+    // "kelvo.socket" in $XDG_RUNTIME_DIR when that folder is the user's alone (owned, 0700, not
+    // a link), else in /tmp/kelvo-<uid>/ under the same rule; empty when neither is (the program
+    // then runs without a door rather than in a folder other users can reach). The program and
+    // the command line find the same place.
+    static Place socketPlace();
+    static QString defaultSocketPath() { return socketPlace().path; }
+    // Whether the other end of a connected local socket runs as this user.
+    static bool isOwnUser(qintptr socketDescriptor);
 
 public Q_SLOTS:
     // Sends the current status to every follower, when it differs from the last one sent.
@@ -84,6 +97,8 @@ private:
     QList<QPointer<QLocalSocket>> m_followers;
     QString m_socketPath;
     qsizetype m_connections = 0;
+    // Connections counted apart once they follow.
+    QSet<QLocalSocket*> m_following;
 };
 
 } // namespace kelvo

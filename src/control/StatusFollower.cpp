@@ -1,5 +1,7 @@
 #include "StatusFollower.h"
 
+#include "ControlServer.h"
+
 #include <QLocalSocket>
 #include <QPointer>
 #include <QTimer>
@@ -63,7 +65,7 @@ bool StatusFollower::connectToProgram() {
     }
     auto* socket = new QLocalSocket(this);
     socket->connectToServer(m_socketPath);
-    if (!socket->waitForConnected(1000)) {
+    if (!socket->waitForConnected(1000) || !ControlServer::isOwnUser(socket->socketDescriptor())) {
         delete socket;
         return false;
     }

@@ -18,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace kelvo;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
@@ -43,7 +46,8 @@ private Q_SLOTS:
     void relaunchBringsTheWindowForward();
     void secondProcessExitsAndQuitEndsTheFirst();
     void panelCommandStartsTheProgram();
-    void doorOnlyInTheRuntimeFolder();
+    void doorOnlyInAPrivateFolder_data();
+    void doorOnlyInAPrivateFolder();
     void hiddenStartWithoutAnItemShowsTheWindow();
 };
 
@@ -163,15 +167,40 @@ void tst_App::panelCommandStartsTheProgram() {
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(socket), 20000);
 }
 
-void tst_App::doorOnlyInTheRuntimeFolder() {
+void tst_App::doorOnlyInAPrivateFolder_data() {
+    QTest::addColumn<QString>("folder"); // the runtime folder's name under a scratch folder; empty: unset
+    QTest::addColumn<int>("mode");       // its mode; 0: a link to a private folder
+    QTest::addColumn<bool>("inside");    // else the door is in /tmp/kelvo-<uid>
+    QTest::newRow("unset") << QString() << 0700 << false;
+    QTest::newRow("private") << u"run"_s << 0700 << true;
+    QTest::newRow("others may look in") << u"run"_s << 0755 << false;
+    QTest::newRow("shared, sticky") << u"run"_s << 01777 << false;
+    QTest::newRow("link to a private folder") << u"run"_s << 0 << false;
+    QTest::newRow("socket path too long") << QString(100, u'r') << 0700 << false;
+}
+
+void tst_App::doorOnlyInAPrivateFolder() {
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, inside);
+    QTemporaryDir scratch;
+    const QString runtime = scratch.filePath(folder);
+    const QString target = mode == 0 ? scratch.filePath(u"real"_s) : runtime;
+    QVERIFY(folder.isEmpty() || QDir().mkpath(target));
+    QVERIFY(folder.isEmpty() || ::chmod(QFile::encodeName(target).constData(), mode == 0 ? 0700 : mode) == 0);
+    QVERIFY(mode != 0 || QFile::link(target, runtime));
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    for (const QByteArray& folder : {QByteArray(), "relative/run"_ba, "/nonexistent/run"_ba}) {
-        qputenv("XDG_RUNTIME_DIR", folder);
-        QCOMPARE(ControlServer::defaultSocketPath(), QString());
+    if (folder.isEmpty()) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
-    qputenv("XDG_RUNTIME_DIR", "/tmp");
-    QCOMPARE(ControlServer::defaultSocketPath(), u"/tmp/kelvo.socket"_s);
+    const ControlServer::Place place = ControlServer::socketPlace();
     qputenv("XDG_RUNTIME_DIR", saved);
+    const QString own = u"/tmp/kelvo-%1/kelvo.socket"_s.arg(::getuid());
+    QCOMPARE(place.path, inside ? runtime + u"/kelvo.socket"_s : own);
+    QCOMPARE(place.note.isEmpty(), inside); // said once, at start
+    QCOMPARE(QFileInfo(QFileInfo(own).absolutePath()).permissions() & 0x0077, 0); // made the user's alone
 }
 
 void tst_App::hiddenStartWithoutAnItemShowsTheWindow() {

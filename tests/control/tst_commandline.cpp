@@ -60,6 +60,7 @@ void tst_CommandLine::initTestCase() {
 QProcessEnvironment tst_CommandLine::environmentFor(const QString& user) {
     const QString home = m_dir.filePath(u"home-"_s + (user.isEmpty() ? u"none"_s : user));
     QDir().mkpath(home + u"/Kelvo"_s);
+    QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); // a private runtime folder
     const QString signedIn = user == u"down" ? u"worker"_s : user; // a good sign-in, no server
     if (m_tokens.contains(signedIn)) {
         QFile file(home + u"/Kelvo/Kelvo.conf"_s);

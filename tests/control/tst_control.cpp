@@ -16,8 +16,11 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -89,6 +92,8 @@ private Q_SLOTS:
     void badMessagesChangeNothing();
     void requestsServedInArrivalOrder();
     void stalledFollowerIsDropped();
+    void followersHaveTheirOwnCap();
+    void otherUsersAreNotTalkedTo();
     void followerPrintsChangesAndIdleMinutes();
     void commandsReachTheRunningProgram();
 };
@@ -318,6 +323,95 @@ void tst_Control::requestsServedInArrivalOrder() {
     QTRY_COMPARE(order, (QStringList{u"stop"_s, u"show"_s}));
     Q_EMIT gate.opened();
     QTRY_COMPARE(order, (QStringList{u"stop"_s, u"show"_s, u"toggle"_s}));
+}
+
+void tst_Control::followersHaveTheirOwnCap() {
+    QTemporaryDir runtime;
+    const QString path = runtime.filePath(u"k.socket"_s);
+    ControlServer server(
+        path, [](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply{}; }, [] { return ControlReply{}; });
+    server.setLimits({std::chrono::seconds(30), 64 * 1024, 1, 2});
+    ControlRequest follow;
+    follow.follow = true;
+    std::array<QLocalSocket, 2> followers;
+    for (qsizetype i = 0; i < 2; ++i) {
+        followers[i].connectToServer(path);
+        followers[i].write(follow.toLine());
+        QTRY_COMPARE(server.followerCount(), i + 1);
+    }
+    // One follower more is told no; a command still gets its one connection.
+    const auto refused = ControlReply::fromLine(exchange(path, follow.toLine()).trimmed());
+    QVERIFY(refused && refused->exit == ExitCode::failed);
+    QVERIFY(ControlReply::fromLine(exchange(path, ControlRequest{}.toLine()).trimmed()));
+}
+
+void tst_Control::otherUsersAreNotTalkedTo() {
+    if (::getuid() != 0 || QStandardPaths::findExecutable(u"setpriv"_s).isEmpty()) {
+        QSKIP("acting as another user needs root and setpriv");
+    }
+    // As "nobody": a client that prints how many bytes it was answered, or a program that
+    // answers with a forged status and prints how many bytes it was sent.
+    const QString script = uR"(
+import socket, sys, os
+mode, path = sys.argv[1], sys.argv[2]
+s = socket.socket(socket.AF_UNIX)
+s.settimeout(20)
+if mode == "client":
+    s.connect(path)
+    got = b""
+    try:
+        s.sendall(sys.argv[3].encode())
+        while part := s.recv(4096): got += part
+    except OSError: pass
+    print(len(got))
+else:
+    s.bind(path); os.chmod(path, 0o777); s.listen(1); print("ready", flush=True)
+    c, _ = s.accept(); c.settimeout(5); got = b""
+    try:
+        c.sendall(b'{"kelvo":1,"exit":0,"message":"\\u001b]52;c;ZXZpbA==\\u0007"}\n')
+        got = c.recv(4096)
+    except OSError: pass
+    print(len(got))
+)"_s;
+    const auto asNobody = [&script](QProcess& process, const QStringList& arguments) {
+        process.start(u"setpriv"_s, QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                                u"/usr/bin/python3"_s, u"-c"_s, script} + arguments);
+    };
+    QTemporaryDir shared;
+    QFile::setPermissions(shared.path(), QFile::Permissions(0x7777));
+    int handled = 0;
+    const QString door = shared.filePath(u"k.socket"_s);
+    ControlServer server(
+        door,
+        [&handled](ControlRequest) -> QCoro::Task<ControlReply> {
+            ++handled;
+            co_return ControlReply{};
+        },
+        [] { return ControlReply{}; });
+    QFile::setPermissions(door, QFile::Permissions(0x7777));
+    QProcess client;
+    asNobody(client, {u"client"_s, door, QString::fromUtf8(ControlRequest{}.toLine())});
+    QVERIFY(ended(client));
+    QVERIFY2(client.readAllStandardOutput().trimmed() == "0", client.readAllStandardError().constData()); // closed unanswered
+    QCOMPARE(handled, 0);
+    // Their program's socket in our runtime folder: the command line does not talk to it.
+    QProcess program;
+    asNobody(program, {u"program"_s, shared.filePath(u"theirs.socket"_s)});
+    QVERIFY(program.waitForReadyRead(20000));
+    QTemporaryDir runtime;
+    QVERIFY(QFile::rename(shared.filePath(u"theirs.socket"_s), runtime.filePath(u"kelvo.socket"_s)));
+    QProcess status;
+    QProcessEnvironment environment;
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, runtime.path());
+    environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
+    status.setProcessEnvironment(environment);
+    status.start(QStringLiteral(KELVO_BINARY), {u"status"_s});
+    QVERIFY(ended(status));
+    QCOMPARE(status.exitCode(), 3); // answered by itself: not signed in
+    QVERIFY(!status.readAllStandardOutput().contains('\x1b'));
+    QVERIFY(ended(program));
+    QCOMPARE(program.readAllStandardOutput().split('\n').value(1), "0"); // sent nothing
 }
 
 void tst_Control::stalledFollowerIsDropped() {

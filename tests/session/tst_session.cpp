@@ -123,10 +123,14 @@ void tst_Session::autostartEntry() {
     QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --hidden\n"));
     QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).isAbsolute());
     // Quoting for a path with the characters the format reserves.
-    QCOMPARE(QString::fromUtf8(Autostart::entryText(u"/opt/my $apps/kel\"vo"_s)).section(u'\n', 4, 4),
+    QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/my $apps/kel\"vo"_s)).section(u'\n', 4, 4),
              uR"(Exec="/opt/my \\$apps/kel\\"vo" --hidden)"_s);
-    QCOMPARE(QString::fromUtf8(Autostart::entryText(u"/opt/100%/a\tb"_s)).section(u'\n', 4, 4),
+    QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/100%/a\tb"_s)).section(u'\n', 4, 4),
              uR"(Exec="/opt/100%%/a\tb" --hidden)"_s);
+    // A line break would end the Exec line where the launcher reads it: refused, with the reason.
+    for (const QString& path : {u"/opt/a\nExec=/tmp/x"_s, u"/opt/a\rb"_s}) {
+        QVERIFY(Autostart::entryText(path).error().startsWith(u"Kelvo's path holds a line break"_s));
+    }
     QVERIFY(Autostart::setEnabled(false).has_value());
     QVERIFY(!QFile::exists(Autostart::entryPath()));
     QVERIFY(Autostart::setEnabled(false).has_value()); // nothing to remove is no failure
