@@ -10,6 +10,7 @@
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
 #include "menubar/PopoverWindow.h"
+#include "records/Diagnostics.h"
 #include "screens/DashboardView.h"
 #include "state/AuthViewModel.h"
 #include "state/OfflineNotice.h"
@@ -35,6 +36,8 @@ KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     m_auth->setConnectivity(m_wake);
     m_timer->setOfflineNotice(new OfflineNotice(apiClient, m_connectivity, this));
     connect(m_connectivity, &Connectivity::regained, this, &KelvoApp::reloadAfterWake);
+    connect(m_timer, &TimerViewModel::serverReturned, this, &KelvoApp::reloadShown);
+    connect(m_auth, &AuthViewModel::signedOut, this, &KelvoApp::forgetAccount);
     m_showAction->setObjectName(QStringLiteral("showMainWindowAction"));
     m_showAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_showAction->setShortcutContext(Qt::ApplicationShortcut);
@@ -149,6 +152,10 @@ void KelvoApp::reloadAfterWake() {
     }
     m_lastWake.start();
     Q_EMIT m_wake->regained();
+    reloadShown();
+}
+
+void KelvoApp::reloadShown() {
     if (!m_auth->isAuthenticated()) {
         return;
     }
@@ -163,6 +170,20 @@ void KelvoApp::reloadAfterWake() {
     if (m_menuBar && m_menuBar->popover()->isVisible()) {
         m_menuBar->panel()->reloadEarnings();
     }
+}
+
+void KelvoApp::forgetAccount() {
+    if (m_timer->forgetAccount()) {
+        const QString notice = QStringLiteral(
+            "Signed out while the timer's stop was waiting for the server: the timer is still "
+            "running there.");
+        Diagnostics::print(notice);
+        m_auth->setNotice(notice);
+    }
+}
+
+void KelvoApp::settleBeforeQuit() {
+    m_timer->settleBeforeQuit(std::chrono::seconds(2));
 }
 
 Preferences* KelvoApp::preferences() {

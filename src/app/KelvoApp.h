@@ -48,6 +48,8 @@ public:
     void showMainWindow();
     // Creates the tray item once, after the main window's content first appeared.
     void createMenuBarIfNeeded();
+    // After the event loop has ended: a stop still waiting for the server gets its last try.
+    void settleBeforeQuit();
 
     AuthViewModel* authViewModel() const { return m_auth; }
     TimerViewModel* timerViewModel() const { return m_timer; }
@@ -69,6 +71,10 @@ private:
     // After a resume or a network return (once for both when they come within seconds): the
     // running entry, and whatever is on screen, from the server again.
     void reloadAfterWake();
+    // The running entry, and whatever is on screen, from the server again.
+    void reloadShown();
+    // A sign-out: nothing of the account stays anywhere; a stop that never went out is told.
+    void forgetAccount();
     // What waits for the first frame: the system's network and sleep signals, the reminder.
     void startAfterFirstFrame();
     // Started hidden: the window shows after all when the item turns out not to be seen.

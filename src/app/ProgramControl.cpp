@@ -35,6 +35,10 @@ ProgramControl::ProgramControl(AuthViewModel* auth, TimerViewModel* timer, Actio
     connect(m_totals, &DashboardViewModel::earningsChanged, this, &ProgramControl::changed);
     connect(m_auth, &AuthViewModel::isAuthenticatedChanged, this,
             [this] { m_totalsAge.invalidate(); });
+    connect(m_auth, &AuthViewModel::signedOut, m_totals, &DashboardViewModel::clear);
+    // The totals changed with the timer, whoever moved it.
+    connect(m_timer, &TimerViewModel::actionSucceeded, this, [this] { m_totalsAge.invalidate(); });
+    connect(m_timer, &TimerViewModel::pendingStopChanged, this, &ProgramControl::changed);
 }
 
 std::optional<ControlReply> ProgramControl::refusal() const {
@@ -61,8 +65,10 @@ ControlReply ProgramControl::status() const {
     if (entry && !entry->project && entry->projectId) {
         projectName = m_timer->projectName(*entry);
     }
-    return ControlReply::of(
-        StatusReport::of(entry, m_timer->elapsedTime(), m_totals->earnings(), projectName));
+    StatusReport report =
+        StatusReport::of(entry, m_timer->elapsedTime(), m_totals->earnings(), projectName);
+    report.stopPending = m_timer->pendingStop().has_value();
+    return ControlReply::of(report);
 }
 
 QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
@@ -97,6 +103,12 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
         // Its outcome would be told apart from the other one's only by luck.
         co_return ControlReply::failure(
             ExitCode::failed, u"A timer is being started or stopped right now; try again."_s);
+    }
+    if (m_timer->pendingStop() && request.command != ControlRequest::Command::stop &&
+        !(request.command == ControlRequest::Command::toggle && m_timer->isTimerRunning())) {
+        co_return ControlReply::failure(
+            ExitCode::failed, u"The timer's stop is waiting for the server; no timer starts "
+                              "until it has gone through."_s);
     }
     const bool startsLatest = !request.project && !request.task && !request.description;
     if (request.command == ControlRequest::Command::start && !startsLatest) {

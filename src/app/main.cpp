@@ -101,5 +101,7 @@ int main(int argc, char** argv) {
                              QStringLiteral(": 'kelvo' commands cannot reach this Kelvo."));
     }
     kelvo.start(hidden);
-    return app.exec();
+    const int status = app.exec();
+    kelvo.settleBeforeQuit();
+    return status;
 }

@@ -16,6 +16,7 @@ namespace {
 const QString separator = u" · "_s;
 const QString runningSymbol = u"▶"_s;
 const QString idleSymbol = u"■"_s;
+const QString stopPendingText = u"stop waiting for the server"_s;
 
 QString totalText(const QString& label, const std::optional<StatusReport::Total>& total) {
     if (!total) {
@@ -96,6 +97,9 @@ QString StatusFormatter::humanLine(const StatusReport& report, bool colour) {
     if (report.entry->earnings) {
         parts.append(moneyText(*report.entry->earnings));
     }
+    if (report.stopPending) {
+        parts.append(stopPendingText);
+    }
     parts.removeAll(QString());
     return paint(runningSymbol, "32") + u' ' + parts.join(separator);
 }
@@ -112,6 +116,9 @@ QString StatusFormatter::tooltip(const StatusReport& report) {
             figure += separator + moneyText(*report.entry->earnings);
         }
         lines.append(figure);
+        if (report.stopPending) {
+            lines.append(stopPendingText);
+        }
     } else {
         lines.append(withoutEntry(report.state, report.problem));
     }

@@ -103,11 +103,15 @@ QJsonObject StatusReport::toJson() const {
                                             : QJsonValue::Null},
         };
     }
-    return {{u"version"_s, 1},
-            {u"running"_s, state == State::running},
-            {u"entry"_s, entryValue},
-            {u"today"_s, total(today)},
-            {u"thisWeek"_s, total(thisWeek)}};
+    QJsonObject object{{u"version"_s, 1},
+                       {u"running"_s, state == State::running},
+                       {u"entry"_s, entryValue},
+                       {u"today"_s, total(today)},
+                       {u"thisWeek"_s, total(thisWeek)}};
+    if (stopPending) {
+        object.insert(u"stopPending"_s, true);
+    }
+    return object;
 }
 
 StatusReport StatusReport::fromJson(const JsonReader& r) {
@@ -116,6 +120,7 @@ StatusReport StatusReport::fromJson(const JsonReader& r) {
     report.state = r.flag("running"_L1) && report.entry ? State::running : State::idle;
     report.today = r.optionalRecord<Total>("today"_L1);
     report.thisWeek = r.optionalRecord<Total>("thisWeek"_L1);
+    report.stopPending = r.optionalFlag("stopPending"_L1).value_or(false);
     return report;
 }
 

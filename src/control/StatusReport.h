@@ -46,6 +46,8 @@ struct StatusReport {
     std::optional<Total> thisWeek;
     // Why no figures could be had (signed out, offline), in the client's own words.
     QString problem;
+    // The running entry's stop waits for the server.
+    bool stopPending = false;
 
     bool operator==(const StatusReport&) const = default;
 
@@ -56,7 +58,8 @@ struct StatusReport {
                            const std::optional<QString>& projectName = std::nullopt);
     static StatusReport unavailable(State state, QString problem);
 
-    // The published object: {"version": 1, "running", "entry", "today", "thisWeek"}.
+    // The published object: {"version": 1, "running", "entry", "today", "thisWeek"}, and
+    // "stopPending": true while a stop waits for the server.
     QJsonObject toJson() const;
     // Reads the published object back; `state` says what the absence of an entry means.
     static StatusReport fromJson(const JsonReader& r);

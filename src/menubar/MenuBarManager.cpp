@@ -8,6 +8,7 @@
 #include "records/Diagnostics.h"
 #include "records/Formatting.h"
 #include "settings/SettingsStore.h"
+#include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
@@ -82,6 +83,7 @@ void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
             action->setCheckable(entry.kind == MenuEntry::Kind::radio);
             action->setChecked(entry.checked);
             action->setShortcut(entry.shortcut);
+            action->setEnabled(entry.enabled);
             break;
         }
         }
@@ -175,6 +177,8 @@ bool MenuBarManager::exportPanelItem() {
         updatePanelItem();
         m_panelMenu->invalidate();
     });
+    connect(m_authViewModel, &AuthViewModel::isAuthenticatedChanged, m_panelMenu,
+            &DBusMenu::invalidate);
     updatePanelItem();
     return true;
 }
@@ -259,13 +263,14 @@ void MenuBarManager::setPreferencesAction(std::function<void()> open) {
 
 QList<MenuEntry> MenuBarManager::menuEntries() {
     QList<MenuEntry> entries;
-    if (m_timerViewModel->isTimerRunning()) {
-        entries.append(
-            MenuEntry::action(QStringLiteral("Stop Timer"), [this] { stopTimerAction(); }));
-    } else {
-        entries.append(MenuEntry::action(QStringLiteral("Start Latest Timer"),
-                                         [this] { startLatestTimerAction(); }));
-    }
+    MenuEntry timerAction =
+        m_timerViewModel->isTimerRunning()
+            ? MenuEntry::action(QStringLiteral("Stop Timer"), [this] { stopTimerAction(); })
+            : MenuEntry::action(QStringLiteral("Start Latest Timer"),
+                                [this] { startLatestTimerAction(); });
+    // Signed out there is no timer to act on.
+    timerAction.enabled = m_authViewModel->isAuthenticated();
+    entries.append(timerAction);
     entries.append(MenuEntry::separator());
     entries.append(MenuEntry::action(QStringLiteral("Show Window"), [this] { showMainWindow(); }));
     MenuEntry quit = MenuEntry::action(QStringLiteral("Quit"), [] { QCoreApplication::quit(); });
@@ -300,6 +305,7 @@ void MenuBarManager::setupPopover() {
     // The popover's figures are its own, kept across every rebuild of the dashboard.
     auto* earnings = new DashboardViewModel(m_timerViewModel->apiClient(),
                                             DashboardViewModel::ShownBy::popover, this);
+    connect(m_authViewModel, &AuthViewModel::signedOut, earnings, &DashboardViewModel::clear);
     m_popover =
         new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, earnings, this));
     connect(m_popover, &PopoverWindow::closed, this, [this] { m_popoverClosed.start(); });
@@ -345,6 +351,10 @@ void MenuBarManager::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
 }
 
 void MenuBarManager::togglePopover() {
+    if (!m_statusItem && m_panelItem) {
+        togglePopoverAt(QPoint()); // the panel does not say where its item is: at the pointer
+        return;
+    }
     if (!m_statusItem || !m_popover) {
         return;
     }

@@ -95,6 +95,12 @@ MenuBarView::MenuBarView(TimerViewModel* timerViewModel, AuthViewModel* authView
     connect(m_timer, &TimerViewModel::elapsedTimeChanged, this, &MenuBarView::refreshElapsed);
     connect(m_earnings, &DashboardViewModel::isLoadingChanged, this, &MenuBarView::refreshEarnings);
     connect(m_earnings, &DashboardViewModel::earningsChanged, this, &MenuBarView::refreshEarnings);
+    // Whoever started or stopped the timer, the figures shown follow.
+    connect(m_timer, &TimerViewModel::actionSucceeded, this, [this] {
+        if (isVisible()) {
+            reloadEarnings();
+        }
+    });
     refresh();
 }
 
@@ -214,8 +220,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
         }
         // Decided when the task runs: a timer stopped meanwhile is resumed, not stopped again.
         schedule(this, [this, shown = *m_shownEntry] {
-            thenLoadEarnings(m_timer->isTimerRunning() ? m_timer->stopTimer()
-                                                       : m_timer->restartEntry(shown));
+            m_timer->isTimerRunning() ? m_timer->stopTimer() : m_timer->restartEntry(shown);
         });
     });
     auto* row2 = new QHBoxLayout;
@@ -242,7 +247,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
     connect(m_startLatest, &PillButton::clicked, this, [this] {
         if (m_shownLatest) {
             schedule(this, [this, latest = *m_shownLatest] {
-                thenLoadEarnings(m_timer->restartEntry(latest));
+                m_timer->restartEntry(latest);
             });
         }
     });

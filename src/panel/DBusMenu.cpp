@@ -3,15 +3,54 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
+#include <QSet>
 #include <QTimer>
 
 namespace kelvo {
 
 namespace {
 
-// What a panel draws of an entry; two menus that agree here look the same.
-bool samePresentation(const MenuEntry& a, const MenuEntry& b) {
-    return a.kind == b.kind && a.label == b.label && a.checked == b.checked;
+// What one call may name: a panel asks about a handful of items, never about more.
+constexpr qsizetype mostIdsPerCall = 1000;
+
+// The distinct items of `items` by `key`, in their order; nothing when there are more of them
+// than one call may name (so a flood is turned away before it is stored).
+template <class T, class Key>
+std::optional<QList<T>> distinct(const QList<T>& items, const Key& key) {
+    QList<T> unique;
+    QSet<decltype(key(std::declval<const T&>()))> seen;
+    for (const T& item : items) {
+        if (!seen.contains(key(item))) {
+            if (unique.size() == mostIdsPerCall) {
+                return std::nullopt;
+            }
+            seen.insert(key(item));
+            unique.append(item);
+        }
+    }
+    return unique;
+}
+
+QVariantMap allProperties(int id, const MenuEntry& entry, bool hasChildren) {
+    QVariantMap all;
+    if (entry.kind == MenuEntry::Kind::separator) {
+        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
+        return all;
+    }
+    if (id != 0) {
+        all.insert(QStringLiteral("label"), entry.label);
+        all.insert(QStringLiteral("enabled"), entry.enabled);
+        all.insert(QStringLiteral("visible"), true);
+        all.insert(QStringLiteral("type"), QStringLiteral("standard"));
+    }
+    if (entry.kind == MenuEntry::Kind::radio) {
+        all.insert(QStringLiteral("toggle-type"), QStringLiteral("radio"));
+        all.insert(QStringLiteral("toggle-state"), entry.checked ? 1 : 0);
+    }
+    if (hasChildren) {
+        all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+    }
+    return all;
 }
 
 } // namespace
@@ -27,29 +66,60 @@ void DBusMenu::invalidate() {
         m_stale = true;
         return;
     }
-    if (rebuild()) {
-        Q_EMIT LayoutUpdated(m_revision, 0);
-    }
+    announce(rebuild());
 }
 
-bool DBusMenu::rebuild() {
+DBusMenu::Changes DBusMenu::rebuild() {
     QMap<int, Node> nodes;
     nodes.insert(0, Node{MenuEntry::submenu({}, {}), {}});
     const QList<MenuEntry> entries = m_builder();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         add(entries[i], 0, QString(), i, nodes);
     }
-    bool same = nodes.size() == m_nodes.size();
-    for (auto it = nodes.cbegin(); same && it != nodes.cend(); ++it) {
+    Changes changes;
+    changes.layout = nodes.keys() != m_nodes.keys();
+    for (auto it = nodes.cbegin(); it != nodes.cend(); ++it) {
         const auto old = m_nodes.constFind(it.key());
-        same = old != m_nodes.cend() && old->children == it->children &&
-               samePresentation(old->entry, it->entry);
+        if (old == m_nodes.cend()) {
+            continue;
+        }
+        changes.layout = changes.layout || old->children != it->children;
+        // What a panel has of an item it keeps: the properties that changed or went.
+        const QVariantMap before = allProperties(old.key(), old->entry, !old->children.isEmpty());
+        const QVariantMap after = allProperties(it.key(), it->entry, !it->children.isEmpty());
+        DBusMenuItem updated{it.key(), {}};
+        for (auto property = after.cbegin(); property != after.cend(); ++property) {
+            if (before.value(property.key()) != property.value()) {
+                updated.properties.insert(property.key(), property.value());
+            }
+        }
+        DBusMenuItemKeys removed{it.key(), {}};
+        for (auto property = before.cbegin(); property != before.cend(); ++property) {
+            if (!after.contains(property.key())) {
+                removed.names.append(property.key());
+            }
+        }
+        if (!updated.properties.isEmpty()) {
+            changes.updated.append(updated);
+        }
+        if (!removed.names.isEmpty()) {
+            changes.removed.append(removed);
+        }
     }
     m_nodes = std::move(nodes);
-    if (!same) {
+    if (changes.any()) {
         ++m_revision;
     }
-    return !same;
+    return changes;
+}
+
+void DBusMenu::announce(const Changes& changes) {
+    if (!changes.updated.isEmpty() || !changes.removed.isEmpty()) {
+        Q_EMIT ItemsPropertiesUpdated(changes.updated, changes.removed);
+    }
+    if (changes.any()) {
+        Q_EMIT LayoutUpdated(m_revision, 0);
+    }
 }
 
 void DBusMenu::add(const MenuEntry& entry, int parent, const QString& parentKey, qsizetype position,
@@ -75,24 +145,7 @@ void DBusMenu::add(const MenuEntry& entry, int parent, const QString& parentKey,
 
 QVariantMap DBusMenu::properties(int id, const QStringList& names) const {
     const Node& node = m_nodes[id];
-    QVariantMap all;
-    if (node.entry.kind == MenuEntry::Kind::separator) {
-        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
-    } else {
-        if (id != 0) {
-            all.insert(QStringLiteral("label"), node.entry.label);
-            all.insert(QStringLiteral("enabled"), true);
-            all.insert(QStringLiteral("visible"), true);
-            all.insert(QStringLiteral("type"), QStringLiteral("standard"));
-        }
-        if (node.entry.kind == MenuEntry::Kind::radio) {
-            all.insert(QStringLiteral("toggle-type"), QStringLiteral("radio"));
-            all.insert(QStringLiteral("toggle-state"), node.entry.checked ? 1 : 0);
-        }
-        if (!node.children.isEmpty()) {
-            all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-        }
-    }
+    const QVariantMap all = allProperties(id, node.entry, !node.children.isEmpty());
     if (names.isEmpty()) {
         return all;
     }
@@ -127,8 +180,13 @@ uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& pr
 
 DBusMenuItemList DBusMenu::GetGroupProperties(const QList<int>& ids,
                                               const QStringList& propertyNames) {
+    const auto unique = distinct(ids, [](int id) { return id; });
+    if (!unique) {
+        refuseFlood();
+        return {};
+    }
     DBusMenuItemList items;
-    for (int id : ids.isEmpty() ? m_nodes.keys() : ids) {
+    for (int id : ids.isEmpty() ? m_nodes.keys() : *unique) {
         if (m_nodes.contains(id)) {
             items.append({id, properties(id, propertyNames)});
         }
@@ -150,8 +208,16 @@ void DBusMenu::Event(int id, const QString& eventId, const QDBusVariant&, uint) 
 }
 
 QList<int> DBusMenu::EventGroup(const DBusMenuEventList& events) {
+    // The same event of the same item twice in one call is one event.
+    const auto unique = distinct(events, [](const DBusMenuEvent& event) {
+        return std::pair(event.id, event.eventId);
+    });
+    if (!unique) {
+        refuseFlood();
+        return {};
+    }
     QList<int> idErrors;
-    for (const DBusMenuEvent& event : events) {
+    for (const DBusMenuEvent& event : *unique) {
         if (!handleEvent(event.id, event.eventId)) {
             idErrors.append(event.id);
         }
@@ -186,19 +252,24 @@ bool DBusMenu::AboutToShow(int id) {
     }
     // The root is about to show, so it is not open (whatever a lost "closed" left behind).
     forgetOpen();
-    return rebuild();
+    return rebuild().any();
 }
 
 void DBusMenu::forgetOpen() {
     m_open = false;
-    if (std::exchange(m_stale, false) && rebuild()) {
-        Q_EMIT LayoutUpdated(m_revision, 0);
+    if (std::exchange(m_stale, false)) {
+        announce(rebuild());
     }
 }
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    const auto unique = distinct(ids, [](int id) { return id; });
+    if (!unique) {
+        refuseFlood();
+        return {};
+    }
     QList<int> updatesNeeded;
-    for (int id : ids) {
+    for (int id : *unique) {
         if (!m_nodes.contains(id)) {
             idErrors.append(id);
         } else if (AboutToShow(id)) {
@@ -217,6 +288,13 @@ void DBusMenu::watchOpener() {
     m_openerWatch = new QDBusServiceWatcher(message().service(), connection(),
                                             QDBusServiceWatcher::WatchForUnregistration, this);
     connect(m_openerWatch, &QDBusServiceWatcher::serviceUnregistered, this, &DBusMenu::forgetOpen);
+}
+
+void DBusMenu::refuseFlood() {
+    if (calledFromDBus()) {
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("More than %1 menu items in one call").arg(mostIdsPerCall));
+    }
 }
 
 void DBusMenu::refuseUnknown(int id) {

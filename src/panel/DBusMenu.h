@@ -16,7 +16,9 @@ namespace kelvo {
 // The status item's menu as com.canonical.dbusmenu, for panels that draw it themselves. The
 // entries come from a builder and are rebuilt when the panel is about to show the menu; a
 // change while it is open is announced only once the panel has closed it, so an open menu
-// never changes under the pointer.
+// never changes under the pointer. A change is announced as the properties that changed
+// (a radio's tick, an item turned off) and as a new layout, since panels heed one or the other.
+// A call naming more than a thousand items is refused.
 class DBusMenu : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -64,15 +66,25 @@ private:
         MenuEntry entry;
         QList<int> children;
     };
+    // What a rebuild changed of what panels show.
+    struct Changes {
+        bool layout = false;
+        DBusMenuItemList updated;
+        DBusMenuItemKeysList removed;
+        bool any() const { return layout || !updated.isEmpty() || !removed.isEmpty(); }
+    };
 
-    // Builds the entries anew; true when anything a panel shows differs.
-    bool rebuild();
+    // Builds the entries anew and says what differs.
+    Changes rebuild();
+    // Tells panels: the properties of the items they keep, then the new layout.
+    void announce(const Changes& changes);
     void add(const MenuEntry& entry, int parent, const QString& parentKey, qsizetype position,
              QMap<int, Node>& nodes);
     QVariantMap properties(int id, const QStringList& names) const;
     DBusMenuLayoutItem layoutOf(int id, int depth, const QStringList& names) const;
     bool handleEvent(int id, const QString& eventId);
     void refuseUnknown(int id);
+    void refuseFlood();
     void watchOpener();
 
     Builder m_builder;

@@ -19,6 +19,7 @@ struct MenuEntry {
     bool checked = false;      // radio only
     QList<MenuEntry> children; // submenu only
     QKeySequence shortcut;     // shown in Qt's menu
+    bool enabled = true;
 
     static MenuEntry action(QString label, std::function<void()> run) {
         return {Kind::action, std::move(label), std::move(run)};

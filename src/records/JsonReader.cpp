@@ -185,4 +185,9 @@ bool JsonReader::flag(QLatin1StringView name) const {
     return member(name, Kind::Bool, true).toBool();
 }
 
+std::optional<bool> JsonReader::optionalFlag(QLatin1StringView name) const {
+    const QJsonValue value = member(name, Kind::Bool, false);
+    return value.isBool() ? std::optional(value.toBool()) : std::nullopt;
+}
+
 } // namespace kelvo

@@ -33,6 +33,7 @@ public:
     qint64 integer(QLatin1StringView name) const;
     std::optional<qint64> optionalInteger(QLatin1StringView name) const;
     bool flag(QLatin1StringView name) const;
+    std::optional<bool> optionalFlag(QLatin1StringView name) const;
 
     template <class T> T record(QLatin1StringView name) const;
     template <class T> std::optional<T> optionalRecord(QLatin1StringView name) const;

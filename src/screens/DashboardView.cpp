@@ -136,6 +136,10 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget
     connect(m_dashboard, &DashboardViewModel::earningsChanged, this,
             &DashboardView::updateEarnings);
     connect(m_timer, &TimerViewModel::recentEntriesChanged, this, &DashboardView::updateEntries);
+    // Whoever started or stopped the timer (the popover, the panel, the command line), the
+    // totals have changed on the server.
+    connect(m_timer, &TimerViewModel::actionSucceeded, m_dashboard,
+            [dashboard = m_dashboard] { dashboard->loadEarnings(); });
     connect(m_auth, &AuthViewModel::saveWarningChanged, this, &DashboardView::updateSaveWarning);
     connect(m_timer, &TimerViewModel::isRefreshingChanged, this,
             [this] { m_timerView->setRefreshing(m_timer->isRefreshing()); });

@@ -28,6 +28,7 @@ LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
     m_retrying =
         m_form->addNotice(QStringLiteral("restoreRetryLabel"),
                           QStringLiteral("Could not confirm your sign-in \u2014 retrying\u2026"));
+    m_notice = m_form->addNotice(QStringLiteral("signOutNotice"), {});
     connect(m_form, &AuthForm::switchRequested, this, &LoginView::showRegisterRequested);
     connect(m_button, &PrimaryButton::clicked, this, &LoginView::submitLogin);
     connect(m_email, &QLineEdit::textChanged, this, &LoginView::refresh);
@@ -35,6 +36,7 @@ LoginView::LoginView(AuthViewModel* auth, QWidget* parent)
     connect(m_auth, &AuthViewModel::isLoadingChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::errorMessageChanged, this, &LoginView::refresh);
     connect(m_auth, &AuthViewModel::isRetryingRestoreChanged, this, &LoginView::refresh);
+    connect(m_auth, &AuthViewModel::noticeChanged, this, &LoginView::refresh);
     // An error from an earlier attempt or from the other screen is not shown again.
     new Appearance(this, [this] { m_auth->clearErrorMessage(); });
     refresh();
@@ -48,6 +50,8 @@ void LoginView::refresh() {
     m_button->setEnabled(!loading && !m_email->text().isEmpty() && !m_password->text().isEmpty());
     m_form->setError(m_auth->errorMessage());
     m_retrying->setVisible(m_auth->isRetryingRestore());
+    m_notice->setText(m_auth->notice().value_or(QString()));
+    m_notice->setVisible(m_auth->notice().has_value());
 }
 
 void LoginView::submitLogin() {

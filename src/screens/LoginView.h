@@ -31,6 +31,7 @@ private:
     FieldEdit* m_password;
     PrimaryButton* m_button;
     QLabel* m_retrying;
+    QLabel* m_notice;
 };
 
 } // namespace kelvo

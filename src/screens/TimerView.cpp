@@ -10,6 +10,7 @@
 #include "ui/ElidedLabel.h"
 #include "ui/FieldEdit.h"
 #include "ui/Labels.h"
+#include "ui/LinkButton.h"
 #include "ui/PullDownButton.h"
 #include "ui/Schedule.h"
 #include "ui/SymbolButton.h"
@@ -71,6 +72,7 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
     layout->setSpacing(16);
     layout->addWidget(m_runningFace = buildRunningFace());
     layout->addWidget(m_idleFace = buildIdleFace());
+    layout->addWidget(m_noProjects = buildNoProjects());
     layout->addWidget(m_error);
 
     connect(m_timer, &TimerViewModel::currentEntryChanged, this, &TimerView::updateFace);
@@ -153,6 +155,35 @@ QWidget* TimerView::buildRunningFace() {
     return face;
 }
 
+QWidget* TimerView::buildNoProjects() {
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("noProjects"));
+    auto* text = makeLabel(QStringLiteral("noProjectsText"),
+                           QStringLiteral("No projects yet \u2014 projects are created on the "
+                                          "service; press Refresh once there is one"),
+                           Theme::font(Theme::TextStyle::caption), Theme::secondaryText());
+    text->setAlignment(Qt::AlignHCenter);
+    text->setWordWrap(true);
+    auto* refresh = new LinkButton(QStringLiteral("Refresh"), Theme::blue());
+    refresh->setObjectName(QStringLiteral("noProjectsRefresh"));
+    refresh->setFont(Theme::font(Theme::TextStyle::caption));
+    connect(refresh, &LinkButton::clicked, this, [this] { m_onRefresh(); });
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(text);
+    layout->addWidget(refresh, 0, Qt::AlignHCenter);
+    return box;
+}
+
+void TimerView::updateNoProjects() {
+    const auto& projects = m_timer->projects();
+    const bool none = m_timer->hasLoadedProjects() && !m_timer->isTimerRunning() &&
+                      std::none_of(projects.begin(), projects.end(),
+                                   [](const Project& project) { return project.isActive; });
+    m_noProjects->setVisible(none);
+}
+
 QWidget* TimerView::buildIdleFace() {
     auto* face = new QWidget;
     face->setObjectName(QStringLiteral("idleFace"));
@@ -205,6 +236,7 @@ void TimerView::updateFace() {
                                  (m_focusNext && leaving->isAncestorOf(m_focusNext)));
     m_runningFace->setVisible(running);
     m_idleFace->setVisible(!running);
+    updateNoProjects();
     if (focusLeaves) {
         m_focusNext = running                ? static_cast<QWidget*>(m_stop)
                       : m_start->isEnabled() ? static_cast<QWidget*>(m_start)
@@ -264,6 +296,7 @@ void TimerView::updateChoices() {
           std::tuple{m_taskChooser, QStringLiteral("Task"), !m_selectedTaskId.isEmpty()}}) {
         chooser->setAccessibleName(chosen ? what + QStringLiteral(": ") + chooser->text() : what);
     }
+    updateNoProjects();
     m_taskChooser->setEnabled(!m_selectedProjectId.isEmpty() && !m_timer->tasks().isEmpty());
     m_description->setEnabled(!m_selectedProjectId.isEmpty() && !m_selectedTaskId.isEmpty());
     // The start button turned off under the focus (a stop clears the choice): the focus goes to

@@ -37,6 +37,8 @@ public:
 private:
     QWidget* buildRunningFace();
     QWidget* buildIdleFace();
+    QWidget* buildNoProjects();
+    void updateNoProjects();
     void updateFace();
     void passFocus();
     void updateCounter();
@@ -58,6 +60,8 @@ private:
 
     QWidget* m_runningFace;
     QWidget* m_idleFace;
+    // Said instead of a start that cannot be pressed: the account has no project yet.
+    QWidget* m_noProjects;
     QLabel* m_error;
     // Where the focus goes once the face it was on has given way.
     QPointer<QWidget> m_focusNext;

@@ -37,6 +37,7 @@ void AuthViewModel::setRestoreRetryInterval(std::chrono::milliseconds interval) 
 }
 
 QCoro::Task<void> AuthViewModel::login(QString email, QString password) {
+    setNotice(std::nullopt);
     publish(this, m_isLoading, true, &AuthViewModel::isLoadingChanged);
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
     QPointer self(this);
@@ -49,6 +50,7 @@ QCoro::Task<void> AuthViewModel::login(QString email, QString password) {
 QCoro::Task<void> AuthViewModel::registerAccount(QString name, QString email, QString password,
                                                  std::optional<QString> captchaId,
                                                  std::optional<QString> captchaValue) {
+    setNotice(std::nullopt);
     publish(this, m_isLoading, true, &AuthViewModel::isLoadingChanged);
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
     QPointer self(this);
@@ -87,6 +89,13 @@ void AuthViewModel::logout() {
     publish(this, m_currentUser, std::nullopt, &AuthViewModel::currentUserChanged);
     publish(this, m_isAuthenticated, false, &AuthViewModel::isAuthenticatedChanged);
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
+    Q_EMIT signedOut();
+}
+
+void AuthViewModel::setNotice(std::optional<QString> notice) {
+    if (notice != m_notice) {
+        publish(this, m_notice, std::move(notice), &AuthViewModel::noticeChanged);
+    }
 }
 
 void AuthViewModel::keepToken(const QString& token) {

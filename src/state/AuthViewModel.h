@@ -32,6 +32,9 @@ public:
     // Set when a sign-in succeeded but its token could not be stored, until dismissed.
     const std::optional<QString>& saveWarning() const { return m_saveWarning; }
     void dismissSaveWarning();
+    // What the sign-in screen tells about the last sign-out, until the next sign-in begins.
+    const std::optional<QString>& notice() const { return m_notice; }
+    void setNotice(std::optional<QString> notice);
 
     // The restore also runs again whenever `connectivity` reports the network back.
     void setConnectivity(Connectivity* connectivity);
@@ -55,6 +58,9 @@ Q_SIGNALS:
     void errorMessageChanged();
     void isRetryingRestoreChanged();
     void saveWarningChanged();
+    void noticeChanged();
+    // After every sign-out, by hand or because the server refused the session.
+    void signedOut();
 
 private:
     enum class Outcome { done, failedForNow, superseded };
@@ -75,6 +81,7 @@ private:
     APIClient* m_apiClient;
     bool m_isRetryingRestore = false;
     std::optional<QString> m_saveWarning;
+    std::optional<QString> m_notice;
     bool m_restoreRunning = false;
     // Counts sign-ins and sign-outs by hand: a restore that sees it change gives way.
     quint64 m_signInGeneration = 0;

@@ -20,8 +20,9 @@ QCoro::Task<void> DashboardViewModel::loadEarnings() {
     // Read on every load: the machine's zone may have changed since the last one.
     const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
     QPointer self(this);
+    const quint64 generation = m_generation;
     auto result = co_await m_apiClient->getDashboardEarnings(zone);
-    if (!self) {
+    if (!self || generation != m_generation) {
         co_return;
     }
     if (result) {
@@ -34,6 +35,13 @@ QCoro::Task<void> DashboardViewModel::loadEarnings() {
                                 : QStringLiteral("Error loading earnings: ")) +
                            result.error().debugDescription());
     }
+    publish(this, m_isLoading, false, &DashboardViewModel::isLoadingChanged);
+}
+
+void DashboardViewModel::clear() {
+    ++m_generation;
+    publish(this, m_earnings, std::nullopt, &DashboardViewModel::earningsChanged);
+    publish(this, m_errorMessage, std::nullopt, &DashboardViewModel::errorMessageChanged);
     publish(this, m_isLoading, false, &DashboardViewModel::isLoadingChanged);
 }
 

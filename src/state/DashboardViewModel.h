@@ -23,6 +23,8 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
 
     QCoro::Task<void> loadEarnings();
+    // Forgets the figures (a sign-out); a load still on its way no longer applies.
+    void clear();
     // "45m" below an hour, "1h 30m" from one hour on; seconds below a minute vanish.
     static QString formatDuration(qint64 seconds);
     // The same in words, for screen readers: "1 hour 10 minutes".
@@ -39,6 +41,7 @@ private:
     std::optional<QString> m_errorMessage;
     APIClient* m_apiClient;
     ShownBy m_shownBy;
+    quint64 m_generation = 0;
 };
 
 } // namespace kelvo

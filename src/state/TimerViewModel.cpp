@@ -1,10 +1,13 @@
 #include "TimerViewModel.h"
 
+#include "Backoff.h"
 #include "Publish.h"
 #include "records/Formatting.h"
 #include "records/Timestamp.h"
+#include "settings/SettingsStore.h"
 #include "ui/Theme.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
@@ -12,17 +15,44 @@
 
 namespace kelvo {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // A tick this late resynchronises the count instead of adding one.
 constexpr qint64 lateTickMs = 3000;
+// A stop that could not be sent before the program quit, sent at its next start.
+const QString pendingStopKey = u"pending_stop"_s;
+
+// A failure that says nothing about the request: the server was not reached, or not able to
+// answer. Sending the same again later may go through.
+bool waitsForServer(const APIClientError& error) {
+    return error.isTransient() && error.kind() != APIClientError::Kind::decodingError;
+}
 } // namespace
 
 TimerViewModel::TimerViewModel(APIClient* apiClient, Clock* clock, QObject* parent)
     : QObject(parent)
     , m_apiClient(apiClient)
-    , m_clock(clock) {
+    , m_clock(clock)
+    , m_retry(new Backoff(std::chrono::seconds(5), std::chrono::seconds(60), this)) {
+    connect(m_apiClient, &APIClient::reached, this, &TimerViewModel::onReached);
+    connect(m_retry, &Backoff::due, this, &TimerViewModel::retryNow);
+    if (const auto kept = SettingsStore::text(pendingStopKey)) {
+        m_pendingStop = *kept;
+        Diagnostics::print(u"Sending the stop that could not be sent before Kelvo quit"_s);
+        QTimer::singleShot(0, this, [this] { sendPendingStop(); });
+    }
     QTimer::singleShot(0, this, [this] { refreshAllData(); });
     watchActivation();
+}
+
+QString TimerViewModel::waitingStopText() {
+    return u"Could not reach the server \u2014 will stop when it answers"_s;
+}
+
+void TimerViewModel::setRetryWaits(std::chrono::milliseconds first,
+                                   std::chrono::milliseconds longest) {
+    m_retry->setWaits(first, longest);
 }
 
 void TimerViewModel::watchActivation() {
@@ -73,7 +103,8 @@ void TimerViewModel::setIsLoading(bool loading) {
     publish(this, m_isLoading, loading, &TimerViewModel::isLoadingChanged);
 }
 
-void TimerViewModel::setErrorMessage(std::optional<QString> message) {
+void TimerViewModel::setErrorMessage(std::optional<QString> message, bool waitsForServer) {
+    m_errorWaitsForServer = waitsForServer;
     publish(this, m_errorMessage, std::move(message), &TimerViewModel::errorMessageChanged);
 }
 
@@ -105,6 +136,7 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIRes
                                                               const QString& failureLine,
                                                               const Apply& apply) {
     QPointer self(this);
+    const quint64 account = m_account;
     auto result = co_await request;
     if (!result) {
         if (self) {
@@ -112,7 +144,7 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIRes
         }
         co_return result.error();
     }
-    if (self) {
+    if (self && account == m_account) {
         apply(std::move(*result));
     }
     co_return std::nullopt;
@@ -120,6 +152,13 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIRes
 
 QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadCurrentEntry() {
     const auto loaded = [this](std::optional<TimeEntry> entry) {
+        // A waiting stop of an entry that no longer runs (stopped elsewhere) has nothing to do.
+        if (m_pendingStop && !(entry && entry->isRunning && entry->id == *m_pendingStop)) {
+            setPendingStop(std::nullopt);
+            if (m_errorWaitsForServer) {
+                setErrorMessage(std::nullopt);
+            }
+        }
         setCurrentEntry(std::move(entry));
         if (isTimerRunning()) {
             Diagnostics::print(
@@ -149,6 +188,7 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadRecentEntries() {
 
 QCoro::Task<void> TimerViewModel::loadProjects() {
     const auto loaded = [this](QList<Project> projects) {
+        m_projectsLoaded = true;
         publish(this, m_projects, std::move(projects), &TimerViewModel::projectsChanged);
         Diagnostics::print(QStringLiteral("📂 Loaded %1 projects").arg(m_projects.size()));
         reportUnshown(m_projects.size(), shownChoices, QStringLiteral("projects"));
@@ -180,51 +220,218 @@ void TimerViewModel::beginTimerAction() {
     setErrorMessage(std::nullopt);
 }
 
-template <class Result, class Apply>
-QCoro::Task<void> TimerViewModel::finishTimerAction(QCoro::Task<Result>&& request,
-                                                    const Apply& apply) {
+QCoro::Task<void> TimerViewModel::finishTimerAction() {
     QPointer self(this);
-    auto result = co_await request;
-    if (!self) {
-        co_return;
-    }
-    if (!result) {
-        setErrorMessage(result.error().errorDescription());
-        setIsLoading(false);
-        co_return;
-    }
-    apply(std::move(*result));
     co_await loadRecentEntries();
     if (self) {
         setIsLoading(false);
+        Q_EMIT actionSucceeded();
     }
 }
 
 QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
                                              std::optional<QString> taskId,
                                              std::optional<QString> description) {
-    beginTimerAction();
-    const auto started = [this](TimeEntry entry) {
-        setCurrentEntry(std::move(entry));
-        updateElapsedTime(m_currentEntry->startTime);
-        startElapsedTimer();
-    };
-    co_await finishTimerAction(
-        m_apiClient->startTimer(std::move(projectId), std::move(taskId), std::move(description)),
-        started);
-}
-
-QCoro::Task<void> TimerViewModel::stopTimer() {
-    if (!m_currentEntry) {
+    // One at a time, and none while a stop waits: the server would refuse a second timer, or
+    // stamp the waiting stop after the new start.
+    if (m_isLoading || m_pendingStop) {
         co_return;
     }
     beginTimerAction();
-    const auto stopped = [this](TimeEntry entry) {
-        setCurrentEntry(std::move(entry));
-        stopElapsedTimer();
-        setElapsedTime(0);
-    };
-    co_await finishTimerAction(m_apiClient->stopTimer(m_currentEntry->id), stopped);
+    QPointer self(this);
+    const quint64 account = m_account;
+    auto result = co_await m_apiClient->startTimer(std::move(projectId), std::move(taskId),
+                                                   std::move(description));
+    if (!self || account != m_account) {
+        co_return;
+    }
+    if (!result) {
+        const APIClientError* error = result.error().clientError();
+        setErrorMessage(result.error().errorDescription(), error && waitsForServer(*error));
+        setIsLoading(false);
+        co_return;
+    }
+    setCurrentEntry(std::move(*result));
+    updateElapsedTime(m_currentEntry->startTime);
+    startElapsedTimer();
+    co_await finishTimerAction();
+}
+
+QCoro::Task<void> TimerViewModel::stopTimer() {
+    if (!m_currentEntry || m_isLoading) {
+        co_return;
+    }
+    if (m_pendingStop) {
+        co_await sendPendingStop(); // asked again: try now
+        co_return;
+    }
+    beginTimerAction();
+    QPointer self(this);
+    const quint64 account = m_account;
+    const QString id = m_currentEntry->id;
+    auto result = co_await m_apiClient->stopTimer(id);
+    if (!self || account != m_account) {
+        co_return;
+    }
+    if (!result && waitsForServer(result.error()) && isTimerRunning() &&
+        m_currentEntry->id == id) {
+        Diagnostics::print(u"The stop waits for the server: "_s + result.error().debugDescription());
+        setPendingStop(id);
+        setErrorMessage(waitingStopText(), true);
+        m_retry->start();
+        setIsLoading(false);
+        co_return;
+    }
+    if (!result) {
+        showFailure(result.error());
+        setIsLoading(false);
+        co_return;
+    }
+    applyStopped(std::move(*result));
+    co_await finishTimerAction();
+}
+
+void TimerViewModel::applyStopped(TimeEntry entry) {
+    setCurrentEntry(std::move(entry));
+    stopElapsedTimer();
+    setElapsedTime(0);
+}
+
+QCoro::Task<void> TimerViewModel::sendPendingStop() {
+    if (!m_pendingStop || m_isLoading) {
+        co_return;
+    }
+    setIsLoading(true);
+    QPointer self(this);
+    const quint64 account = m_account;
+    const QString id = *m_pendingStop;
+    auto result = co_await m_apiClient->stopTimer(id);
+    if (!self || account != m_account) {
+        co_return;
+    }
+    if (m_pendingStop != id) { // settled meanwhile: the entry was found stopped
+        setIsLoading(false);
+        co_return;
+    }
+    if (!result && waitsForServer(result.error())) {
+        m_retry->start();
+        setIsLoading(false);
+        co_return;
+    }
+    setPendingStop(std::nullopt);
+    if (!result) {
+        // Refused (stopped elsewhere, or the sign-in is gone): the server's word on what runs.
+        showFailure(result.error());
+        co_await loadCurrentEntry();
+        if (self) {
+            setIsLoading(false);
+        }
+        co_return;
+    }
+    setErrorMessage(std::nullopt);
+    if (m_currentEntry && m_currentEntry->id == id) {
+        applyStopped(std::move(*result));
+    } else {
+        co_await loadCurrentEntry(); // kept from before a restart: what runs now is not known
+        if (!self) {
+            co_return;
+        }
+    }
+    co_await finishTimerAction();
+}
+
+void TimerViewModel::setPendingStop(std::optional<QString> entryId) {
+    const bool wasKept = !entryId && m_pendingStop;
+    publish(this, m_pendingStop, std::move(entryId), &TimerViewModel::pendingStopChanged);
+    if (wasKept && SettingsStore::text(pendingStopKey)) {
+        SettingsStore::remove(pendingStopKey);
+    }
+}
+
+void TimerViewModel::showFailure(const APIClientError& error) {
+    setErrorMessage(error.errorDescription(), waitsForServer(error));
+}
+
+void TimerViewModel::onReached(bool answered) {
+    if (!answered) {
+        m_serverLost = true;
+        if (m_pendingStop || m_apiClient->authToken()) {
+            m_retry->start();
+        }
+        return;
+    }
+    if (!std::exchange(m_serverLost, false)) {
+        return;
+    }
+    if (!m_pendingStop) {
+        m_retry->stop();
+        if (m_errorWaitsForServer) {
+            setErrorMessage(std::nullopt);
+        }
+    }
+    Q_EMIT serverReturned();
+    if (m_pendingStop) {
+        sendPendingStop();
+    }
+}
+
+void TimerViewModel::retryNow() {
+    if (m_pendingStop) {
+        sendPendingStop();
+    } else if (m_serverLost && m_apiClient->authToken()) {
+        loadCurrentEntry(); // an answer to it ends the outage
+    } else {
+        m_retry->stop();
+    }
+}
+
+bool TimerViewModel::forgetAccount() {
+    ++m_account;
+    const bool stopWaited = m_pendingStop.has_value();
+    setPendingStop(std::nullopt);
+    m_retry->stop();
+    m_serverLost = false;
+    m_projectsLoaded = false;
+    stopElapsedTimer();
+    setCurrentEntry(std::nullopt);
+    setElapsedTime(0);
+    publish(this, m_recentEntries, QList<TimeEntry>(), &TimerViewModel::recentEntriesChanged);
+    publish(this, m_projects, QList<Project>(), &TimerViewModel::projectsChanged);
+    setTasks({});
+    setSelectedProjectId(std::nullopt);
+    setSelectedTaskId(std::nullopt);
+    setErrorMessage(std::nullopt);
+    setIsLoading(false);
+    if (m_isRefreshing) {
+        publish(this, m_isRefreshing, false, &TimerViewModel::isRefreshingChanged);
+    }
+    return stopWaited;
+}
+
+void TimerViewModel::settleBeforeQuit(std::chrono::milliseconds within) {
+    if (!m_pendingStop) {
+        return;
+    }
+    if (!m_isLoading) {
+        QEventLoop loop;
+        QTimer::singleShot(within, &loop, &QEventLoop::quit);
+        connect(this, &TimerViewModel::isLoadingChanged, &loop, [this, &loop] {
+            if (!m_isLoading) {
+                loop.quit();
+            }
+        });
+        sendPendingStop();
+        if (m_isLoading) {
+            loop.exec();
+        }
+    }
+    if (!m_pendingStop) {
+        return;
+    }
+    const bool kept = SettingsStore::isPlainValue(*m_pendingStop) &&
+                      SettingsStore::store(pendingStopKey, *m_pendingStop).has_value();
+    Diagnostics::print(kept ? u"The timer's stop could not be sent; Kelvo sends it at its next start"_s
+                            : u"The timer's stop could not be sent, nor kept for the next start"_s);
 }
 
 void TimerViewModel::updateElapsedTime(const QString& startTime) {

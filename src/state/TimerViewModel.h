@@ -11,6 +11,7 @@ class QTimer;
 
 namespace kelvo {
 
+class Backoff;
 class OfflineNotice;
 
 // Everything about time entries: the current entry and its running count, the recent entries,
@@ -19,6 +20,12 @@ class OfflineNotice;
 // whenever the program or one of its windows becomes active) and when a timer starts; in between
 // a one-second tick adds one. A tick that comes late by the clock (the machine slept, the loop
 // stalled) resynchronises instead, so the count never falls behind the clock for long.
+//
+// One start or stop at a time, whoever asks (the window, the popover, the panel menu, the command
+// line): another is refused while one is in flight. A stop the server could not be reached for
+// is not dropped: it waits, is sent again with growing pauses and at once when the server answers
+// again, and no start is made meanwhile. After an outage the error line clears when the server
+// answers again.
 class TimerViewModel : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +54,12 @@ public:
     void setOfflineNotice(OfflineNotice* notice) { m_offlineNotice = notice; }
 
     bool isTimerRunning() const { return m_currentEntry && m_currentEntry->isRunning; }
+    // The entry whose stop is waiting for the server, if one is.
+    const std::optional<QString>& pendingStop() const { return m_pendingStop; }
+    // Whether the projects have been loaded for this account (an empty list then means none).
+    bool hasLoadedProjects() const { return m_projectsLoaded; }
+    // What the timer panel says while a stop waits for the server.
+    static QString waitingStopText();
     // "MM:SS" below an hour, then "HH:MM:SS" (hours not capped).
     QString formattedElapsedTime() const;
 
@@ -67,6 +80,14 @@ public:
     QCoro::Task<void> stopTimer();
     // Starts a new timer on the entry's project and task with its description.
     QCoro::Task<void> restartEntry(TimeEntry entry);
+    // After a sign-out: nothing of the account stays (its entries, lists, choices, a waiting
+    // stop) and nothing still on its way applies. True when a stop was still waiting.
+    bool forgetAccount();
+    // Quitting: one last try of a waiting stop within `within`; if it is still waiting, it is
+    // kept in the settings file and sent at the next start.
+    void settleBeforeQuit(std::chrono::milliseconds within);
+    // The pauses between tries after a failure (5 s, doubling to a minute by default).
+    void setRetryWaits(std::chrono::milliseconds first, std::chrono::milliseconds longest);
     // The entry that "start latest" restarts: the first recent entry as the server listed it.
     std::optional<TimeEntry> latestEntry() const;
 
@@ -99,6 +120,11 @@ Q_SIGNALS:
     void elapsedTimeChanged();
     void selectedProjectIdChanged();
     void selectedTaskIdChanged();
+    void pendingStopChanged();
+    // A start, stop or restart went through: the totals have changed on the server.
+    void actionSucceeded();
+    // The server answers again after requests failed for want of it.
+    void serverReturned();
 
 private:
     // The helpers below take their arguments by reference and are given named closures: g++ 12
@@ -113,18 +139,25 @@ private:
     // One line when an answer holds more than the views draw.
     static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     // A start or stop: busy from before the request until the recent entries have been reloaded
-    // after it; a failure sets the error text and changes nothing else. `apply` takes the entry
-    // the server answered with.
+    // after it; a failure sets the error text and changes nothing else.
     void beginTimerAction();
-    template <class Result, class Apply>
-    QCoro::Task<void> finishTimerAction(QCoro::Task<Result>&& request, const Apply& apply);
+    QCoro::Task<void> finishTimerAction();
+    void applyStopped(TimeEntry entry);
+    // Sends the waiting stop; a failure for want of the server leaves it waiting.
+    QCoro::Task<void> sendPendingStop();
+    void setPendingStop(std::optional<QString> entryId);
+    // The server answered (or not) one of the client's requests.
+    void onReached(bool answered);
+    void retryNow();
+    void showFailure(const APIClientError& error);
     void watchActivation();
     void tick();
     void stopElapsedTimer();
     void setElapsedTime(qint64 seconds);
     void setCurrentEntry(std::optional<TimeEntry> entry);
     void setIsLoading(bool loading);
-    void setErrorMessage(std::optional<QString> message);
+    // `waitsForServer`: the message goes once the server answers again.
+    void setErrorMessage(std::optional<QString> message, bool waitsForServer = false);
 
     std::optional<TimeEntry> m_currentEntry;
     QList<TimeEntry> m_recentEntries;
@@ -142,6 +175,15 @@ private:
     OfflineNotice* m_offlineNotice = nullptr;
     // When the count was last advanced or resynchronised, by the clock.
     QDateTime m_lastCounted;
+    std::optional<QString> m_pendingStop;
+    bool m_projectsLoaded = false;
+    // Requests have failed for want of the server since it last answered.
+    bool m_serverLost = false;
+    // The error shown says the server could not be reached; it goes when the server answers.
+    bool m_errorWaitsForServer = false;
+    // Counts sign-outs: an answer for an account that is gone changes nothing.
+    quint64 m_account = 0;
+    Backoff* m_retry;
 };
 
 } // namespace kelvo

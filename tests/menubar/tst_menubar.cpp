@@ -319,6 +319,12 @@ void tst_MenuBar::looksFinishedWithAnyContent() {
 }
 
 void tst_MenuBar::signedOut() {
+    signIn();
+    manager();
+    QCoro::waitFor(panelEarnings()->loadEarnings());
+    QVERIFY(panelEarnings()->earnings());
+    m_f->auth.logout(); // nothing of the account's figures stays for the next one
+    QVERIFY(!panelEarnings()->earnings());
     int calls = 0;
     MenuBarView* view = manager([&] { ++calls; })->panel();
     m_manager->togglePopover();

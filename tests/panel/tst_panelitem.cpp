@@ -22,6 +22,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <numeric>
+
 using namespace kelvo;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
@@ -103,13 +105,21 @@ public:
         const QString service = QDBusConnection::sessionBus().baseService();
         host().connect(service, itemPath, itemInterface, u"XAyatanaNewLabel"_s, this, SLOT(label(QString, QString)));
         host().connect(service, u"/MenuBar"_s, menuInterface, u"LayoutUpdated"_s, this, SLOT(layout(uint, int)));
+        host().connect(service, u"/MenuBar"_s, menuInterface, u"ItemsPropertiesUpdated"_s, this,
+                       SLOT(properties(QDBusMessage)));
     }
     QStringList labels;
     int layouts = 0;
+    QMap<int, QVariantMap> updated; // the properties announced per item, the latest last
 
 public Q_SLOTS:
     void label(const QString& text, const QString&) { labels.append(text); }
     void layout(uint, int) { ++layouts; }
+    void properties(const QDBusMessage& message) {
+        for (const DBusMenuItem& item : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
+            updated[item.id].insert(item.properties);
+        }
+    }
 };
 
 } // namespace
@@ -128,6 +138,8 @@ private Q_SLOTS:
     void panelGoneWithTheMenuOpen();
     void hungPanelChangesNothing();
     void badInputFromTheBus();
+    void floodsAreRefusedAndClicksActOnce();
+    void signedOutItemIsIdle();
     void panelTextChosenFromTheMenuIsKept();
     void hiddenStartStaysInThePanel();
 
@@ -156,6 +168,8 @@ void tst_PanelItem::init() {
     qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     m_f = std::make_unique<ViewFixture>();
     m_f->serveNothingRunning();
+    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+    QCoro::waitFor(m_f->auth.login(u"a@b.c"_s, u"pw"_s)); // the timer items act for someone
     m_watcher = std::make_unique<FakeWatcher>();
     QVERIFY(m_watcher->appear());
 }
@@ -227,6 +241,15 @@ void tst_PanelItem::activationAndMiddleClick() {
     QVERIFY(!manager().popover()->isVisible());
     call(itemPath, itemInterface, u"Scroll"_s, {3, u"vertical"_s});
     QVERIFY(!manager().popover()->isVisible());
+    // `kelvo panel`: at the pointer, with no tray icon to place it by (once the click that
+    // closed it is past).
+    QVERIFY(QTest::qWaitFor([this] {
+        if (!manager().popover()->isVisible()) {
+            manager().togglePopover();
+        }
+        return manager().popover()->isVisible();
+    }));
+    manager().togglePopover();
 
     run(running);
     m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(json::entry("r1", false))));
@@ -323,12 +346,55 @@ void tst_PanelItem::badInputFromTheBus() {
     QCOMPARE(itemProperty(u"Id"_s).toString(), u"kelvo"_s); // still serving
 }
 
+void tst_PanelItem::floodsAreRefusedAndClicksActOnce() {
+    manager();
+    QList<int> distinct(1001);
+    std::iota(distinct.begin(), distinct.end(), 0);
+    const QList<int> repeated(5000, 0); // one item, asked for many times over
+    for (const auto& [method, arguments] :
+         {std::pair{u"GetGroupProperties"_s, QVariantList{QVariant::fromValue(distinct), QStringList()}},
+          {u"AboutToShowGroup"_s, QVariantList{QVariant::fromValue(distinct)}}}) {
+        QCOMPARE(call(u"/MenuBar"_s, menuInterface, method, arguments).errorName(), u"org.freedesktop.DBus.Error.InvalidArgs"_s);
+    }
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"GetGroupProperties"_s, {QVariant::fromValue(repeated), QStringList()}).type(),
+             QDBusMessage::ReplyMessage);
+    // Five hundred clicks on "Start Latest Timer", in one call and one by one: one timer.
+    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({json::entry("e1", false)})));
+    QCoro::waitFor(m_f->timer.loadRecentEntries());
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::heldBack(201, json::timer(json::entry("e2", true))));
+    const int start = menuId(u"Start Latest Timer"_s);
+    const DBusMenuEventList clicks(500, {start, u"clicked"_s, QDBusVariant(0), 0});
+    QCOMPARE(call(u"/MenuBar"_s, menuInterface, u"EventGroup"_s, {QVariant::fromValue(clicks)}).type(), QDBusMessage::ReplyMessage);
+    for (int i = 0; i < 20; ++i) {
+        click(start);
+    }
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    m_f->server.release();
+    QTRY_VERIFY(m_f->timer.isTimerRunning());
+    QCOMPARE(m_f->server.requestLines().count(u"POST /time-entries/start"_s), 1);
+}
+
+void tst_PanelItem::signedOutItemIsIdle() {
+    manager();
+    run(running);
+    m_f->auth.logout();
+    m_f->timer.forgetAccount(); // as the program does on every sign-out
+    QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"00:00:00"_s);
+    QCOMPARE(menuLabels().first(), u"!Start Latest Timer"_s);
+}
+
 void tst_PanelItem::panelTextChosenFromTheMenuIsKept() {
     m_f->client.setAuthToken(u"t"_s);
     manager();
     QCOMPARE(menuLabels().last(), u"Panel Text"_s);
-    click(menuId(u"Hours and Minutes"_s));
+    Announcements sent;
+    const int elapsed = menuId(u"Elapsed Time"_s);
+    const int minutes = menuId(u"Hours and Minutes"_s);
+    click(minutes);
     QTRY_COMPARE(manager().panelText(), MenuBarManager::PanelText::minutes);
+    // Hosts that keep their items learn each tick that changed.
+    QTRY_COMPARE(sent.updated.value(minutes).value(u"toggle-state"_s), QVariant(1));
+    QCOMPARE(sent.updated.value(elapsed).value(u"toggle-state"_s), QVariant(0));
     QCOMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"0:00"_s);
     QCOMPARE(QSettings(m_f->home.tokenFile(), QSettings::IniFormat).value(u"panel_text"_s).toString(), u"minutes"_s);
     QCOMPARE(m_f->home.storedToken(), u"t"_s);

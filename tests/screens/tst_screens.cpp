@@ -83,6 +83,8 @@ private Q_SLOTS:
     void runningFace();
     void fieldsMatchTheChoosers();
     void earningsSection();
+    void figuresFollowTheTimer();
+    void accountWithoutProjects();
     void entryRowsFollowTheList();
     void listsAreDrawnWithinWhatWasAsked();
     void dismissibleSaveWarning();
@@ -409,6 +411,30 @@ void tst_Screens::earningsSection() {
     QCOMPARE(today->earnings(), u"$12.50"_s);
     QCOMPARE(today->duration(), u"1h 5m"_s);
     QCOMPARE(find<EarningsCard>(&view, u"weekCard"_s)->duration(), u"2m"_s);
+}
+
+void tst_Screens::figuresFollowTheTimer() {
+    DashboardView view(&m_f->auth, &m_f->timer);
+    view.show();
+    QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$12.50"_s);
+    // A start from elsewhere (the popover, the panel, the command line): the totals follow.
+    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(79.95, 3900, 40, 120)));
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
+    QCoro::waitFor(m_f->timer.startTimer(u"p1"_s, std::nullopt, std::nullopt));
+    QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$79.95"_s);
+}
+
+void tst_Screens::accountWithoutProjects() {
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[{"id":"p3","name":"Old","isActive":false}]})"));
+    QCoro::waitFor(m_f->timer.loadProjects());
+    DashboardView view(&m_f->auth, &m_f->timer);
+    view.show();
+    auto* notice = find<QWidget>(&view, u"noProjects"_s);
+    QTRY_VERIFY(notice->isVisible()); // not a silent, disabled start
+    QVERIFY(!find<CircleButton>(&view, u"startButton"_s)->isEnabled());
+    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, json::projects()));
+    find<LinkButton>(&view, u"noProjectsRefresh"_s)->click();
+    QTRY_VERIFY(!notice->isVisible());
 }
 
 void tst_Screens::entryRowsFollowTheList() {

@@ -5,6 +5,7 @@
 #include "state/AuthViewModel.h"
 #include "state/Connectivity.h"
 #include "state/DashboardViewModel.h"
+#include "settings/SettingsStore.h"
 #include "state/TimerViewModel.h"
 #include "ui/Theme.h"
 
@@ -44,6 +45,11 @@ private Q_SLOTS:
     void refreshIsStrictlySequential();
     void startThenStop();
     void failuresLeaveTheCountAlone();
+    void oneTimerActionAtATime();
+    void stopWaitsForTheServer();
+    void waitingStopOutlivesAQuit();
+    void outageEndsWhenTheServerAnswers();
+    void signOutForgetsTheAccount();
     void tickAndResynchronise();
     void lateTickFollowsTheClock_data();
     void lateTickFollowsTheClock();
@@ -426,6 +432,104 @@ void tst_State::failuresLeaveTheCountAlone() {
     QVERIFY(model->elapsedTime() >= 65);
     QVERIFY(model->isCounting());
     QVERIFY(!model->isLoading());
+}
+
+void tst_State::oneTimerActionAtATime() {
+    auto model = settledModel();
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::heldBack(201, json::timer(json::entry("e9", true))));
+    auto first = model->startTimer(u"p1"_s, std::nullopt, std::nullopt);
+    QVERIFY(m_f->server.waitForRequests(1));
+    // Whoever asks meanwhile (a second click, the panel menu, a restart) is refused.
+    for (int i = 0; i < 5; ++i) {
+        QCoro::waitFor(model->startTimer(u"p1"_s, std::nullopt, std::nullopt));
+        QCoro::waitFor(model->stopTimer());
+    }
+    m_f->server.release();
+    QCoro::waitFor(first);
+    QCOMPARE(m_f->server.requestLines(), (QStringList{u"POST /time-entries/start"_s, u"GET /time-entries?limit=10"_s}));
+}
+
+void tst_State::stopWaitsForTheServer() {
+    m_f->client.setAuthToken(u"token-1234"_s);
+    auto model = settledModel();
+    model->setRetryWaits(std::chrono::milliseconds(10), std::chrono::milliseconds(40));
+    loadCurrent(*model, json::entry("e9", true));
+    m_f->server.enqueue("POST", u"/time-entries/e9/stop"_s, FakeResponse::dropped());
+    m_f->server.enqueue("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(503, {}));
+    m_f->server.enqueue("POST", u"/time-entries/e9/stop"_s, FakeResponse::heldBack(200, json::timer(json::entry("e9", false))));
+    QSignalSpy succeeded(model.get(), &TimerViewModel::actionSucceeded);
+    QCoro::waitFor(model->stopTimer());
+    // Not dropped: it waits, the entry still runs and says so, and no timer starts meanwhile.
+    QCOMPARE(model->pendingStop(), u"e9"_s);
+    QVERIFY(model->isTimerRunning());
+    QCOMPARE(model->errorMessage(), TimerViewModel::waitingStopText());
+    QCoro::waitFor(model->startTimer(u"p1"_s, std::nullopt, std::nullopt));
+    QTRY_COMPARE(m_f->server.heldCount(), 1); // tried again after pauses until answered
+    QVERIFY(!m_f->server.requestLines().contains(u"POST /time-entries/start"_s));
+    m_f->server.release();
+    QTRY_VERIFY(!model->pendingStop());
+    QVERIFY(!model->isTimerRunning());
+    QVERIFY(!model->errorMessage());
+    QTRY_COMPARE(succeeded.size(), 1);
+    QCOMPARE(m_f->server.requestLines().count(u"POST /time-entries/e9/stop"_s), 3);
+}
+
+void tst_State::waitingStopOutlivesAQuit() {
+    m_f->client.setAuthToken(u"token-1234"_s);
+    {
+        auto model = settledModel();
+        loadCurrent(*model, json::entry("e9", true));
+        m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::dropped());
+        QCoro::waitFor(model->stopTimer());
+        model->settleBeforeQuit(std::chrono::seconds(10)); // its last try fails at once
+        QCOMPARE(SettingsStore::text(u"pending_stop"_s), u"e9"_s);
+    }
+    // The next start sends it, and says so; once answered it is kept no more.
+    m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, json::timer(json::entry("e9", false))));
+    m_f->lines.clear();
+    auto next = model();
+    QTRY_VERIFY(m_f->server.requestLines().contains(u"POST /time-entries/e9/stop"_s));
+    QTRY_VERIFY(!next->pendingStop());
+    QVERIFY(m_f->lines.lines().contains(u"Sending the stop that could not be sent before Kelvo quit"_s));
+    QVERIFY(!SettingsStore::text(u"pending_stop"_s));
+}
+
+void tst_State::outageEndsWhenTheServerAnswers() {
+    QTcpServer probe; // a port where nothing listens yet
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    APIClient client(u"http://127.0.0.1:%1"_s.arg(port));
+    client.setAuthToken(u"token-1234"_s);
+    TimerViewModel model(&client, &m_f->clock);
+    model.setRetryWaits(std::chrono::milliseconds(10), std::chrono::milliseconds(40));
+    QCoro::waitFor(model.startTimer(u"p1"_s, std::nullopt, std::nullopt));
+    QVERIFY(model.errorMessage().value_or(QString()).startsWith(u"Network error: "_s));
+    QSignalSpy returned(&model, &TimerViewModel::serverReturned);
+    FakeServer back(port); // the server comes back: its first answer ends the outage
+    back.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current()));
+    QTRY_COMPARE(returned.size(), 1);
+    QVERIFY(!model.errorMessage());
+}
+
+void tst_State::signOutForgetsTheAccount() {
+    m_f->client.setAuthToken(u"token-1234"_s);
+    auto model = settledModel();
+    model->setRetryWaits(std::chrono::hours(1), std::chrono::hours(1));
+    loadCurrent(*model, json::entry("e9", true));
+    QCoro::waitFor(model->loadRecentEntries());
+    model->setSelectedProjectId(u"p1"_s);
+    m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::dropped());
+    QCoro::waitFor(model->stopTimer());
+    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::heldBack(200, json::current(json::entry("e9", true))));
+    auto late = model->loadCurrentEntry();
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    QVERIFY(model->forgetAccount()); // a stop was still waiting
+    releaseAndWait(); // the old account's answer comes after the sign-out
+    QCoro::waitFor(late);
+    QVERIFY(!model->currentEntry() && !model->isCounting() && model->elapsedTime() == 0);
+    QVERIFY(model->projects().isEmpty() && model->recentEntries().isEmpty() && !model->selectedProjectId());
+    QVERIFY(!model->pendingStop() && !model->errorMessage() && !model->hasLoadedProjects());
 }
 
 void tst_State::tickAndResynchronise() {
