@@ -110,6 +110,10 @@ void tst_Control::statusShapes_data() {
     bare.entry->project.reset();
     bare.entry->task.reset();
     QTest::newRow("no names, no rate") << bare << u"▶ 01:02:03"_s << u"▶ 01:02:03"_s << u"running"_s << u"▶ 01:02:03"_s;
+    StatusReport waiting = running();
+    waiting.stopPending = true;
+    QTest::newRow("stop waiting") << waiting << u"▶ Website Redesign · Frontend build · 01:02:03 · $41.38 · stop waiting for the server"_s
+                                  << u"▶ 01:02:03"_s << u"running"_s << u"▶ 01:02:03"_s;
     QTest::newRow("idle") << StatusReport::of(std::nullopt, 0, std::nullopt) << u"■ No timer running"_s << u"■"_s << u"idle"_s
                           << u"■"_s;
     QTest::newRow("signed out") << StatusReport::unavailable(StatusReport::State::signedOut, u"x"_s) << u"■ Not signed in"_s
@@ -145,7 +149,10 @@ void tst_Control::statusShapes() {
     QVERIFY(block.at(3).isEmpty());
     // JSON: the published object, readable back.
     const QJsonObject json = jsonOf(StatusFormatter::format(report, Format::json));
-    QCOMPARE(json.keys(), (QStringList{u"entry"_s, u"running"_s, u"thisWeek"_s, u"today"_s, u"version"_s}));
+    QCOMPARE(json.keys(), (QStringList{u"entry"_s, u"running"_s}
+                           + (report.stopPending ? QStringList{u"stopPending"_s} : QStringList())
+                           + QStringList{u"thisWeek"_s, u"today"_s, u"version"_s}));
+    QCOMPARE(JsonReader::decode<StatusReport>(json)->stopPending, report.stopPending);
     QCOMPARE(json.value(u"version"_s).toInt(), 1);
     QCOMPARE(json.value(u"running"_s).toBool(), report.state == StatusReport::State::running);
     QCOMPARE(json.value(u"entry"_s).isNull(), !report.entry);
