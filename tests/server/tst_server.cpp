@@ -354,6 +354,10 @@ void tst_Server::badRequestsAreAnswered_data() {
     QTest::newRow("unknown entry") << QByteArray("POST") << u"/time-entries/nope/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
     QTest::newRow("id with a slash") << QByteArray("POST") << u"/time-entries/%2E%2E%2Fx/stop"_s << QByteArray() << 404 << u"Time entry not found"_s;
     QTest::newRow("short colour") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","color":"#abc"})") << 400 << u"color must be a hex colour such as #10B981"_s;
+    QTest::newRow("colour and a newline") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","color":"#10B981\n"})") << 400 << u"color must be a hex colour such as #10B981"_s;
+    QTest::newRow("nothing visible in a name") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"\u200b\u2060\u0301"})") << 400 << u"name is required"_s;
+    QTest::newRow("override in a name") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"report\u202Efdp.exe"})") << 400 << u"name must be at most 200 characters of text"_s;
+    QTest::newRow("isolate in a name") << QByteArray("POST") << u"/tasks"_s << QByteArray(R"({"projectId":"p","name":"\u2067x"})") << 400 << u"name must be at most 200 characters of text"_s;
     QTest::newRow("rate above the limit") << QByteArray("POST") << u"/projects"_s << QByteArray(R"({"name":"P","hourlyRate":100000.5})") << 400 << u"hourlyRate must be between 0 and 100000"_s;
     QTest::newRow("long description") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":")" + QByteArray(2001, 'd') + "\"}") << 400 << u"description must be at most 2000 characters of text"_s;
     QTest::newRow("lone surrogate") << QByteArray("POST") << u"/time-entries/start"_s << QByteArray(R"({"description":"a\ud800b"})") << 400 << u"description must be at most 2000 characters of text"_s;
