@@ -1,6 +1,7 @@
 #include "HttpServer.h"
 
 #include "HttpError.h"
+#include "OperatorLog.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -239,9 +240,7 @@ struct HttpServer::Callbacks {
         char line[512];
         std::vsnprintf(line, sizeof line, format, arguments);
         if (std::strstr(line, "resource limit") != nullptr) {
-            std::fprintf(stderr, "kelvo-server: out of file descriptors; new connections wait "
-                                 "until one closes\n");
-            std::fflush(stderr);
+            OperatorLog::write(u"out of file descriptors; new connections wait until one closes");
         }
     }
 };

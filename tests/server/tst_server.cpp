@@ -14,6 +14,8 @@
 
 #include <semaphore>
 
+#include <sys/stat.h>
+
 using namespace kelvo::server;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
@@ -604,12 +606,15 @@ void tst_Server::databaseIsPrivate() {
                           QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     const auto modeOf = [everyone](const QString& path) { return QFile::permissions(path) & everyone; };
     const auto fileMode = QFile::ReadOwner | QFile::WriteOwner;
-    // A folder the server makes, and the files in it.
+    // Folders the server makes, and the files in them, whatever the umask.
     const QString made = m_dir->filePath(u"new/place/kelvo.db"_s);
     {
+        const mode_t umask = ::umask(0);
         auto server = KelvoServer::create({made, 1000});
+        ::umask(umask);
         QVERIFY(server.has_value());
         QVERIFY((*server)->seedDemo());
+        QCOMPARE(modeOf(m_dir->filePath(u"new"_s)), fileMode | QFile::ExeOwner);
         QCOMPARE(modeOf(QFileInfo(made).absolutePath()), fileMode | QFile::ExeOwner);
         for (const QString& file : {made, made + u"-wal"_s, made + u"-shm"_s}) {
             QVERIFY2(QFile::exists(file), qPrintable(file));
