@@ -1,5 +1,6 @@
 #include "KelvoServer.h"
 
+#include "ClientAddress.h"
 #include "DemoSeed.h"
 
 #include <QDateTime>
@@ -182,24 +183,7 @@ void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Res
 }
 
 QString KelvoServer::clientAddress(const HttpRequest& request) const {
-    QHostAddress address = request.peer;
-    if (m_trustProxy) {
-        // The proxy appends the address it saw; what came before is the client's to invent.
-        const QByteArray forwarded = request.header("X-Forwarded-For");
-        const QHostAddress last(QString::fromLatin1(forwarded.split(',').last()).trimmed());
-        if (!last.isNull()) {
-            address = last;
-        }
-    }
-    // One IPv6 client has a whole /64 to choose from: that network counts as one address.
-    bool isV4 = false;
-    address.toIPv4Address(&isV4);
-    if (!isV4 && address.protocol() == QAbstractSocket::IPv6Protocol) {
-        Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8(0));
-        return QHostAddress(bytes).toString() + QStringLiteral("/64");
-    }
-    return address.toString();
+    return m_trustProxy ? ClientAddress::forwarded(request) : ClientAddress::key(request.peer);
 }
 
 } // namespace kelvo::server
