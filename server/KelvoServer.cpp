@@ -10,9 +10,6 @@ namespace kelvo::server {
 
 namespace {
 
-// A sign-in's password check goes before waiting registrations.
-constexpr int signInPriority = 1;
-
 QString bearerToken(const HttpRequest& request) {
     const QByteArray value = request.header("Authorization");
     return value.startsWith("Bearer ") ? QString::fromUtf8(value.mid(7)).trimmed() : QString();
@@ -144,7 +141,7 @@ HandlerResult KelvoServer::signedIn(const HttpRequest& request, const Handler& h
 }
 
 void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& respond) {
-    if (m_hashing.isFull(signInPriority)) {
+    if (m_hashing.isFull(HashWorkers::Kind::signIn)) {
         respond(HttpError::busy().toResponse());
         return;
     }
@@ -154,17 +151,17 @@ void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& r
         return;
     }
     m_hashing.run(
+        HashWorkers::Kind::signIn,
         [attempt = *attempt, iterations = m_context.passwordIterations] {
             return Accounts::checkPassword(attempt, iterations);
         },
         [this, attempt = *attempt, respond](const Accounts::PasswordCheck& check) {
             respond(toResponse(m_accounts.finishLogin(attempt, check)));
-        },
-        signInPriority);
+        });
 }
 
 void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Respond& respond) {
-    if (m_hashing.isFull()) {
+    if (m_hashing.isFull(HashWorkers::Kind::registration)) {
         respond(HttpError::busy().toResponse());
         return;
     }
@@ -174,6 +171,7 @@ void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Res
         return;
     }
     m_hashing.run(
+        HashWorkers::Kind::registration,
         [registration = *registration, iterations = m_context.passwordIterations] {
             return Accounts::hashPassword(registration, iterations);
         },

@@ -1,6 +1,7 @@
 #include "HttpProbe.h"
 
 #include "Credentials.h"
+#include "HashWorkers.h"
 #include "KelvoServer.h"
 
 #include <QJsonArray>
@@ -60,6 +61,7 @@ private Q_SLOTS:
     void forwardedAddresses();
     void unknownEmailCostsTheSameWork();
     void hashingHoldsUpNoOne();
+    void registrationsGetATurn();
     void addressesAndPasswordsComposed();
     void databaseIsPrivate();
 
@@ -606,6 +608,30 @@ void tst_Server::hashingHoldsUpNoOne() {
     QCOMPARE(answered(401), 0);
     gate.release(3);
     QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
+}
+
+void tst_Server::registrationsGetATurn() {
+    // One thread, held on its first hash while sign-ins queue up and then a registration.
+    HashWorkers workers(1);
+    std::counting_semaphore<64> gate(0);
+    workers.setGate([&] { (void)gate.try_acquire_for(std::chrono::seconds(60)); }); // a hung test ends, failing
+    QStringList started;                                                            // on the hashing thread, one at a time
+    int done = 0;
+    const int signIns = 12;
+    const auto hash = [&](const QString& kind) {
+        return [&started, kind] {
+            started.append(kind);
+            return 0;
+        };
+    };
+    for (int i = 0; i < signIns; ++i) {
+        workers.run(HashWorkers::Kind::signIn, hash(u"sign-in"_s), [&](int) { ++done; });
+    }
+    workers.run(HashWorkers::Kind::registration, hash(u"registration"_s), [&](int) { ++done; });
+    gate.release(signIns + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done, signIns + 1, 20000);
+    // Its turn came before every sign-in queued ahead of it had gone.
+    QVERIFY2(started.indexOf(u"registration"_s) < signIns, qPrintable(started.join(u' ')));
 }
 
 void tst_Server::addressesAndPasswordsComposed() {
