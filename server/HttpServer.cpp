@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include "ClientAddress.h"
 #include "HttpError.h"
 #include "OperatorLog.h"
 
@@ -18,6 +19,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
 
 namespace kelvo::server {
@@ -71,18 +73,28 @@ struct HttpServer::Exchange {
     QByteArray target;
     bool closeAfter = false;
     bool dispatched = false;
-    qint64 reservedBytes = 0; // counted against the budget for bodies
+    QString address;      // the peer's, as the budget for bodies counts it
+    qint64 heldBytes = 0; // of the body, counted against the budget
+    // Set when the body did not fit: the rest of it is read and dropped, then this is the answer.
+    std::optional<HttpResponse> refusal;
     QElapsedTimer clock;
     // Guarded by Pending::mutex: the connection while it waits for the handler, and the answer.
     MHD_Connection* waiting = nullptr;
     std::optional<HttpResponse> response;
 };
 
-// One connection: by when the request under way must be whole (0 while it is being answered).
+// One connection: by when the request under way must be whole (0 while it is being answered),
+// and how its body is coming.
 struct HttpServer::Peer {
     int fd = -1;
     qint64 deadlineMs = 0;
     QByteArray target;
+    QString address;
+    // While a body comes: its declared length, the bytes that came, and how many had come by
+    // when (one sample a sweep, back to the last one a whole window old).
+    qint64 bodyBytes = 0;
+    qint64 bodyReceived = 0;
+    std::deque<std::pair<qint64, qint64>> bodyProgress;
 };
 
 // Requests handed to the handler and not answered yet; outlives the server, since an answer
@@ -128,22 +140,36 @@ struct HttpServer::Callbacks {
             return begin(http, connection, method, version, requestState);
         }
         const auto& exchange = *static_cast<std::shared_ptr<Exchange>*>(*requestState);
+        Peer& from = peer(connection);
         if (*size != 0) {
             // The declared length was checked against the limit before any of the body came;
-            // more than it is never kept.
-            if (exchange->request.body.size() + qint64(*size) > exchange->reservedBytes) {
+            // more than it is never taken.
+            from.bodyReceived += qint64(*size);
+            if (from.bodyReceived > from.bodyBytes) {
                 return MHD_NO;
             }
-            exchange->request.body.append(data, qsizetype(*size));
+            if (!exchange->refusal && !http.hold(*exchange, qint64(*size))) {
+                // Answered once the body is read (libmicrohttpd takes no answer in between).
+                http.release(*exchange);
+                exchange->request.body = QByteArray();
+                exchange->refusal = HttpError::busy().toResponse();
+            }
+            if (!exchange->refusal) {
+                exchange->request.body.append(data, qsizetype(*size));
+            }
             *size = 0;
             return MHD_YES;
+        }
+        from.bodyProgress.clear();
+        if (exchange->refusal) {
+            return http.answer(connection, *exchange, *exchange->refusal) ? MHD_YES : MHD_NO;
         }
         if (!exchange->dispatched) {
             if (http.m_stopping) {
                 return MHD_NO; // nothing more is taken on: the last run must leave none waiting
             }
             exchange->dispatched = true;
-            peer(connection).deadlineMs = 0;
+            from.deadlineMs = 0;
             {
                 std::lock_guard lock(http.m_pending->mutex);
                 exchange->waiting = connection;
@@ -190,16 +216,16 @@ struct HttpServer::Callbacks {
             exchange->closeAfter = true;
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
         }
+        Peer& from = peer(connection);
+        exchange->address = from.address;
         const qint64 length =
             declaredLength(request.header("Content-Length").trimmed()).value_or(0);
-        if (http.m_bufferedBodyBytes + length > http.m_limits.maxBufferedBodyBytes) {
-            exchange->closeAfter = true;
-            return http.answer(connection, *exchange, HttpError::busy().toResponse()) ? MHD_YES
-                                                                                      : MHD_NO;
+        // Nothing is set aside for the length declared: the body counts as it comes.
+        from.bodyBytes = length;
+        from.bodyReceived = 0;
+        if (length > 0) {
+            from.bodyProgress = {{monotonicMs(), 0}};
         }
-        http.m_bufferedBodyBytes += length;
-        exchange->reservedBytes = length;
-        request.body.reserve(length);
         return MHD_YES;
     }
 
@@ -208,12 +234,14 @@ struct HttpServer::Callbacks {
         HttpServer& http = server(self);
         auto* exchange = static_cast<std::shared_ptr<Exchange>*>(*requestState);
         if (exchange != nullptr) {
-            http.m_bufferedBodyBytes -= (*exchange)->reservedBytes;
+            http.release(**exchange);
             delete exchange;
             *requestState = nullptr;
         }
         // The next request, if any, has as long from now as the first had from the opening.
-        peer(connection).deadlineMs = http.deadlineFromNow();
+        Peer& from = peer(connection);
+        from.deadlineMs = http.deadlineFromNow();
+        from.bodyProgress.clear();
     }
 
     static void onConnection(void* self, MHD_Connection* connection, void** peerState,
@@ -224,6 +252,9 @@ struct HttpServer::Callbacks {
             peer->fd =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
             peer->deadlineMs = http.deadlineFromNow();
+            peer->address = ClientAddress::key(
+                QHostAddress(MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)
+                                 ->client_addr));
             http.m_peers.insert(peer);
             *peerState = peer;
         } else {
@@ -325,13 +356,52 @@ void HttpServer::closeOverdue() {
         return;
     }
     m_lastSweepMs = now;
+    const qint64 windowMs = qint64(m_limits.bodyWindowSeconds) * 1000;
     for (Peer* peer : m_peers) {
-        if (peer->deadlineMs != 0 && now > peer->deadlineMs) {
+        bool tooSlow = false;
+        if (auto& progress = peer->bodyProgress; !progress.empty()) {
+            progress.emplace_back(now, peer->bodyReceived);
+            while (progress.size() > 1 && progress[1].first <= now - windowMs) {
+                progress.pop_front();
+            }
+            const auto [since, received] = progress.front();
+            tooSlow = since <= now - windowMs &&
+                      peer->bodyReceived - received <
+                          std::min(m_limits.minBodyBytesPerWindow, peer->bodyBytes - received);
+        }
+        if (tooSlow || (peer->deadlineMs != 0 && now > peer->deadlineMs)) {
             // libmicrohttpd sees the end of the stream and closes the connection itself.
             ::shutdown(peer->fd, SHUT_RDWR);
             peer->deadlineMs = 0;
+            peer->bodyProgress.clear();
         }
     }
+}
+
+bool HttpServer::hold(Exchange& exchange, qint64 bytes) {
+    const bool fits =
+        m_heldBodyBytes + bytes <= m_limits.maxBufferedBodyBytes &&
+        (!m_limits.budgetPerAddress ||
+         m_heldByAddress.value(exchange.address) + bytes <= m_limits.maxBufferedBodyBytes / 8);
+    if (!fits) {
+        return false;
+    }
+    m_heldBodyBytes += bytes;
+    m_heldByAddress[exchange.address] += bytes;
+    exchange.heldBytes += bytes;
+    return true;
+}
+
+void HttpServer::release(Exchange& exchange) {
+    if (exchange.heldBytes == 0) {
+        return;
+    }
+    m_heldBodyBytes -= exchange.heldBytes;
+    if (const auto held = m_heldByAddress.find(exchange.address);
+        (*held -= exchange.heldBytes) == 0) {
+        m_heldByAddress.erase(held);
+    }
+    exchange.heldBytes = 0;
 }
 
 void HttpServer::stop() {

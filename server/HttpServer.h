@@ -3,6 +3,7 @@
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <atomic>
@@ -31,8 +32,17 @@ public:
         // its last answer was sent; also how long an answer may wait for the client to read.
         unsigned requestTimeoutSeconds = 30;
         qint64 maxBodyBytes = 1024 * 1024;
-        // Bodies being received at once, in all; a request that would go over waits (503).
+        // Bodies being received at once, in all, counted by the bytes that have come (a length
+        // declared costs nothing); a body that would go over is refused (503).
         qint64 maxBufferedBodyBytes = 64 * 1024 * 1024;
+        // Whether one peer address (an IPv6 /64 as one) holds at most an eighth of that budget.
+        // Off behind a proxy, where every body comes from the proxy's address (and the proxy
+        // buffers them).
+        bool budgetPerAddress = true;
+        // A connection whose body receives less than this (or the rest of it) in any window of
+        // that many seconds is closed: a body trickled in holds a connection for nothing.
+        qint64 minBodyBytesPerWindow = 10 * 1024;
+        unsigned bodyWindowSeconds = 10;
         int maxHeaders = 100;
         // One line per request on standard error: method, path, status, milliseconds.
         bool logRequests = false;
@@ -66,6 +76,9 @@ private:
     void logRequest(const Exchange& exchange, HttpStatus status) const;
     void run();
     void closeOverdue();
+    // Counts `bytes` more of the exchange's body against the budget for bodies, if they fit.
+    bool hold(Exchange& exchange, qint64 bytes);
+    void release(Exchange& exchange);
     qint64 deadlineFromNow() const;
     void stop();
 
@@ -78,7 +91,8 @@ private:
     // Connections and when their request must be whole; touched on the serving thread only.
     std::unordered_set<Peer*> m_peers;
     qint64 m_lastSweepMs = 0;
-    qint64 m_bufferedBodyBytes = 0;
+    qint64 m_heldBodyBytes = 0;
+    QHash<QString, qint64> m_heldByAddress;
     std::shared_ptr<Pending> m_pending;
 };
 

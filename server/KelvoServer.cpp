@@ -22,6 +22,13 @@ HttpResponse toResponse(const HandlerResult& result) {
     return {result->status, QJsonDocument(result->body).toJson(QJsonDocument::Compact), {}};
 }
 
+HttpServer::Limits httpLimits(const KelvoServer::Options& options) {
+    HttpServer::Limits limits = options.http;
+    // Behind a proxy every body comes from the proxy's address.
+    limits.budgetPerAddress = !options.trustProxy;
+    return limits;
+}
+
 // The id in "/time-entries/ID/stop", routed on the path as sent: "ID%2Fstop" is no stop.
 std::optional<QString> stoppedEntryId(const QByteArray& path) {
     static constexpr QByteArrayView prefix = "/time-entries/";
@@ -55,7 +62,7 @@ KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
     , m_projects(m_context)
     , m_entries(m_context)
     , m_earnings(m_context)
-    , m_http(options.http, [this](const HttpRequest& request, const HttpServer::Respond& respond) {
+    , m_http(httpLimits(options), [this](const HttpRequest& request, const HttpServer::Respond& respond) {
         handle(request, respond);
     }) {}
 
