@@ -10,6 +10,7 @@
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace kelvo::server {
 
@@ -28,6 +30,12 @@ namespace {
 
 // How often connections are checked for an overdue request.
 constexpr qint64 sweepIntervalMs = 500;
+
+// After an answer given before the body was read, how long and how much of the body is still
+// read and dropped (nginx's lingering close): a client that writes its whole body before reading
+// gets to read the answer, while one that sends on and on costs a bounded amount.
+constexpr qint64 lingerMs = 5000;
+constexpr qint64 lingerBytes = 4 * 1024 * 1024;
 
 qint64 monotonicMs() {
     timespec now{};
@@ -54,6 +62,15 @@ QByteArray printable(QByteArrayView bytes) {
 bool isDigits(QByteArrayView text) {
     return !text.isEmpty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether the client may still be writing a body after its head: it names one, and did not ask
+// to hear first (with Expect: 100-continue the body waits for a go-ahead).
+bool bodyFollows(const HttpRequest& request) {
+    const QByteArray length = request.header("Content-Length").trimmed();
+    return (!request.header("Transfer-Encoding").isEmpty() ||
+            (!length.isEmpty() && length != "0")) &&
+           request.header("Expect").trimmed().compare("100-continue", Qt::CaseInsensitive) != 0;
 }
 
 // A Content-Length value: plain decimal digits, at most 18 of them (so it fits); nothing else.
@@ -90,6 +107,7 @@ struct HttpServer::Peer {
     qint64 deadlineMs = 0;
     QByteArray target;
     QString address;
+    int lingerFd = -1; // a copy of the descriptor, to read on after an early answer
     // While a body comes: its declared length, the bytes that came, and how many had come by
     // when (one sample a sweep, back to the last one a whole window old).
     qint64 bodyBytes = 0;
@@ -211,12 +229,16 @@ struct HttpServer::Callbacks {
             request.peer = QHostAddress(info->client_addr);
         }
         *requestState = new std::shared_ptr<Exchange>(exchange);
+        Peer& from = peer(connection);
         if (const auto problem = headProblem(request, http.m_limits)) {
-            // Answered before any of the body is read; the connection closes after.
+            // Answered before any of the body is read; the connection closes after, and what the
+            // client still sends is read on a copy of the descriptor (see linger()).
             exchange->closeAfter = true;
+            if (bodyFollows(request)) {
+                from.lingerFd = ::fcntl(from.fd, F_DUPFD_CLOEXEC, 0);
+            }
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
         }
-        Peer& from = peer(connection);
         exchange->address = from.address;
         const qint64 length =
             declaredLength(request.header("Content-Length").trimmed()).value_or(0);
@@ -259,6 +281,9 @@ struct HttpServer::Callbacks {
             *peerState = peer;
         } else {
             auto* peer = static_cast<Peer*>(*peerState);
+            if (peer->lingerFd >= 0) {
+                http.linger(peer->lingerFd);
+            }
             http.m_peers.erase(peer);
             delete peer;
             *peerState = nullptr;
@@ -332,16 +357,21 @@ quint16 HttpServer::listen(const QHostAddress& address, quint16 port) {
 }
 
 void HttpServer::run() {
-    epoll_event events[2];
+    epoll_event events[16];
     while (!m_stopping) {
         int timeoutMs = int(sweepIntervalMs);
         MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
         if (MHD_get_timeout(m_daemon, &daemonTimeout) == MHD_YES) {
             timeoutMs = int(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, timeoutMs));
         }
-        epoll_wait(m_epoll, events, 2, timeoutMs);
+        const int ready = epoll_wait(m_epoll, events, int(std::size(events)), timeoutMs);
         if (m_stopping) {
             break;
+        }
+        for (int i = 0; i < ready; ++i) {
+            if (m_lingering.contains(events[i].data.fd)) {
+                drain(events[i].data.fd);
+            }
         }
         quint64 wakes = 0;
         [[maybe_unused]] const auto drained = ::read(m_pending->wake, &wakes, sizeof wakes);
@@ -376,6 +406,53 @@ void HttpServer::closeOverdue() {
             peer->bodyProgress.clear();
         }
     }
+    std::vector<int> overdue;
+    for (const auto& [fd, lingering] : m_lingering) {
+        if (now > lingering.untilMs) {
+            overdue.push_back(fd);
+        }
+    }
+    std::for_each(overdue.begin(), overdue.end(), [this](int fd) { stopLingering(fd); });
+}
+
+void HttpServer::linger(int fd) {
+    // libmicrohttpd has sent the answer and closes its descriptor; this copy keeps the
+    // connection open. Never beyond the cap on connections, nor once stopping.
+    if (m_stopping || m_peers.size() + m_lingering.size() > m_limits.maxConnections) {
+        ::close(fd);
+        return;
+    }
+    ::shutdown(fd, SHUT_WR); // the answer is whole: the client sees its end
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    if (epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_lingering[fd] = {monotonicMs() + lingerMs, 0};
+}
+
+void HttpServer::drain(int fd) {
+    Lingering& lingering = m_lingering.at(fd);
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0 && (lingering.drained += got) < lingerBytes) {
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return;
+        }
+        break; // the client's end, an error, or as much as is read
+    }
+    stopLingering(fd);
+}
+
+void HttpServer::stopLingering(int fd) {
+    epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+    ::close(fd);
+    m_lingering.erase(fd);
 }
 
 bool HttpServer::hold(Exchange& exchange, qint64 bytes) {
@@ -423,6 +500,9 @@ void HttpServer::stop() {
     MHD_run(m_daemon);
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
+    while (!m_lingering.empty()) {
+        stopLingering(m_lingering.begin()->first);
+    }
     ::close(m_epoll);
     std::lock_guard lock(m_pending->mutex);
     ::close(std::exchange(m_pending->wake, -1));

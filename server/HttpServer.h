@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 struct MHD_Connection;
@@ -22,7 +23,9 @@ namespace kelvo::server {
 // every connection; each whole request is handed to the handler on this object's thread, and
 // the connection is read no further until the handler has answered (so answers a client does
 // not read never pile up). Heads and bodies over the limits are refused before they are read,
-// slow or idle connections are closed, and the number of connections is capped.
+// slow or idle connections are closed, and the number of connections is capped. A connection
+// answered before its body was read is read on and dropped for a while after the answer (as
+// nginx's lingering close does), so a client that writes its whole body first still reads it.
 class HttpServer : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +79,11 @@ private:
     void logRequest(const Exchange& exchange, HttpStatus status) const;
     void run();
     void closeOverdue();
+    // Takes over `fd`, a copy of a closing connection's descriptor, to read on and drop what the
+    // client still sends; then `drain` reads what came and `stopLingering` closes it.
+    void linger(int fd);
+    void drain(int fd);
+    void stopLingering(int fd);
     // Counts `bytes` more of the exchange's body against the budget for bodies, if they fit.
     bool hold(Exchange& exchange, qint64 bytes);
     void release(Exchange& exchange);
@@ -93,6 +101,11 @@ private:
     qint64 m_lastSweepMs = 0;
     qint64 m_heldBodyBytes = 0;
     QHash<QString, qint64> m_heldByAddress;
+    struct Lingering {
+        qint64 untilMs = 0;
+        qint64 drained = 0;
+    };
+    std::unordered_map<int, Lingering> m_lingering; // by descriptor
     std::shared_ptr<Pending> m_pending;
 };
 

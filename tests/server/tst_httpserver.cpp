@@ -59,6 +59,7 @@ private Q_SLOTS:
     void bodiesAreBudgetedByWhatArrives_data();
     void bodiesAreBudgetedByWhatArrives();
     void slowBodiesClose();
+    void refusedBodyWrittenBeforeReading();
     void unreadAnswersStopTheReading();
     void answerAfterTheServerIsGone();
 
@@ -239,6 +240,40 @@ void tst_HttpServer::slowBodiesClose() {
     dripping.start(100);
     QTRY_COMPARE_WITH_TIMEOUT(slow->state(), QAbstractSocket::UnconnectedState, 20000);
     QCOMPARE(status(*steady), 200);
+}
+
+void tst_HttpServer::refusedBodyWrittenBeforeReading() {
+    const quint16 port = start({.maxBodyBytes = 1000});
+    // A client that writes its whole body before it reads the answer, as Python's http.client;
+    // a plain blocking socket, whose every call gives up after 20 s (a fault fails, not hangs).
+    // Its send buffer is kept as small as a real network's, so the body cannot wait there.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 64 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    const timeval patience{20, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray body(2 * 1024 * 1024, 'b');
+    const QByteArray request =
+        "POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    qsizetype sent = 0;
+    while (sent < request.size()) {
+        const ssize_t written = ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+        if (written <= 0) {
+            break;
+        }
+        sent += written;
+    }
+    char answer[32] = {};
+    (void)::recv(fd, answer, sizeof answer - 1, 0);
+    ::close(fd);
+    QCOMPARE(sent, request.size());
+    QVERIFY2(QByteArrayView(answer).startsWith("HTTP/1.1 413 "), answer);
 }
 
 void tst_HttpServer::unreadAnswersStopTheReading() {
