@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QTcpSocket>
 
@@ -8,7 +7,9 @@
 #include <vector>
 
 // Hostile traffic against a kelvo-server, run from a process of its own: connections that say
-// nothing, password guessing, a body far over the limit, pipelined requests never read.
+// nothing, bodies declared and never sent, password guessing, a body far over the limit,
+// pipelined requests never read. It comes from loopback addresses other than 127.0.0.1, where
+// the honest clients are.
 class Attacker : public QObject {
     Q_OBJECT
 public:
@@ -16,7 +17,11 @@ public:
 
     // `count` connections that send nothing; each is opened again when the server closes it.
     void holdIdle(int count);
-    // `clients` loops of sign-ins with a wrong password.
+    // `count` connections that each declare a 1 MiB body and send one byte of it; each is opened
+    // again when the server closes it.
+    void holdHalfSent(int count);
+    // `clients` loops of sign-ins with a wrong password, each ten from an address and at an
+    // account of their own, so the default throttle never answers before the password is checked.
     void guess(int clients);
     // One request declaring `bytes` of body, the body sent for as long as the server reads it.
     void upload(qint64 bytes);
@@ -24,11 +29,13 @@ public:
     void pipeline();
 
 private:
+    // A connection that sends `opening`, opened again (and sending it again) whenever it closes.
+    void hold(const QByteArray& opening);
     QTcpSocket* connectSocket();
-    void guessOnce(int client);
+    void guessOnce();
 
     QString m_host;
     quint16 m_port;
-    QNetworkAccessManager m_network;
+    int m_guesses = 0;
     std::vector<std::unique_ptr<QTcpSocket>> m_sockets;
 };

@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "OperatorLog.h"
 #include "Validation.h"
 
 #include <QAtomicInt>
@@ -7,7 +8,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 
-#include <cstdio>
+#include <algorithm>
 
 namespace kelvo::server {
 
@@ -79,7 +80,20 @@ const char* const migrations[] = {
 static_assert(std::size(migrations) == schemaVersion);
 
 void logError(const QString& what, const QSqlError& error) {
-    std::fprintf(stderr, "kelvo-server: %s: %s\n", qPrintable(what), qPrintable(error.text()));
+    OperatorLog::write(what + QStringLiteral(": ") + error.text());
+}
+
+// Makes `folder` and whichever of its parents are missing, each the user's alone from the
+// start: created without access for others, then set to 0700 whatever the umask took away.
+bool makePrivateFolders(const QString& folder) {
+    QStringList missing;
+    for (QString at = folder; !QFileInfo::exists(at); at = QFileInfo(at).absolutePath()) {
+        missing.prepend(at);
+    }
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    return std::all_of(missing.begin(), missing.end(), [&](const QString& level) {
+        return QDir().mkdir(level, ownerOnly) && QFile::setPermissions(level, ownerOnly);
+    });
 }
 
 } // namespace
@@ -101,11 +115,8 @@ std::expected<void, QString> Database::secureFile(const QString& path) {
         return {};
     }
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QFileInfo::exists(folder)) {
-        if (!QDir().mkpath(folder)) {
-            return std::unexpected(QStringLiteral("cannot create %1").arg(folder));
-        }
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!makePrivateFolders(folder)) {
+        return std::unexpected(QStringLiteral("cannot create %1").arg(folder));
     }
     QFile file(path);
     // Created private, not made private after: no moment in which another user could open it.
@@ -160,8 +171,9 @@ bool Database::migrate() {
     }
     const int current = version->value(0).toInt();
     if (current > schemaVersion) {
-        std::fprintf(stderr, "kelvo-server: database schema %d is newer than this server (%d)\n",
-                     current, schemaVersion);
+        OperatorLog::write(QStringLiteral("database schema %1 is newer than this server (%2)")
+                               .arg(current)
+                               .arg(schemaVersion));
         return false;
     }
     for (int step = current; step < schemaVersion; ++step) {
@@ -219,10 +231,10 @@ bool Database::rekeyEmails() {
             continue;
         }
         user.newKey = QStringLiteral("superseded ") + user.id;
-        std::fprintf(stderr,
-                     "kelvo-server: account %s (%s) cannot sign in: the older account %s has the "
-                     "same address; change one of their e-mails to keep both\n",
-                     qPrintable(user.id), qPrintable(user.email), qPrintable(*owner));
+        OperatorLog::write(QStringLiteral("account %1 (%2) cannot sign in: the older account %3 "
+                                          "has the same address; change one of their e-mails to "
+                                          "keep both")
+                               .arg(user.id, user.email, *owner));
     }
     // Through keys of their own first, so no two rows ever hold the same key on the way.
     for (const QString& pass : {QStringLiteral("moving"), QStringLiteral("final")}) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QThread>
 #include <QThreadPool>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 
 namespace kelvo::server {
 
@@ -12,50 +15,58 @@ namespace kelvo::server {
 class HashWorkers : public QObject {
     Q_OBJECT
 public:
-    explicit HashWorkers(QObject* parent = nullptr);
+    // Sign-ins go first, but every fourth hash to start is a registration's when one waits: a
+    // stream of sign-ins (guessing, say) can slow registrations down but never stop them.
+    enum class Kind { signIn, registration };
+
+    explicit HashWorkers(int threads = QThread::idealThreadCount(), QObject* parent = nullptr);
     // Work not yet started is dropped; work under way is waited for.
     ~HashWorkers() override;
 
     // Tests hold a hash here to see other requests served meanwhile (set before any run).
     void setGate(std::function<void()> gate) { m_gate = std::move(gate); }
 
-    // Whether as much work waits as may: more is to be turned away until some is done. Work of
-    // lower priority gets half the places, so it cannot crowd out the rest.
-    bool isFull(int priority = 0) const {
-        return m_underWay >= (priority > 0 ? maxUnderWay : maxUnderWay / 2);
+    // Whether as much work waits as may: more is to be turned away until some is done.
+    // Registrations get half the places, so a stream of them cannot turn sign-ins away.
+    bool isFull(Kind kind) const {
+        return m_underWay >= (kind == Kind::signIn ? maxUnderWay : maxUnderWay / 2);
     }
 
-    // Runs `work` on a hashing thread, then `done` with its result here. Work with a higher
-    // `priority` starts first.
-    template <typename Work, typename Done> void run(Work work, Done done, int priority = 0) {
+    // Runs `work` on a hashing thread when its turn comes, then `done` with its result here.
+    template <typename Work, typename Done> void run(Kind kind, Work work, Done done) {
         ++m_underWay;
-        m_pool.start(
-            [this, work = std::move(work), done = std::move(done)] {
-                yieldToRequests();
-                if (m_gate) {
-                    m_gate();
-                }
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, done, result = work()] {
-                        --m_underWay;
-                        done(result);
-                    },
-                    Qt::QueuedConnection);
-            },
-            priority);
+        enqueue(kind, [this, work = std::move(work), done = std::move(done)] {
+            yieldToRequests();
+            if (m_gate) {
+                m_gate();
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, done, result = work()] {
+                    --m_underWay;
+                    done(result);
+                },
+                Qt::QueuedConnection);
+        });
     }
 
 private:
     // Hashing threads run at the lowest priority: guessing fills them, and answering everyone
     // else comes first.
     static void yieldToRequests();
+    void enqueue(Kind kind, std::function<void()> task);
+    // On a hashing thread: takes the task whose turn it is and runs it.
+    void runNext();
 
     static constexpr int maxUnderWay = 64;
 
     QThreadPool m_pool;
     int m_underWay = 0; // on this object's thread
     std::function<void()> m_gate;
+    std::mutex m_mutex; // guards what follows
+    std::deque<std::function<void()>> m_signIns;
+    std::deque<std::function<void()>> m_registrations;
+    unsigned m_started = 0;
 };
 
 } // namespace kelvo::server

@@ -1,6 +1,8 @@
 #include "HttpServer.h"
 
+#include "ClientAddress.h"
 #include "HttpError.h"
+#include "OperatorLog.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -8,6 +10,7 @@
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -17,7 +20,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
+#include <vector>
 
 namespace kelvo::server {
 
@@ -25,6 +30,12 @@ namespace {
 
 // How often connections are checked for an overdue request.
 constexpr qint64 sweepIntervalMs = 500;
+
+// After an answer given before the body was read, how long and how much of the body is still
+// read and dropped (nginx's lingering close): a client that writes its whole body before reading
+// gets to read the answer, while one that sends on and on costs a bounded amount.
+constexpr qint64 lingerMs = 5000;
+constexpr qint64 lingerBytes = 4 * 1024 * 1024;
 
 qint64 monotonicMs() {
     timespec now{};
@@ -53,6 +64,15 @@ bool isDigits(QByteArrayView text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Whether the client may still be writing a body after its head: it names one, and did not ask
+// to hear first (with Expect: 100-continue the body waits for a go-ahead).
+bool bodyFollows(const HttpRequest& request) {
+    const QByteArray length = request.header("Content-Length").trimmed();
+    return (!request.header("Transfer-Encoding").isEmpty() ||
+            (!length.isEmpty() && length != "0")) &&
+           request.header("Expect").trimmed().compare("100-continue", Qt::CaseInsensitive) != 0;
+}
+
 // A Content-Length value: plain decimal digits, at most 18 of them (so it fits); nothing else.
 std::optional<qint64> declaredLength(QByteArrayView text) {
     if (text.size() > 18 || !isDigits(text)) {
@@ -70,18 +90,29 @@ struct HttpServer::Exchange {
     QByteArray target;
     bool closeAfter = false;
     bool dispatched = false;
-    qint64 reservedBytes = 0; // counted against the budget for bodies
+    QString address;      // the peer's, as the budget for bodies counts it
+    qint64 heldBytes = 0; // of the body, counted against the budget
+    // Set when the body did not fit: the rest of it is read and dropped, then this is the answer.
+    std::optional<HttpResponse> refusal;
     QElapsedTimer clock;
     // Guarded by Pending::mutex: the connection while it waits for the handler, and the answer.
     MHD_Connection* waiting = nullptr;
     std::optional<HttpResponse> response;
 };
 
-// One connection: by when the request under way must be whole (0 while it is being answered).
+// One connection: by when the request under way must be whole (0 while it is being answered),
+// and how its body is coming.
 struct HttpServer::Peer {
     int fd = -1;
     qint64 deadlineMs = 0;
     QByteArray target;
+    QString address;
+    int lingerFd = -1; // a copy of the descriptor, to read on after an early answer
+    // While a body comes: its declared length, the bytes that came, and how many had come by
+    // when (one sample a sweep, back to the last one a whole window old).
+    qint64 bodyBytes = 0;
+    qint64 bodyReceived = 0;
+    std::deque<std::pair<qint64, qint64>> bodyProgress;
 };
 
 // Requests handed to the handler and not answered yet; outlives the server, since an answer
@@ -127,22 +158,36 @@ struct HttpServer::Callbacks {
             return begin(http, connection, method, version, requestState);
         }
         const auto& exchange = *static_cast<std::shared_ptr<Exchange>*>(*requestState);
+        Peer& from = peer(connection);
         if (*size != 0) {
             // The declared length was checked against the limit before any of the body came;
-            // more than it is never kept.
-            if (exchange->request.body.size() + qint64(*size) > exchange->reservedBytes) {
+            // more than it is never taken.
+            from.bodyReceived += qint64(*size);
+            if (from.bodyReceived > from.bodyBytes) {
                 return MHD_NO;
             }
-            exchange->request.body.append(data, qsizetype(*size));
+            if (!exchange->refusal && !http.hold(*exchange, qint64(*size))) {
+                // Answered once the body is read (libmicrohttpd takes no answer in between).
+                http.release(*exchange);
+                exchange->request.body = QByteArray();
+                exchange->refusal = HttpError::busy().toResponse();
+            }
+            if (!exchange->refusal) {
+                exchange->request.body.append(data, qsizetype(*size));
+            }
             *size = 0;
             return MHD_YES;
+        }
+        from.bodyProgress.clear();
+        if (exchange->refusal) {
+            return http.answer(connection, *exchange, *exchange->refusal) ? MHD_YES : MHD_NO;
         }
         if (!exchange->dispatched) {
             if (http.m_stopping) {
                 return MHD_NO; // nothing more is taken on: the last run must leave none waiting
             }
             exchange->dispatched = true;
-            peer(connection).deadlineMs = 0;
+            from.deadlineMs = 0;
             {
                 std::lock_guard lock(http.m_pending->mutex);
                 exchange->waiting = connection;
@@ -184,21 +229,25 @@ struct HttpServer::Callbacks {
             request.peer = QHostAddress(info->client_addr);
         }
         *requestState = new std::shared_ptr<Exchange>(exchange);
+        Peer& from = peer(connection);
         if (const auto problem = headProblem(request, http.m_limits)) {
-            // Answered before any of the body is read; the connection closes after.
+            // Answered before any of the body is read; the connection closes after, and what the
+            // client still sends is read on a copy of the descriptor (see linger()).
             exchange->closeAfter = true;
+            if (bodyFollows(request)) {
+                from.lingerFd = ::fcntl(from.fd, F_DUPFD_CLOEXEC, 0);
+            }
             return http.answer(connection, *exchange, *problem) ? MHD_YES : MHD_NO;
         }
+        exchange->address = from.address;
         const qint64 length =
             declaredLength(request.header("Content-Length").trimmed()).value_or(0);
-        if (http.m_bufferedBodyBytes + length > http.m_limits.maxBufferedBodyBytes) {
-            exchange->closeAfter = true;
-            return http.answer(connection, *exchange, HttpError::busy().toResponse()) ? MHD_YES
-                                                                                      : MHD_NO;
+        // Nothing is set aside for the length declared: the body counts as it comes.
+        from.bodyBytes = length;
+        from.bodyReceived = 0;
+        if (length > 0) {
+            from.bodyProgress = {{monotonicMs(), 0}};
         }
-        http.m_bufferedBodyBytes += length;
-        exchange->reservedBytes = length;
-        request.body.reserve(length);
         return MHD_YES;
     }
 
@@ -207,12 +256,14 @@ struct HttpServer::Callbacks {
         HttpServer& http = server(self);
         auto* exchange = static_cast<std::shared_ptr<Exchange>*>(*requestState);
         if (exchange != nullptr) {
-            http.m_bufferedBodyBytes -= (*exchange)->reservedBytes;
+            http.release(**exchange);
             delete exchange;
             *requestState = nullptr;
         }
         // The next request, if any, has as long from now as the first had from the opening.
-        peer(connection).deadlineMs = http.deadlineFromNow();
+        Peer& from = peer(connection);
+        from.deadlineMs = http.deadlineFromNow();
+        from.bodyProgress.clear();
     }
 
     static void onConnection(void* self, MHD_Connection* connection, void** peerState,
@@ -223,10 +274,16 @@ struct HttpServer::Callbacks {
             peer->fd =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
             peer->deadlineMs = http.deadlineFromNow();
+            peer->address = ClientAddress::key(
+                QHostAddress(MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)
+                                 ->client_addr));
             http.m_peers.insert(peer);
             *peerState = peer;
         } else {
             auto* peer = static_cast<Peer*>(*peerState);
+            if (peer->lingerFd >= 0) {
+                http.linger(peer->lingerFd);
+            }
             http.m_peers.erase(peer);
             delete peer;
             *peerState = nullptr;
@@ -239,9 +296,7 @@ struct HttpServer::Callbacks {
         char line[512];
         std::vsnprintf(line, sizeof line, format, arguments);
         if (std::strstr(line, "resource limit") != nullptr) {
-            std::fprintf(stderr, "kelvo-server: out of file descriptors; new connections wait "
-                                 "until one closes\n");
-            std::fflush(stderr);
+            OperatorLog::write(u"out of file descriptors; new connections wait until one closes");
         }
     }
 };
@@ -302,16 +357,21 @@ quint16 HttpServer::listen(const QHostAddress& address, quint16 port) {
 }
 
 void HttpServer::run() {
-    epoll_event events[2];
+    epoll_event events[16];
     while (!m_stopping) {
         int timeoutMs = int(sweepIntervalMs);
         MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
         if (MHD_get_timeout(m_daemon, &daemonTimeout) == MHD_YES) {
             timeoutMs = int(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, timeoutMs));
         }
-        epoll_wait(m_epoll, events, 2, timeoutMs);
+        const int ready = epoll_wait(m_epoll, events, int(std::size(events)), timeoutMs);
         if (m_stopping) {
             break;
+        }
+        for (int i = 0; i < ready; ++i) {
+            if (m_lingering.contains(events[i].data.fd)) {
+                drain(events[i].data.fd);
+            }
         }
         quint64 wakes = 0;
         [[maybe_unused]] const auto drained = ::read(m_pending->wake, &wakes, sizeof wakes);
@@ -326,13 +386,99 @@ void HttpServer::closeOverdue() {
         return;
     }
     m_lastSweepMs = now;
+    const qint64 windowMs = qint64(m_limits.bodyWindowSeconds) * 1000;
     for (Peer* peer : m_peers) {
-        if (peer->deadlineMs != 0 && now > peer->deadlineMs) {
+        bool tooSlow = false;
+        if (auto& progress = peer->bodyProgress; !progress.empty()) {
+            progress.emplace_back(now, peer->bodyReceived);
+            while (progress.size() > 1 && progress[1].first <= now - windowMs) {
+                progress.pop_front();
+            }
+            const auto [since, received] = progress.front();
+            tooSlow = since <= now - windowMs &&
+                      peer->bodyReceived - received <
+                          std::min(m_limits.minBodyBytesPerWindow, peer->bodyBytes - received);
+        }
+        if (tooSlow || (peer->deadlineMs != 0 && now > peer->deadlineMs)) {
             // libmicrohttpd sees the end of the stream and closes the connection itself.
             ::shutdown(peer->fd, SHUT_RDWR);
             peer->deadlineMs = 0;
+            peer->bodyProgress.clear();
         }
     }
+    std::vector<int> overdue;
+    for (const auto& [fd, lingering] : m_lingering) {
+        if (now > lingering.untilMs) {
+            overdue.push_back(fd);
+        }
+    }
+    std::for_each(overdue.begin(), overdue.end(), [this](int fd) { stopLingering(fd); });
+}
+
+void HttpServer::linger(int fd) {
+    // libmicrohttpd has sent the answer and closes its descriptor; this copy keeps the
+    // connection open. Never beyond the cap on connections, nor once stopping.
+    if (m_stopping || m_peers.size() + m_lingering.size() > m_limits.maxConnections) {
+        ::close(fd);
+        return;
+    }
+    ::shutdown(fd, SHUT_WR); // the answer is whole: the client sees its end
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    if (epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_lingering[fd] = {monotonicMs() + lingerMs, 0};
+}
+
+void HttpServer::drain(int fd) {
+    Lingering& lingering = m_lingering.at(fd);
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0 && (lingering.drained += got) < lingerBytes) {
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return;
+        }
+        break; // the client's end, an error, or as much as is read
+    }
+    stopLingering(fd);
+}
+
+void HttpServer::stopLingering(int fd) {
+    epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+    ::close(fd);
+    m_lingering.erase(fd);
+}
+
+bool HttpServer::hold(Exchange& exchange, qint64 bytes) {
+    const bool fits =
+        m_heldBodyBytes + bytes <= m_limits.maxBufferedBodyBytes &&
+        (!m_limits.budgetPerAddress ||
+         m_heldByAddress.value(exchange.address) + bytes <= m_limits.maxBufferedBodyBytes / 8);
+    if (!fits) {
+        return false;
+    }
+    m_heldBodyBytes += bytes;
+    m_heldByAddress[exchange.address] += bytes;
+    exchange.heldBytes += bytes;
+    return true;
+}
+
+void HttpServer::release(Exchange& exchange) {
+    if (exchange.heldBytes == 0) {
+        return;
+    }
+    m_heldBodyBytes -= exchange.heldBytes;
+    if (const auto held = m_heldByAddress.find(exchange.address);
+        (*held -= exchange.heldBytes) == 0) {
+        m_heldByAddress.erase(held);
+    }
+    exchange.heldBytes = 0;
 }
 
 void HttpServer::stop() {
@@ -354,6 +500,9 @@ void HttpServer::stop() {
     MHD_run(m_daemon);
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
+    while (!m_lingering.empty()) {
+        stopLingering(m_lingering.begin()->first);
+    }
     ::close(m_epoll);
     std::lock_guard lock(m_pending->mutex);
     ::close(std::exchange(m_pending->wake, -1));

@@ -1,5 +1,6 @@
 #include "KelvoServer.h"
 
+#include "ClientAddress.h"
 #include "DemoSeed.h"
 
 #include <QDateTime>
@@ -8,9 +9,6 @@
 namespace kelvo::server {
 
 namespace {
-
-// A sign-in's password check goes before waiting registrations.
-constexpr int signInPriority = 1;
 
 QString bearerToken(const HttpRequest& request) {
     const QByteArray value = request.header("Authorization");
@@ -22,6 +20,13 @@ HttpResponse toResponse(const HandlerResult& result) {
         return result.error().toResponse();
     }
     return {result->status, QJsonDocument(result->body).toJson(QJsonDocument::Compact), {}};
+}
+
+HttpServer::Limits httpLimits(const KelvoServer::Options& options) {
+    HttpServer::Limits limits = options.http;
+    // Behind a proxy every body comes from the proxy's address.
+    limits.budgetPerAddress = !options.trustProxy;
+    return limits;
 }
 
 // The id in "/time-entries/ID/stop", routed on the path as sent: "ID%2Fstop" is no stop.
@@ -57,7 +62,7 @@ KelvoServer::KelvoServer(std::unique_ptr<Database> db, const Options& options)
     , m_projects(m_context)
     , m_entries(m_context)
     , m_earnings(m_context)
-    , m_http(options.http, [this](const HttpRequest& request, const HttpServer::Respond& respond) {
+    , m_http(httpLimits(options), [this](const HttpRequest& request, const HttpServer::Respond& respond) {
         handle(request, respond);
     }) {}
 
@@ -143,7 +148,7 @@ HandlerResult KelvoServer::signedIn(const HttpRequest& request, const Handler& h
 }
 
 void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& respond) {
-    if (m_hashing.isFull(signInPriority)) {
+    if (m_hashing.isFull(HashWorkers::Kind::signIn)) {
         respond(HttpError::busy().toResponse());
         return;
     }
@@ -153,17 +158,17 @@ void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& r
         return;
     }
     m_hashing.run(
+        HashWorkers::Kind::signIn,
         [attempt = *attempt, iterations = m_context.passwordIterations] {
             return Accounts::checkPassword(attempt, iterations);
         },
         [this, attempt = *attempt, respond](const Accounts::PasswordCheck& check) {
             respond(toResponse(m_accounts.finishLogin(attempt, check)));
-        },
-        signInPriority);
+        });
 }
 
 void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Respond& respond) {
-    if (m_hashing.isFull()) {
+    if (m_hashing.isFull(HashWorkers::Kind::registration)) {
         respond(HttpError::busy().toResponse());
         return;
     }
@@ -173,6 +178,7 @@ void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Res
         return;
     }
     m_hashing.run(
+        HashWorkers::Kind::registration,
         [registration = *registration, iterations = m_context.passwordIterations] {
             return Accounts::hashPassword(registration, iterations);
         },
@@ -182,24 +188,7 @@ void KelvoServer::registerUser(const HttpRequest& request, const HttpServer::Res
 }
 
 QString KelvoServer::clientAddress(const HttpRequest& request) const {
-    QHostAddress address = request.peer;
-    if (m_trustProxy) {
-        // The proxy appends the address it saw; what came before is the client's to invent.
-        const QByteArray forwarded = request.header("X-Forwarded-For");
-        const QHostAddress last(QString::fromLatin1(forwarded.split(',').last()).trimmed());
-        if (!last.isNull()) {
-            address = last;
-        }
-    }
-    // One IPv6 client has a whole /64 to choose from: that network counts as one address.
-    bool isV4 = false;
-    address.toIPv4Address(&isV4);
-    if (!isV4 && address.protocol() == QAbstractSocket::IPv6Protocol) {
-        Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8(0));
-        return QHostAddress(bytes).toString() + QStringLiteral("/64");
-    }
-    return address.toString();
+    return m_trustProxy ? ClientAddress::forwarded(request) : ClientAddress::key(request.peer);
 }
 
 } // namespace kelvo::server

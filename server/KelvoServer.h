@@ -22,7 +22,7 @@ public:
         QString databasePath;
         int passwordIterations = 100'000;
         LoginThrottle::Limits loginLimits;
-        // Behind a reverse proxy: the client's address is the last of X-Forwarded-For.
+        // Behind a reverse proxy: the client is known by X-Forwarded-For (see ClientAddress).
         bool trustProxy = false;
         HttpServer::Limits http;
     };

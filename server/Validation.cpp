@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvo::server {
@@ -20,6 +21,24 @@ QString Validation::passwordForm(const QString& password) {
 namespace {
 qsizetype characters(const QString& text) {
     return text.toUcs4().size();
+}
+
+// Something that shows: a name of spaces, joiners and marks alone looks empty wherever it is
+// listed.
+bool hasVisibleCharacter(const QString& text) {
+    const QList<uint> points = text.toUcs4();
+    return std::any_of(points.begin(), points.end(), [](uint c) {
+        return QChar::isLetterOrNumber(c) || QChar::isPunct(c) || QChar::isSymbol(c);
+    });
+}
+
+// Embeddings, overrides and isolates reorder the text after them, so a name could be shown as
+// another; they have no use in a short name.
+bool hasDirectionControl(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
 }
 } // namespace
 
@@ -45,10 +64,10 @@ std::optional<HttpError> Validation::rate(std::optional<double> rate, const QStr
 }
 
 std::optional<HttpError> Validation::name(const QString& name, const QString& member) {
-    if (name.isEmpty()) {
+    if (!hasVisibleCharacter(name)) {
         return HttpError::badRequest(member + QStringLiteral(" is required"));
     }
-    if (characters(name) > maxNameLength || !isCleanText(name, {})) {
+    if (characters(name) > maxNameLength || !isCleanText(name, {}) || hasDirectionControl(name)) {
         return HttpError::badRequest(member +
                                      QStringLiteral(" must be at most 200 characters of text"));
     }
@@ -65,7 +84,9 @@ std::optional<HttpError> Validation::description(const std::optional<QString>& d
 }
 
 std::optional<HttpError> Validation::colour(const std::optional<QString>& colour) {
-    static const QRegularExpression pattern(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    // Anchored at the very end: "$" would also match before a final newline.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("#[0-9A-Fa-f]{6}")));
     if (colour && !pattern.match(*colour).hasMatch()) {
         return HttpError::badRequest(QStringLiteral("color must be a hex colour such as #10B981"));
     }

@@ -19,7 +19,8 @@ public:
 
     // Finite, at least 0 and at most 100,000.
     static std::optional<HttpError> rate(std::optional<double> rate, const QString& member);
-    // 1 to 200 characters, no control characters.
+    // 1 to 200 characters, at least one of them visible (a letter, digit, punctuation or
+    // symbol); no control characters, no direction embeddings, overrides or isolates.
     static std::optional<HttpError> name(const QString& name, const QString& member);
     // Up to 2,000 characters; tab and newline are the only control characters.
     static std::optional<HttpError> description(const std::optional<QString>& description);

@@ -1,5 +1,6 @@
 // kelvo-server [--host 127.0.0.1] [--port 8787] [--db PATH] [--seed-demo]
 #include "KelvoServer.h"
+#include "OperatorLog.h"
 #include "SignalWatcher.h"
 
 #include <QCommandLineParser>
@@ -12,6 +13,7 @@
 #include <sys/resource.h>
 
 using kelvo::server::KelvoServer;
+using kelvo::server::OperatorLog;
 
 namespace {
 
@@ -79,7 +81,7 @@ int main(int argc, char** argv) {
     bool portOk = false;
     const uint portNumber = parser.value(port).toUInt(&portOk);
     if (address.isNull() || !portOk || portNumber > 65535) {
-        std::fprintf(stderr, "kelvo-server: invalid --host or --port\n");
+        OperatorLog::write(u"invalid --host or --port");
         return 2;
     }
 
@@ -97,22 +99,22 @@ int main(int argc, char** argv) {
     if (!connectionsOk || !timeoutOk || options.http.maxConnections < 1 ||
         options.http.maxConnections > 1'000'000 || options.http.requestTimeoutSeconds < 1 ||
         options.http.requestTimeoutSeconds > 86'400) {
-        std::fprintf(stderr, "kelvo-server: invalid --max-connections or --request-timeout\n");
+        OperatorLog::write(u"invalid --max-connections or --request-timeout");
         return 2;
     }
     if (!attemptsOk || !windowOk || options.loginLimits.attempts < 1 ||
         options.loginLimits.windowMs < 1000) {
-        std::fprintf(stderr, "kelvo-server: invalid --login-attempts or --login-window\n");
+        OperatorLog::write(u"invalid --login-attempts or --login-window");
         return 2;
     }
     raiseDescriptorLimit();
     auto server = KelvoServer::create(options);
     if (!server) {
-        std::fprintf(stderr, "kelvo-server: %s\n", qPrintable(server.error()));
+        OperatorLog::write(server.error());
         return 1;
     }
     if (parser.isSet(seed) && !(*server)->seedDemo()) {
-        std::fprintf(stderr, "kelvo-server: could not add the demo data\n");
+        OperatorLog::write(u"could not add the demo data");
         return 1;
     }
     kelvo::server::SignalWatcher signals;
@@ -121,8 +123,8 @@ int main(int argc, char** argv) {
 
     const quint16 listening = (*server)->listen(address, quint16(portNumber));
     if (listening == 0) {
-        std::fprintf(stderr, "kelvo-server: cannot listen on %s:%u\n",
-                     qPrintable(address.toString()), portNumber);
+        OperatorLog::write(
+            QStringLiteral("cannot listen on %1:%2").arg(address.toString()).arg(portNumber));
         return 1;
     }
     const QString shownHost = address.protocol() == QAbstractSocket::IPv6Protocol

@@ -17,6 +17,37 @@ using namespace kelvo::server;
 using namespace kelvo::test;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// A body from a loopback address of its own: its declared length, and the bytes of it sent (or,
+// for a whole one sent to see how it is answered, the status expected).
+struct Body {
+    QByteArray from;
+    int length = 0;
+    int sentOrStatus = 0;
+};
+
+// A socket from `from` that has sent a head declaring `length` bytes and `sent` of them.
+std::unique_ptr<QTcpSocket> post(quint16 port, const QByteArray& from, qsizetype length, qsizetype sent) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(QString::fromLatin1(from)));
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    socket->write("POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n" +
+                  QByteArray(sent, 'b'));
+    return socket;
+}
+
+// The status code of the answer, or 0 when none came.
+int status(QTcpSocket& socket) {
+    QByteArray got;
+    (void)QTest::qWaitFor([&] { return (got += socket.readAll()).contains("\r\n"); }, 10000);
+    return got.split(' ').value(1).toInt();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Body)
+
 class tst_HttpServer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -25,7 +56,10 @@ private Q_SLOTS:
     void slowAndIdleConnectionsClose_data();
     void slowAndIdleConnectionsClose();
     void connectionsAreCapped();
-    void bodiesShareABudget();
+    void bodiesAreBudgetedByWhatArrives_data();
+    void bodiesAreBudgetedByWhatArrives();
+    void slowBodiesClose();
+    void refusedBodyWrittenBeforeReading();
     void unreadAnswersStopTheReading();
     void answerAfterTheServerIsGone();
 
@@ -142,27 +176,105 @@ void tst_HttpServer::connectionsAreCapped() {
         10000));
 }
 
-void tst_HttpServer::bodiesShareABudget() {
-    const quint16 port = start({.maxBufferedBodyBytes = 100});
-    const auto post = [port](qsizetype length, qsizetype sent) {
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress::LocalHost, port);
-        socket->write("POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n" +
-                      QByteArray(sent, 'b'));
-        return socket;
-    };
-    const auto status = [](QTcpSocket& socket) {
-        QByteArray got;
-        (void)QTest::qWaitFor([&] { return (got += socket.readAll()).contains("\r\n"); }, 10000); // an empty status fails
-        return got.left(got.indexOf("\r\n"));
-    };
-    // 80 bytes on their way hold their share; 50 more do not fit until they are in.
-    auto slow = post(80, 10);
-    // Asked again until the server has read the slow one's head.
-    QVERIFY(QTest::qWaitFor([&] { return status(*post(50, 50)) == "HTTP/1.1 503 Service Unavailable"; }, 20000));
-    slow->write(QByteArray(70, 'b'));
-    QCOMPARE(status(*slow), "HTTP/1.1 200 OK");
-    QCOMPARE(status(*post(50, 50)), "HTTP/1.1 200 OK");
+void tst_HttpServer::bodiesAreBudgetedByWhatArrives_data() {
+    QTest::addColumn<bool>("perAddress");
+    QTest::addColumn<QList<Body>>("held");   // left part-sent
+    QTest::addColumn<QList<Body>>("probes"); // sent whole meanwhile, each with the status expected
+    // With a budget of 800 bytes, an address holds at most 100.
+    QList<Body> declared(66, {"127.0.0.2", 90, 1});
+    QList<Body> eight;
+    for (int i = 2; i < 10; ++i) {
+        eight.append({"127.0.0.", 95, 90});
+        eight.back().from += QByteArray::number(i);
+    }
+    // clang-format off
+    QTest::newRow("declared, not sent") << true << declared << QList<Body>{{"127.0.0.2", 40, 503}, {"127.0.0.3", 90, 200}};
+    QTest::newRow("an address holds an eighth") << true << QList<Body>{{"127.0.0.2", 95, 90}} << QList<Body>{{"127.0.0.2", 50, 503}, {"127.0.0.3", 50, 200}};
+    QTest::newRow("all hold the whole") << true << eight << QList<Body>{{"127.0.0.10", 90, 503}, {"127.0.0.10", 50, 200}};
+    QTest::newRow("one address may hold it all") << false << QList<Body>{{"127.0.0.2", 95, 90}} << QList<Body>{{"127.0.0.2", 720, 503}, {"127.0.0.2", 700, 200}};
+    // clang-format on
+}
+
+void tst_HttpServer::bodiesAreBudgetedByWhatArrives() {
+    QFETCH(bool, perAddress);
+    QFETCH(QList<Body>, held);
+    QFETCH(QList<Body>, probes);
+    // The held bodies are not closed for their pace while the test runs.
+    const quint16 port = start({.maxBufferedBodyBytes = 800, .budgetPerAddress = perAddress, .bodyWindowSeconds = 600});
+    std::vector<std::unique_ptr<QTcpSocket>> holding;
+    for (const Body& body : held) {
+        holding.push_back(post(port, body.from, body.length, body.sentOrStatus));
+    }
+    // Asked again until the server has read what the held ones sent: each row's refusal needs
+    // all of it, and its acceptance fails if more than that is counted.
+    QList<int> expected;
+    for (const Body& probe : probes) {
+        expected.append(probe.sentOrStatus);
+    }
+    QList<int> answers;
+    (void)QTest::qWaitFor(
+        [&] {
+            answers.clear();
+            for (const Body& probe : probes) {
+                answers.append(status(*post(port, probe.from, probe.length, probe.length)));
+            }
+            return answers == expected;
+        },
+        20000);
+    QCOMPARE(answers, expected);
+}
+
+void tst_HttpServer::slowBodiesClose() {
+    const quint16 port = start({.requestTimeoutSeconds = 600, .bodyWindowSeconds = 3});
+    const qsizetype length = 400 * 1024;
+    auto slow = post(port, "127.0.0.1", length, 0);
+    auto steady = post(port, "127.0.0.1", length, 0);
+    // A byte at a time falls short of 10 KiB in a window; 8 KiB at a time keeps the pace.
+    qsizetype sent = 0;
+    QTimer dripping;
+    connect(&dripping, &QTimer::timeout, this, [&] {
+        slow->write("b");
+        const qsizetype chunk = std::min<qsizetype>(8 * 1024, length - sent);
+        steady->write(QByteArray(chunk, 'b'));
+        sent += chunk;
+    });
+    dripping.start(100);
+    QTRY_COMPARE_WITH_TIMEOUT(slow->state(), QAbstractSocket::UnconnectedState, 20000);
+    QCOMPARE(status(*steady), 200);
+}
+
+void tst_HttpServer::refusedBodyWrittenBeforeReading() {
+    const quint16 port = start({.maxBodyBytes = 1000});
+    // A client that writes its whole body before it reads the answer, as Python's http.client;
+    // a plain blocking socket, whose every call gives up after 20 s (a fault fails, not hangs).
+    // Its send buffer is kept as small as a real network's, so the body cannot wait there.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 64 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    const timeval patience{20, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray body(2 * 1024 * 1024, 'b');
+    const QByteArray request =
+        "POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    qsizetype sent = 0;
+    while (sent < request.size()) {
+        const ssize_t written = ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+        if (written <= 0) {
+            break;
+        }
+        sent += written;
+    }
+    char answer[32] = {};
+    (void)::recv(fd, answer, sizeof answer - 1, 0);
+    ::close(fd);
+    QCOMPARE(sent, request.size());
+    QVERIFY2(QByteArrayView(answer).startsWith("HTTP/1.1 413 "), answer);
 }
 
 void tst_HttpServer::unreadAnswersStopTheReading() {

@@ -8,6 +8,8 @@
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void terminationDuringABurstKeepsAcknowledgedEntries();
     void seedingTwiceAddsNothing();
     void requestLogOnlyWhenAsked();
+    void operatorLinesArePlainText();
     void runningOutOfDescriptors();
 };
 
@@ -171,6 +174,47 @@ void tst_ServerProcess::requestLogOnlyWhenAsked() {
             std::any_of(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith(u"GET /nowhere 404 "_s); }));
         QVERIFY(lines.contains(u"GET /a%20200%200ms%0A 404 0ms"_s));
     }
+}
+
+void tst_ServerProcess::operatorLinesArePlainText() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"kelvo.db"_s);
+    {
+        ServerProcess server;
+        QVERIFY(server.start(db));
+        HttpProbe http(server.baseURL());
+        QVERIFY(!http.registerUser(u"older@x.io"_s).isEmpty());
+        QVERIFY(!http.registerUser(u"newer@x.io"_s).isEmpty());
+        QCOMPARE(server.terminate(), 0);
+    }
+    {
+        // A database from before addresses were composed, holding two spellings of one address
+        // with control characters in it (stored before they were refused, or by hand).
+        auto sql = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"before"_s);
+        sql.setDatabaseName(db);
+        QVERIFY(sql.open());
+        QSqlQuery query(sql);
+        for (const auto& [key, email] : {std::pair(u"older@x.io"_s, u"r\u00e9my\x1b]0;x\x07\n\u202e@x.io"_s),
+                                         std::pair(u"newer@x.io"_s, u"re\u0301my\x1b]0;x\x07\n\u202e@x.io"_s)}) {
+            QVERIFY(query.prepare(u"UPDATE users SET email = ?, email_key = ? WHERE email_key = ?"_s));
+            query.addBindValue(email);
+            query.addBindValue(email.toLower());
+            query.addBindValue(key);
+            QVERIFY(query.exec());
+        }
+        QVERIFY(query.exec(u"PRAGMA user_version = 1"_s));
+    }
+    QSqlDatabase::removeDatabase(u"before"_s);
+    ServerProcess server;
+    QVERIFY(server.start(db));
+    QCOMPARE(server.terminate(), 0);
+    // One line naming the account set aside, with nothing in it that a terminal acts on.
+    const QByteArray output = server.errorOutput();
+    QCOMPARE(output.count('\n'), 1);
+    QVERIFY2(output.contains("cannot sign in"), output.constData());
+    QVERIFY2(std::none_of(output.begin(), output.end() - 1, [](char c) { return uchar(c) < 0x20 || c == 0x7f; }),
+             output.constData());
+    QVERIFY2(!output.contains(QString(QChar(0x202e)).toUtf8()), output.constData());
 }
 
 void tst_ServerProcess::runningOutOfDescriptors() {
