@@ -64,8 +64,13 @@ public Q_SLOTS:
         body = text;
         actions = buttons;
         const QDBusArgument image = hints.value(u"image-data"_s).value<QDBusArgument>();
+        int height = 0, stride = 0, bits = 0, channels = 0;
+        bool alpha = false;
+        QByteArray data;
         image.beginStructure();
-        image >> iconWidth;
+        image >> iconWidth >> height >> stride >> alpha >> bits >> channels >> data;
+        image.endStructure();
+        iconWidth = data.size() == qsizetype(stride) * height ? iconWidth : -1; // the picture is whole
         return 41;
     }
 
