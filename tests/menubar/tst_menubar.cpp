@@ -250,6 +250,7 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
     auto* button = view->findChild<PillButton*>(u"stopResumeButton"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_COMPARE(button->text(), u"Resume"_s);
+    QTRY_VERIFY(!m_f->timer.isLoading()); // one timer action at a time: the stop has finished
     QCOMPARE(text(view, u"headerText"_s), u"Timer Stopped"_s);
     QVERIFY(shown(view, u"entryBox"_s));
     m_f->server.clearRequests();
