@@ -441,6 +441,9 @@ void tst_Accessibility::keysPressButtons() {
     QCOMPARE(focusedName(), u"Sign In"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(signIns(), 1);
+    // It fails: the focus waits in the password field, not on the link that leaves the screen.
+    QTRY_VERIFY(m_f->auth.errorMessage().has_value());
+    QCOMPARE(focusedName(), u"Password"_s);
 
     // Alt+Down opens a chooser's menu.
     auto* chooser = focusOn<PullDownButton>(Screen::dashboardIdle, u"projectChooser"_s);

@@ -130,7 +130,9 @@ void tst_Screens::signInButton() {
     LoginView view(&m_f->auth);
     type(&view, u"emailField"_s, email);
     type(&view, u"passwordField"_s, password);
-    QCOMPARE(find<PrimaryButton>(&view, u"primaryButton"_s)->isEnabled(), enabled);
+    auto* button = find<PrimaryButton>(&view, u"primaryButton"_s);
+    QCOMPARE(button->isEnabled(), enabled);
+    QCOMPARE(button->fill(), enabled ? Theme::blueFill() : Theme::grey()); // as on the registration screen
 }
 
 void tst_Screens::emailIsSentAsTypedOrTidied_data() {
