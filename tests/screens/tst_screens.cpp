@@ -26,6 +26,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QTest>
 
@@ -370,6 +371,10 @@ void tst_Screens::runningFace() {
 }
 
 void tst_Screens::fieldsMatchTheChoosers() {
+    // In the program's own colours.
+    const QPalette previous = QApplication::palette();
+    QApplication::setPalette(Theme::palette());
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(previous); });
     TimerView panel(
         &m_f->timer, [] {}, [] {});
     panel.resize(368, panel.sizeHint().height());
@@ -381,6 +386,23 @@ void tst_Screens::fieldsMatchTheChoosers() {
     QVERIFY(disabled.pixelColor(0, 0) != disabled.pixelColor(disabled.width() / 2, 1));
     description->setEnabled(true);
     QVERIFY(description->grab().toImage().pixelColor(disabled.width() / 2, 1) != disabled.pixelColor(disabled.width() / 2, 1));
+    // The placeholder dims with the box: disabled, it stands out from the box far less.
+    const auto placeholderContrast = [description](bool enabled) {
+        description->setEnabled(enabled);
+        QImage image(description->size(), QImage::Format_RGB32);
+        image.fill(Theme::appBackground());
+        description->render(&image);
+        int brightest = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                brightest = std::max(brightest, qGray(image.pixel(x, y)));
+            }
+        }
+        return brightest - qGray(image.pixel(image.width() - 4, image.height() / 2)); // beyond the text
+    };
+    const int enabledContrast = placeholderContrast(true);
+    const int disabledContrast = placeholderContrast(false);
+    QVERIFY2(disabledContrast < 0.6 * enabledContrast, qPrintable(u"%1 against %2"_s.arg(disabledContrast).arg(enabledContrast)));
     // No longer than the server takes.
     description->setText(QString(2100, u'x'));
     QCOMPARE(description->text().size(), 2000);
