@@ -166,6 +166,8 @@ QWidget* TimerView::buildIdleFace() {
     // The server takes at most 2,000 characters; a character beyond the BMP counts twice here,
     // so the field never lets through what the server would refuse.
     m_description->setMaxLength(2000);
+    // Return ends the edit: the field lets go of the keyboard.
+    connect(m_description, &QLineEdit::returnPressed, m_description, &QWidget::clearFocus);
     m_start = new CircleButton(CircleButton::Content::play, Theme::greenFill(), 60);
     m_start->setObjectName(QStringLiteral("startButton"));
     m_start->setAccessibleName(QStringLiteral("Start timer"));

@@ -338,6 +338,13 @@ void tst_Screens::timerPanelChoices() {
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
     description->setText(u"  Spacing kept "_s);
+    // Return ends the edit: the field lets go of the focus.
+    panel.activateWindow(); // back from the menus
+    QVERIFY(QTest::qWaitForWindowActive(&panel));
+    description->setFocus();
+    QTRY_VERIFY(description->hasFocus());
+    QTest::keyClick(description, Qt::Key_Return);
+    QVERIFY(!description->hasFocus());
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
     // As a real server would, from now on the running entry is the current one.
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
