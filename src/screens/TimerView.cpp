@@ -131,7 +131,7 @@ QWidget* TimerView::buildRunningFace() {
     m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
                            Theme::font(Theme::TextStyle::title, QFont::Bold), Theme::accentGreen());
     LiveFigure::mark(m_earnings, QStringLiteral("Earned so far"));
-    m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
+    m_stop = new CircleButton(CircleButton::Content::stop, Theme::redFill(), 60);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAccessibleName(QStringLiteral("Stop timer"));
     connect(m_stop, &CircleButton::clicked, this,

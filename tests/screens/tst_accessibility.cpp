@@ -278,7 +278,6 @@ void tst_Accessibility::coloursAreReadable_data() {
     QTest::newRow("white on the green fill") << white << Theme::greenFill() << text;
     QTest::newRow("white on the red fill") << white << Theme::redFill() << text;
     QTest::newRow("white on the blue fill") << white << Theme::blueFill() << text;
-    QTest::newRow("white square on the stop circle") << white << Theme::red() << large;
 }
 
 void tst_Accessibility::coloursAreReadable() {

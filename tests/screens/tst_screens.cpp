@@ -371,6 +371,7 @@ void tst_Screens::runningFace() {
     QVERIFY(!find<QWidget>(&panel, u"idleFace"_s)->isVisible());
     QCOMPARE(find<QLabel>(&panel, u"counter"_s)->text(), u"01:30"_s);
     QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
+    QCOMPARE(find<CircleButton>(&panel, u"stopButton"_s)->fill(), Theme::redFill()); // as the pills
 
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
     QCoro::waitFor(m_f->timer.loadCurrentEntry());
