@@ -61,6 +61,7 @@ void PullDownButton::paintEvent(QPaintEvent*) {
         QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
                                 -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);
     if (m_dot) {
+        painter.setPen(Qt::NoPen); // not the focus edge the box was drawn with
         painter.setBrush(*m_dot);
         painter.drawEllipse(
             QRectF(content.left(), content.center().y() - dotSize / 2.0, dotSize, dotSize));

@@ -10,6 +10,7 @@
 #include "screens/RegisterView.h"
 #include "ui/BorderedButton.h"
 #include "ui/CircleButton.h"
+#include "ui/ControlBox.h"
 #include "ui/FieldEdit.h"
 #include "ui/LinkButton.h"
 #include "ui/PillButton.h"
@@ -329,6 +330,7 @@ void tst_Accessibility::focusIsVisible() {
         break;
     case 6:
         control = new PullDownButton([](QMenu&) {});
+        static_cast<PullDownButton*>(control)->setLabel(u"Web"_s, QColor(0x10, 0xB9, 0x81), false);
         break;
     default:
         control = new FieldEdit(u"Email"_s);
@@ -355,8 +357,14 @@ void tst_Accessibility::focusIsVisible() {
         return blue;
     };
     const int unfocused = blueShare();
+    const QImage before = control->grab().toImage();
     QTest::keyClick(elsewhere, Qt::Key_Tab); // reached by the keyboard
     QTRY_VERIFY(control->hasFocus());
+    if (kind == 6) {
+        // The ring is the box's edge; the chooser's colour dot is drawn as before, without it.
+        const QRect dot(ControlBox::horizontalPadding - 3, control->height() / 2 - 7, 14, 14);
+        QCOMPARE(control->grab().toImage().copy(dot), before.copy(dot));
+    }
     // A 2 px ring round the control: about twice its perimeter in blue pixels (a 1 px edge would
     // give about once; a circle's smoothed edge leaves fewer pixels of the exact blue).
     const int ring = blueShare() - unfocused;
