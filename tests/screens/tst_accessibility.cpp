@@ -24,6 +24,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
@@ -35,7 +36,24 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Screen { signIn, registration, dashboardIdle, dashboardRunning, popoverIdle, popoverRunning };
+enum class Screen { signIn, registration, registrationWarnings, dashboardIdle, dashboardRunning, popoverIdle, popoverRunning };
+
+// Where anything is drawn on `root`, in its own pixels: the bounds of every pixel that differs
+// from the window's background, as painted (glyphs and symbols, not widget rectangles).
+QRect inkBounds(QWidget* root) {
+    const QImage image = root->grab().toImage();
+    const QRgb background = root->palette().color(QPalette::Window).rgb();
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    const qreal ratio = image.devicePixelRatio();
+    return QRectF(ink.x() / ratio, ink.y() / ratio, ink.width() / ratio, ink.height() / ratio).toAlignedRect();
+}
 
 // Every accessible object under `interface`, depth first.
 void walk(QAccessibleInterface* interface, QList<QAccessibleInterface*>& all) {
@@ -142,6 +160,7 @@ QWidget* tst_Accessibility::show(Screen screen) {
         m_view = std::make_unique<LoginView>(&m_f->auth);
         break;
     case Screen::registration:
+    case Screen::registrationWarnings:
         m_view = std::make_unique<RegisterView>(&m_f->auth);
         break;
     case Screen::dashboardIdle:
@@ -160,7 +179,21 @@ QWidget* tst_Accessibility::show(Screen screen) {
     const auto refreshes = [this] { return m_f->lines.lines().count(u"✅ Data refresh completed"_s); };
     const qsizetype before = refreshes();
     shown = m_view.get();
+    const bool signedOut = screen == Screen::signIn || screen == Screen::registration || screen == Screen::registrationWarnings;
+    if (signedOut) {
+        shown->setFixedSize(400, 600); // the main window's content, which cannot grow
+    }
     shown->show();
+    if (screen == Screen::registrationWarnings) {
+        // Every line the form can show at once: the mismatch and a server error that wraps.
+        shown->findChild<QLineEdit*>(u"passwordField"_s)->setText(u"sixsix"_s);
+        shown->findChild<QLineEdit*>(u"confirmPasswordField"_s)->setText(u"sixsi"_s);
+        m_f->server.on(
+            "POST", u"/auth/register"_s,
+            FakeResponse::json(
+                409, R"({"error":"This e-mail address is already registered; sign in, or register with another address"})"));
+        QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
+    }
     QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     if (screen == Screen::dashboardIdle || screen == Screen::dashboardRunning) {
         // The refresh the dashboard makes on appearing is over, its button on again.
@@ -521,6 +554,7 @@ void tst_Accessibility::lessMotionHoldsTheDot() {
 
 void tst_Accessibility::textScaleKeepsTheLayout_data() {
     everyControlIsNamed_data();
+    QTest::newRow("registration, every warning") << Screen::registrationWarnings << QStringList();
 }
 
 void tst_Accessibility::textScaleKeepsTheLayout() {
@@ -531,6 +565,13 @@ void tst_Accessibility::textScaleKeepsTheLayout() {
     QCOMPARE(root->devicePixelRatioF(), qEnvironmentVariable("QT_FONT_DPI", u"96"_s).toDouble() / 96);
     const QStringList faults = layoutFaults(root);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
+    if (screen == Screen::signIn || screen == Screen::registration || screen == Screen::registrationWarnings) {
+        // Nothing painted comes near the window's edges.
+        const QRect ink = inkBounds(root);
+        QVERIFY2(
+            root->rect().adjusted(8, 8, -8, -8).contains(ink),
+            qPrintable(u"drawn from (%1, %2) to (%3, %4)"_s.arg(ink.left()).arg(ink.top()).arg(ink.right()).arg(ink.bottom())));
+    }
 }
 
 QTEST_MAIN(tst_Accessibility)
