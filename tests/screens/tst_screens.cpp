@@ -18,10 +18,12 @@
 #include "ui/PrimaryButton.h"
 #include "ui/PullDownButton.h"
 #include "ui/PulsingDot.h"
+#include "ui/ReducedMotion.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -51,6 +53,28 @@ void chooseFromMenu(PullDownButton* chooser, const QString& item) {
     }
     qFatal("no menu item %s", qPrintable(item));
 }
+
+// The opacity of each frame a dot paints, and when it was painted.
+class DotFrames : public QObject {
+public:
+    explicit DotFrames(PulsingDot* dot) : m_dot(dot) {
+        dot->installEventFilter(this);
+        m_clock.start();
+    }
+    QList<std::pair<qint64, qreal>> frames;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            frames.append({m_clock.elapsed(), m_dot->currentOpacity()});
+        }
+        return false;
+    }
+
+private:
+    PulsingDot* m_dot;
+    QElapsedTimer m_clock;
+};
 
 // The ids of the dashboard's entry rows, top to bottom.
 QStringList rowIds(QWidget* dashboard) {
@@ -86,6 +110,7 @@ private Q_SLOTS:
     void fieldsMatchTheChoosers();
     void earningsSection();
     void entryRowsFollowTheList();
+    void runningDotPulses();
     void listsAreDrawnWithinWhatWasAsked();
     void dismissibleSaveWarning();
 
@@ -492,6 +517,49 @@ void tst_Screens::entryRowsFollowTheList() {
     row = view.findChild<TimeEntryRow*>();
     QVERIFY(!row->isBlinking());
     QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
+}
+
+void tst_Screens::runningDotPulses() {
+    // A running entry's dot, with motion allowed.
+    ReducedMotion::instance().setReduced(false);
+    PulsingDot dot(8, Theme::appBackground());
+    DotFrames painted(&dot);
+    dot.setPulsing(true);
+    QVERIFY(!dot.isMoving()); // not on screen yet
+    dot.show();
+    QVERIFY(dot.isMoving());
+    // One swing, eased from full opacity down to 0.3 and back.
+    const auto swungBack = [&] {
+        const auto low = std::find_if(painted.frames.begin(), painted.frames.end(), [](auto f) { return f.second < 0.4; });
+        return std::any_of(low, painted.frames.end(), [](auto f) { return f.second > 0.95; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(swungBack(), 20000);
+    QSet<qreal> between;
+    for (const auto& [when, opacity] : painted.frames) {
+        QVERIFY(opacity >= 0.3 - 1e-9 && opacity <= 1.0);
+        if (opacity > 0.35 && opacity < 0.95) {
+            between.insert(opacity);
+        }
+    }
+    QVERIFY2(between.size() >= 3, "a blink, not a pulse");
+    // At most ten frames a second (a slow machine only makes them fewer), besides the first.
+    const qint64 span = painted.frames.last().first - painted.frames.first().first;
+    QVERIFY2((painted.frames.size() - 2) * 90 <= span, qPrintable(u"%1 frames in %2 ms"_s.arg(painted.frames.size()).arg(span)));
+
+    // Off screen it holds still; back on screen the swing starts again from full opacity.
+    dot.hide();
+    QVERIFY(!dot.isMoving());
+    QCOMPARE(dot.currentOpacity(), 1.0);
+    dot.show();
+    QVERIFY(dot.isMoving());
+    QCOMPARE(dot.currentOpacity(), 1.0);
+    QTRY_VERIFY(dot.currentOpacity() < 0.9);
+    // The entry stops: the dot eases back to full opacity, then holds still.
+    const qreal before = dot.currentOpacity();
+    dot.setPulsing(false);
+    QCOMPARE(dot.currentOpacity(), before);
+    QTRY_COMPARE(dot.currentOpacity(), 1.0);
+    QTRY_VERIFY(!dot.isMoving());
 }
 
 void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
