@@ -20,12 +20,14 @@
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 #include "ui/DarkStyle.h"
+#include "ui/PullDownButton.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QTest>
 
@@ -285,6 +287,17 @@ bool timerShots(Gallery& gallery) {
         waitUntil([&] { return running || !timer.tasks().isEmpty(); });
         ok &= gallery.shoot(running ? u"timer-running"_s : u"timer-idle-project-chosen"_s, panel,
                             panel.size());
+        if (!running) {
+            // The choosers' menus as they open, the second item under the pointer.
+            for (const QString& name : {u"projectChooser"_s, u"taskChooser"_s}) {
+                auto* chooser = view.findChild<PullDownButton*>(name);
+                chooser->click();
+                chooser->menu()->setActiveAction(chooser->menu()->actions().value(1));
+                ok &= gallery.shoot(u"timer-menu-"_s + name, *chooser->menu(),
+                                    chooser->menu()->sizeHint());
+                chooser->menu()->close();
+            }
+        }
     }
     return ok;
 }

@@ -54,7 +54,9 @@ AuthForm::AuthForm(const QString& symbol, const QString& title, const QString& s
     m_form->setContentsMargins(40, 0, 40, 0);
 
     auto* screen = new QVBoxLayout(this);
-    screen->setContentsMargins(0, 0, 0, 0);
+    // Room above and below that is kept when the form is at its fullest, so that nothing drawn
+    // runs to the window's edges.
+    screen->setContentsMargins(0, 12, 0, 12);
     screen->setSpacing(0);
     screen->addStretch();
     screen->addLayout(header);
@@ -85,8 +87,18 @@ FieldEdit* AuthForm::addField(const QString& objectName, const QString& label,
 QLabel* AuthForm::addWarning(const QString& objectName, const QString& text) {
     QLabel* warning = redCaption(objectName);
     warning->setText(text);
-    m_form->addWidget(warning);
+    notes()->addWidget(warning);
     return warning;
+}
+
+QVBoxLayout* AuthForm::notes() {
+    // The warnings and the server's error are one item of the form, lines close together.
+    if (!m_notes) {
+        m_notes = new QVBoxLayout;
+        m_notes->setSpacing(8);
+        m_form->addLayout(m_notes);
+    }
+    return m_notes;
 }
 
 QLabel* AuthForm::addNotice(const QString& objectName, const QString& text) {
@@ -101,7 +113,7 @@ QLabel* AuthForm::addNotice(const QString& objectName, const QString& text) {
 
 PrimaryButton* AuthForm::finish(const QString& switchText, const QString& switchButton) {
     m_error = redCaption(QStringLiteral("errorLabel"));
-    m_form->addWidget(m_error);
+    notes()->addWidget(m_error);
     auto* button = new PrimaryButton;
     button->setObjectName(QStringLiteral("primaryButton"));
     m_form->addWidget(button);

@@ -34,7 +34,10 @@ Q_SIGNALS:
     void switchRequested();
 
 private:
+    QVBoxLayout* notes();
+
     QVBoxLayout* m_form;
+    QVBoxLayout* m_notes = nullptr;
     QLabel* m_error = nullptr;
 };
 

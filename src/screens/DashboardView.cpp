@@ -172,7 +172,12 @@ QWidget* DashboardView::buildSaveWarning() {
 
 void DashboardView::updateSaveWarning() {
     const auto& warning = m_auth->saveWarning();
-    m_saveWarningText->setText(warning.value_or(QString()));
+    // The path in it is not broken after a slash or a hyphen (a word joiner follows each); it
+    // is read out as written.
+    m_saveWarningText->setText(warning.value_or(QString())
+                                   .replace(u'/', QStringLiteral("/\u2060"))
+                                   .replace(u'-', QStringLiteral("-\u2060")));
+    m_saveWarningText->setAccessibleName(warning.value_or(QString()));
     m_saveWarning->setVisible(warning.has_value());
 }
 

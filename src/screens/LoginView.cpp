@@ -6,6 +6,7 @@
 #include "ui/FieldEdit.h"
 #include "ui/PrimaryButton.h"
 #include "ui/Schedule.h"
+#include "ui/Theme.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -47,7 +48,16 @@ void LoginView::refresh() {
     m_button->setText(loading ? QStringLiteral("Signing in...") : QStringLiteral("Sign In"));
     m_button->setBusy(loading);
     // Texts as typed: a field of spaces counts as filled.
-    m_button->setEnabled(!loading && !m_email->text().isEmpty() && !m_password->text().isEmpty());
+    const bool filled = !m_email->text().isEmpty() && !m_password->text().isEmpty();
+    // Turned off under the focus, the button would hand it on to the registration link, where
+    // the next Return leaves the screen; the password field keeps it for another try instead.
+    const bool enabled = !loading && filled;
+    if (!enabled && m_button->hasFocus()) {
+        m_password->setFocus(Qt::OtherFocusReason);
+    }
+    m_button->setEnabled(enabled);
+    // Grey while the form cannot be sent, as on the registration screen.
+    m_button->setFill(filled ? Theme::blueFill() : Theme::grey());
     m_form->setError(m_auth->errorMessage());
     m_retrying->setVisible(m_auth->isRetryingRestore());
     m_notice->setText(m_auth->notice().value_or(QString()));

@@ -30,7 +30,7 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     : QWidget(parent)
     , m_timer(timer)
     , m_box(new CardFrame(boxLook(false)))
-    , m_dot(new PulsingDot(8)) {
+    , m_dot(new PulsingDot(8, Theme::appBackground())) {
     m_project = new ElidedLabel(Theme::font(Theme::TextStyle::headline), Theme::primaryText());
     m_project->setObjectName(QStringLiteral("entryProject"));
     m_task = new ElidedLabel(Theme::font(Theme::TextStyle::subheadline), Theme::secondaryText());
@@ -70,7 +70,6 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     connect(m_timer, &TimerViewModel::currentEntryChanged, this,
             &TimeEntryRow::updateRestartButton);
     connect(m_timer, &TimerViewModel::projectsChanged, this, [this] { setEntry(m_entry); });
-    connect(m_timer, &TimerViewModel::elapsedTimeChanged, m_dot, &PulsingDot::step);
     setEntry(entry);
     updateRestartButton();
 }

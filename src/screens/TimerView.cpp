@@ -133,7 +133,7 @@ QWidget* TimerView::buildRunningFace() {
     m_earnings = makeLabel(QStringLiteral("runningEarnings"), {},
                            Theme::font(Theme::TextStyle::title, QFont::Bold), Theme::accentGreen());
     LiveFigure::mark(m_earnings, QStringLiteral("Earned so far"));
-    m_stop = new CircleButton(CircleButton::Content::stop, Theme::red(), 60);
+    m_stop = new CircleButton(CircleButton::Content::stop, Theme::redFill(), 60);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAccessibleName(QStringLiteral("Stop timer"));
     connect(m_stop, &CircleButton::clicked, this,
@@ -197,6 +197,8 @@ QWidget* TimerView::buildIdleFace() {
     // The server takes at most 2,000 characters; a character beyond the BMP counts twice here,
     // so the field never lets through what the server would refuse.
     m_description->setMaxLength(2000);
+    // Return ends the edit: the field lets go of the keyboard.
+    connect(m_description, &QLineEdit::returnPressed, m_description, &QWidget::clearFocus);
     m_start = new CircleButton(CircleButton::Content::play, Theme::greenFill(), 60);
     m_start->setObjectName(QStringLiteral("startButton"));
     m_start->setAccessibleName(QStringLiteral("Start timer"));

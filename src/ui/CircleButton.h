@@ -13,6 +13,7 @@ public:
 
     CircleButton(Content content, const QColor& fill, int diameter, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {m_diameter, m_diameter}; }
+    QColor fill() const { return m_fill; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,7 +9,6 @@ namespace kelvo {
 
 namespace {
 constexpr qreal cornerRadius = 6;
-constexpr qreal disabledOpacity = 0.45;
 } // namespace
 
 int ControlBox::height(const QFontMetrics& metrics) {

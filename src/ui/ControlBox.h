@@ -13,6 +13,8 @@ class ControlBox {
 public:
     static constexpr int horizontalPadding = 8;
     static constexpr int verticalPadding = 6;
+    // How far the whole box fades while disabled.
+    static constexpr qreal disabledOpacity = 0.45;
 
     // The height of a box around one line of text.
     static int height(const QFontMetrics& metrics);

@@ -1,6 +1,7 @@
 #include "FieldEdit.h"
 
 #include "ControlBox.h"
+#include "Theme.h"
 
 #include <QPainter>
 
@@ -19,6 +20,10 @@ FieldEdit::FieldEdit(const QString& placeholder, QWidget* parent) : QLineEdit(pa
     // The rounded box is drawn here; the line edit draws only the text over it.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
+    // The line edit draws the placeholder itself: dimmed here as the box is while disabled.
+    const QColor shown = palette.color(QPalette::Active, QPalette::PlaceholderText);
+    palette.setColor(QPalette::Disabled, QPalette::PlaceholderText,
+                     Theme::withOpacity(shown, shown.alphaF() * ControlBox::disabledOpacity));
     setPalette(palette);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }

@@ -2,6 +2,7 @@
 
 #include "ControlBox.h"
 #include "FocusRing.h"
+#include "MenuStyle.h"
 #include "Theme.h"
 
 #include <QKeyEvent>
@@ -19,6 +20,9 @@ PullDownButton::PullDownButton(MenuBuilder builder, QWidget* parent)
     : Button(parent)
     , m_builder(std::move(builder))
     , m_menu(new QMenu(this)) {
+    auto* style = new MenuStyle;
+    style->setParent(m_menu);
+    m_menu->setStyle(style);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QAbstractButton::clicked, this, &PullDownButton::openMenu);
@@ -61,6 +65,7 @@ void PullDownButton::paintEvent(QPaintEvent*) {
         QRectF(rect()).adjusted(ControlBox::horizontalPadding, ControlBox::verticalPadding,
                                 -ControlBox::horizontalPadding - 12, -ControlBox::verticalPadding);
     if (m_dot) {
+        painter.setPen(Qt::NoPen); // not the focus edge the box was drawn with
         painter.setBrush(*m_dot);
         painter.drawEllipse(
             QRectF(content.left(), content.center().y() - dotSize / 2.0, dotSize, dotSize));

@@ -18,16 +18,20 @@
 #include "ui/PrimaryButton.h"
 #include "ui/PullDownButton.h"
 #include "ui/PulsingDot.h"
+#include "ui/ReducedMotion.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QTest>
+#include <QTextLayout>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -49,6 +53,28 @@ void chooseFromMenu(PullDownButton* chooser, const QString& item) {
     }
     qFatal("no menu item %s", qPrintable(item));
 }
+
+// The opacity of each frame a dot paints, and when it was painted.
+class DotFrames : public QObject {
+public:
+    explicit DotFrames(PulsingDot* dot) : m_dot(dot) {
+        dot->installEventFilter(this);
+        m_clock.start();
+    }
+    QList<std::pair<qint64, qreal>> frames;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            frames.append({m_clock.elapsed(), m_dot->currentOpacity()});
+        }
+        return false;
+    }
+
+private:
+    PulsingDot* m_dot;
+    QElapsedTimer m_clock;
+};
 
 // The ids of the dashboard's entry rows, top to bottom.
 QStringList rowIds(QWidget* dashboard) {
@@ -86,6 +112,7 @@ private Q_SLOTS:
     void figuresFollowTheTimer();
     void accountWithoutProjects();
     void entryRowsFollowTheList();
+    void runningDotPulses();
     void listsAreDrawnWithinWhatWasAsked();
     void dismissibleSaveWarning();
 
@@ -132,7 +159,9 @@ void tst_Screens::signInButton() {
     LoginView view(&m_f->auth);
     type(&view, u"emailField"_s, email);
     type(&view, u"passwordField"_s, password);
-    QCOMPARE(find<PrimaryButton>(&view, u"primaryButton"_s)->isEnabled(), enabled);
+    auto* button = find<PrimaryButton>(&view, u"primaryButton"_s);
+    QCOMPARE(button->isEnabled(), enabled);
+    QCOMPARE(button->fill(), enabled ? Theme::blueFill() : Theme::grey()); // as on the registration screen
 }
 
 void tst_Screens::emailIsSentAsTypedOrTidied_data() {
@@ -334,9 +363,34 @@ void tst_Screens::timerPanelChoices() {
     chooseFromMenu(projectChooser, u"App"_s);
     QTRY_COMPARE(m_f->timer.selectedProjectId(), u"p2"_s);
     QTRY_VERIFY(taskChooser->isEnabled());
+    // The task menu has no icons and keeps no empty column for them: its texts start where the
+    // project menu's dots do.
+    const auto contentLeft = [](PullDownButton* chooser) {
+        QTest::mouseClick(chooser, Qt::LeftButton);
+        const QImage image = chooser->menu()->grab().toImage();
+        chooser->menu()->close();
+        const QRgb background = image.pixel(image.width() - 3, image.height() / 2);
+        for (int x = 2; x < image.width(); ++x) {
+            for (int y = 2; y < image.height() - 2; ++y) {
+                if (image.pixel(x, y) != background) {
+                    return x;
+                }
+            }
+        }
+        return -1;
+    };
+    const int dots = contentLeft(projectChooser);
+    QVERIFY2(contentLeft(taskChooser) <= dots + 1, qPrintable(u"dots from %1"_s.arg(dots)));
     chooseFromMenu(taskChooser, u"Build"_s);
     QVERIFY(description->isEnabled());
     description->setText(u"  Spacing kept "_s);
+    // Return ends the edit: the field lets go of the focus.
+    panel.activateWindow(); // back from the menus
+    QVERIFY(QTest::qWaitForWindowActive(&panel));
+    description->setFocus();
+    QTRY_VERIFY(description->hasFocus());
+    QTest::keyClick(description, Qt::Key_Return);
+    QVERIFY(!description->hasFocus());
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
     // As a real server would, from now on the running entry is the current one.
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
@@ -363,6 +417,7 @@ void tst_Screens::runningFace() {
     QVERIFY(!find<QWidget>(&panel, u"idleFace"_s)->isVisible());
     QCOMPARE(find<QLabel>(&panel, u"counter"_s)->text(), u"01:30"_s);
     QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
+    QCOMPARE(find<CircleButton>(&panel, u"stopButton"_s)->fill(), Theme::redFill()); // as the pills
 
     m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
     QCoro::waitFor(m_f->timer.loadCurrentEntry());
@@ -370,6 +425,10 @@ void tst_Screens::runningFace() {
 }
 
 void tst_Screens::fieldsMatchTheChoosers() {
+    // In the program's own colours.
+    const QPalette previous = QApplication::palette();
+    QApplication::setPalette(Theme::palette());
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(previous); });
     TimerView panel(
         &m_f->timer, [] {}, [] {});
     panel.resize(368, panel.sizeHint().height());
@@ -381,6 +440,23 @@ void tst_Screens::fieldsMatchTheChoosers() {
     QVERIFY(disabled.pixelColor(0, 0) != disabled.pixelColor(disabled.width() / 2, 1));
     description->setEnabled(true);
     QVERIFY(description->grab().toImage().pixelColor(disabled.width() / 2, 1) != disabled.pixelColor(disabled.width() / 2, 1));
+    // The placeholder dims with the box: disabled, it stands out from the box far less.
+    const auto placeholderContrast = [description](bool enabled) {
+        description->setEnabled(enabled);
+        QImage image(description->size(), QImage::Format_RGB32);
+        image.fill(Theme::appBackground());
+        description->render(&image);
+        int brightest = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                brightest = std::max(brightest, qGray(image.pixel(x, y)));
+            }
+        }
+        return brightest - qGray(image.pixel(image.width() - 4, image.height() / 2)); // beyond the text
+    };
+    const int enabledContrast = placeholderContrast(true);
+    const int disabledContrast = placeholderContrast(false);
+    QVERIFY2(disabledContrast < 0.6 * enabledContrast, qPrintable(u"%1 against %2"_s.arg(disabledContrast).arg(enabledContrast)));
     // No longer than the server takes.
     description->setText(QString(2100, u'x'));
     QCOMPARE(description->text().size(), 2000);
@@ -469,6 +545,49 @@ void tst_Screens::entryRowsFollowTheList() {
     QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
 }
 
+void tst_Screens::runningDotPulses() {
+    // A running entry's dot, with motion allowed.
+    ReducedMotion::instance().setReduced(false);
+    PulsingDot dot(8, Theme::appBackground());
+    DotFrames painted(&dot);
+    dot.setPulsing(true);
+    QVERIFY(!dot.isMoving()); // not on screen yet
+    dot.show();
+    QVERIFY(dot.isMoving());
+    // One swing, eased from full opacity down to 0.3 and back.
+    const auto swungBack = [&] {
+        const auto low = std::find_if(painted.frames.begin(), painted.frames.end(), [](auto f) { return f.second < 0.4; });
+        return std::any_of(low, painted.frames.end(), [](auto f) { return f.second > 0.95; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(swungBack(), 20000);
+    QSet<qreal> between;
+    for (const auto& [when, opacity] : painted.frames) {
+        QVERIFY(opacity >= 0.3 - 1e-9 && opacity <= 1.0);
+        if (opacity > 0.35 && opacity < 0.95) {
+            between.insert(opacity);
+        }
+    }
+    QVERIFY2(between.size() >= 3, "a blink, not a pulse");
+    // At most ten frames a second (a slow machine only makes them fewer), besides the first.
+    const qint64 span = painted.frames.last().first - painted.frames.first().first;
+    QVERIFY2((painted.frames.size() - 2) * 90 <= span, qPrintable(u"%1 frames in %2 ms"_s.arg(painted.frames.size()).arg(span)));
+
+    // Off screen it holds still; back on screen the swing starts again from full opacity.
+    dot.hide();
+    QVERIFY(!dot.isMoving());
+    QCOMPARE(dot.currentOpacity(), 1.0);
+    dot.show();
+    QVERIFY(dot.isMoving());
+    QCOMPARE(dot.currentOpacity(), 1.0);
+    QTRY_VERIFY(dot.currentOpacity() < 0.9);
+    // The entry stops: the dot eases back to full opacity, then holds still.
+    const qreal before = dot.currentOpacity();
+    dot.setPulsing(false);
+    QCOMPARE(dot.currentOpacity(), before);
+    QTRY_COMPARE(dot.currentOpacity(), 1.0);
+    QTRY_VERIFY(!dot.isMoving());
+}
+
 void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
     QList<QByteArray> entries(20'000, stopped);
     QByteArray projects = R"({"projects":[)";
@@ -500,8 +619,25 @@ void tst_Screens::dismissibleSaveWarning() {
     QVERIFY(!shown(&view, u"saveWarning"_s));
     QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
     QVERIFY(shown(&view, u"saveWarning"_s));
-    QCOMPARE(text(&view, u"saveWarningText"_s), *m_f->auth.saveWarning());
+    auto* warning = find<QLabel>(&view, u"saveWarningText"_s);
+    QCOMPARE(warning->accessibleName(), *m_f->auth.saveWarning());
     QCOMPARE(layoutFaults(&view), QStringList());
+    // The path it names is not broken after a slash (or a hyphen), at whatever width it is laid out.
+    QVERIFY(m_f->auth.saveWarning()->contains(m_f->home.path()));
+    for (int width = 100; width <= warning->width(); width += 4) {
+        QTextLayout layout(warning->text(), warning->font());
+        QTextOption wrapped;
+        wrapped.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(wrapped);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            QString lineText = warning->text().mid(line.textStart(), line.textLength()).trimmed();
+            lineText.remove(u'\u2060');
+            QVERIFY2(!lineText.endsWith(u'/') && !lineText.endsWith(u'-'), qPrintable(u"%1 px: "_s.arg(width) + lineText));
+        }
+        layout.endLayout();
+    }
     QTest::mouseClick(find<QWidget>(&view, u"dismissSaveWarning"_s), Qt::LeftButton);
     QVERIFY(!shown(&view, u"saveWarning"_s));
 }
