@@ -406,14 +406,14 @@ void MenuBarView::refreshElapsed() {
     if (!isVisible()) {
         return;
     }
-    m_entryElapsed->setText(m_timer->formattedElapsedTime());
+    LiveFigure::show(m_entryElapsed, m_timer->formattedElapsedTime());
     const auto& earnings = m_earnings->earnings();
     if (!running || !earnings) {
         return;
     }
-    m_currentTimerAmount->setText(
-        moneyText(m_timer->runningEarnings(TimerViewModel::RateRule::anyRate)
-                      .value_or(earnings->currentTimer.earnings)));
+    LiveFigure::show(m_currentTimerAmount,
+                     moneyText(m_timer->runningEarnings(TimerViewModel::RateRule::anyRate)
+                                   .value_or(earnings->currentTimer.earnings)));
 }
 
 void MenuBarView::showMainWindow() {

@@ -269,11 +269,11 @@ void TimerView::updateCounter() {
     if (!m_timer->isTimerRunning()) {
         return;
     }
-    m_counter->setText(m_timer->formattedElapsedTime());
+    LiveFigure::show(m_counter, m_timer->formattedElapsedTime());
     const auto earned = m_timer->runningEarnings(TimerViewModel::RateRule::positiveRate);
     m_earnings->setVisible(earned.has_value());
     if (earned) {
-        m_earnings->setText(moneyText(*earned));
+        LiveFigure::show(m_earnings, moneyText(*earned));
     }
 }
 

@@ -31,6 +31,19 @@ QAccessibleInterface* liveFigureFactory(const QString&, QObject* object) {
 
 } // namespace
 
+void LiveFigure::show(QLabel* label, const QString& text) {
+    const bool steady = label->minimumSize() == label->maximumSize() &&
+                        label->text().size() == text.size();
+    if (!steady) {
+        label->setMinimumSize(0, 0);
+        label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    label->setText(text);
+    if (!steady) {
+        label->setFixedSize(label->sizeHint());
+    }
+}
+
 void LiveFigure::mark(QLabel* label, const QString& name) {
     static std::once_flag installed;
     std::call_once(installed, [] { QAccessible::installFactory(liveFigureFactory); });

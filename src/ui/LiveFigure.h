@@ -12,6 +12,10 @@ namespace kelvo {
 class LiveFigure {
 public:
     static void mark(QLabel* label, const QString& name);
+    // Shows `text` in `label`. The label keeps a fixed size while the text keeps its length (the
+    // figures use digits of one width), so a new figure every second repaints the label alone
+    // instead of laying out the screen around it again.
+    static void show(QLabel* label, const QString& text);
 };
 
 } // namespace kelvo
