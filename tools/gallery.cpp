@@ -13,6 +13,7 @@
 #include "screens/LoginView.h"
 #include "screens/RegisterView.h"
 #include "screens/TimerView.h"
+#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
 #include "state/Connectivity.h"
 #include "state/DashboardViewModel.h"
@@ -132,7 +133,7 @@ private:
 
 bool signInShots(Gallery& gallery) {
     FakeServer server;
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
     bool ok = true;
     {
@@ -199,10 +200,10 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
         server.on("GET", u"/time-entries"_s,
                   FakeResponse::json(200, "{\"entries\":[" + current + "]}"));
     }
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
-    DashboardView view(&auth, &timer);
+    DashboardView view(&auth, &timer, new DashboardViewModel(&client, DashboardViewModel::ShownBy::dashboard));
     view.resize(400, 600);
     view.show();
     waitUntil([&] { return !timer.isRefreshing() && timer.projects().size() == 3; });
@@ -223,10 +224,10 @@ bool saveWarningShot(Gallery& gallery, const TemporaryConfigHome& home) {
     server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
     QFile::remove(home.tokenFile());
     QDir().mkpath(home.tokenFile());
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
-    DashboardView view(&auth, &timer);
+    DashboardView view(&auth, &timer, new DashboardViewModel(&client, DashboardViewModel::ShownBy::dashboard));
     view.show();
     QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
     waitUntil([&] { return !timer.isRefreshing() && !view.dashboardViewModel()->isLoading(); });
@@ -239,14 +240,14 @@ bool saveWarningShot(Gallery& gallery, const TemporaryConfigHome& home) {
 bool offlineShot(Gallery& gallery) {
     FakeServer server;
     gallery.serve(server, true, true, FakeResponse::json(200, earnings));
-    APIClient client(server.baseURL());
-    APIClient remote(u"https://api.kelvo.app"_s);
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
+    APIClient remote(u"https://api.kelvo.app"_s, nullptr);
     Connectivity connectivity;
     OfflineNotice notice(&remote, &connectivity);
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
     timer.setOfflineNotice(&notice);
-    DashboardView view(&auth, &timer);
+    DashboardView view(&auth, &timer, new DashboardViewModel(&client, DashboardViewModel::ShownBy::dashboard));
     view.show();
     waitUntil([&] { return !timer.isRefreshing() && !view.dashboardViewModel()->isLoading(); });
     connectivity.setKnownOffline(true);
@@ -256,11 +257,11 @@ bool offlineShot(Gallery& gallery) {
 
 bool preferencesShot(Gallery& gallery) {
     FakeServer server;
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
-    MenuBarManager menuBar(&timer, &auth, [] {});
     Preferences preferences;
+    MenuBarManager menuBar(&timer, &auth, [] {}, &preferences, new DashboardViewModel(&client, DashboardViewModel::ShownBy::popover));
     PreferencesDialog dialog(&menuBar, &preferences);
     return gallery.shoot(u"preferences"_s, dialog, dialog.sizeHint());
 }
@@ -270,7 +271,7 @@ bool timerShots(Gallery& gallery) {
     for (const bool running : {false, true}) {
         FakeServer server;
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
-        APIClient client(server.baseURL());
+        APIClient client(server.baseURL(), &SettingsStore::tokenStore());
         TimerViewModel timer(&client, &fixedClock);
         waitUntil([&] { return timer.projects().size() == 3; });
         QWidget panel;
@@ -347,7 +348,7 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
             .replace("\"isRunning\":true", "\"isRunning\":false,\"duration\":4488");
     server.on("POST", u"/time-entries/e0/stop"_s,
               FakeResponse::json(200, "{\"message\":\"ok\",\"timeEntry\":" + stoppedEntry + "}"));
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     client.clearAuthToken(); // no session restore from an earlier shot
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
@@ -360,7 +361,8 @@ bool popoverShot(Gallery& gallery, const QString& name, PanelState state) {
                   FakeResponse::json(200, "{\"timeEntry\":" + stoppedEntry + "}"));
         QCoro::waitFor(timer.stopTimer());
     }
-    MenuBarManager manager(&timer, &auth, [] {});
+    Preferences preferences;
+    MenuBarManager manager(&timer, &auth, [] {}, &preferences, new DashboardViewModel(&client, DashboardViewModel::ShownBy::popover));
     DashboardViewModel panelEarnings(&client, DashboardViewModel::ShownBy::popover);
     MenuBarView view(&timer, &auth, &panelEarnings, &manager);
     view.show();
@@ -382,11 +384,12 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
     for (const bool running : {false, true}) {
         FakeServer server;
         gallery.serve(server, running, true, FakeResponse::json(200, earnings));
-        APIClient client(server.baseURL());
+        APIClient client(server.baseURL(), &SettingsStore::tokenStore());
         AuthViewModel auth(&client);
         TimerViewModel timer(&client, &fixedClock);
         QCoro::waitFor(timer.loadCurrentEntry());
-        MenuBarManager manager(&timer, &auth, {});
+        Preferences preferences;
+        MenuBarManager manager(&timer, &auth, {}, &preferences, new DashboardViewModel(&client, DashboardViewModel::ShownBy::popover));
         manager.setupMenuBar();
         const QIcon icon = manager.statusItem()->icon();
         const char* symbol = running ? "stop.fill" : "play.fill";

@@ -4,8 +4,8 @@
 #include "TokenRedactor.h"
 #include "records/APIError.h"
 #include "records/BearerToken.h"
+#include "TokenStore.h"
 #include "records/Secrets.h"
-#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -19,7 +19,6 @@ namespace kelvo {
 
 namespace {
 
-const QString tokenKey = QStringLiteral("kelvo_auth_token");
 constexpr int requestTimeoutMs = 60'000;
 
 APIClient* sharedInstance = nullptr;
@@ -141,11 +140,12 @@ private:
     bool m_cancelled = false;
 };
 
-APIClient::APIClient(QString baseURL, QObject* parent)
+APIClient::APIClient(QString baseURL, TokenStore* store, QObject* parent)
     : QObject(parent)
     , m_baseURL(std::move(baseURL))
+    , m_store(store)
     , m_network(new QNetworkAccessManager(this)) {
-    const std::optional<QString> stored = SettingsStore::text(tokenKey);
+    const std::optional<QString> stored = m_store ? m_store->token() : std::nullopt;
     if (!stored) {
         return;
     }
@@ -154,8 +154,7 @@ APIClient::APIClient(QString baseURL, QObject* parent)
         Secrets::add(*stored);
     } else {
         // Left in the file: it is the user's, and a sign-in replaces it.
-        Diagnostics::print(QStringLiteral("Ignoring the stored sign-in in ") +
-                           SettingsStore::path() +
+        Diagnostics::print(QStringLiteral("Ignoring the stored sign-in in ") + m_store->place() +
                            QStringLiteral(": it is not a valid bearer token"));
     }
 }
@@ -170,9 +169,9 @@ APIClient::~APIClient() {
     }
 }
 
-APIClient* APIClient::shared() {
+APIClient* APIClient::shared(TokenStore* store) {
     if (!sharedInstance) {
-        sharedInstance = new APIClient(baseURLFromEnvironment());
+        sharedInstance = new APIClient(baseURLFromEnvironment(), store);
         qAddPostRoutine(destroySharedInstance);
     }
     return sharedInstance;
@@ -188,10 +187,10 @@ QString APIClient::baseURLFromEnvironment() {
 std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
     m_authToken = token;
     Secrets::add(token);
-    const auto saved = SettingsStore::store(tokenKey, token);
+    const std::expected<void, QString> saved =
+        m_store ? m_store->keep(token) : std::expected<void, QString>();
     if (!saved) {
-        Diagnostics::print(QStringLiteral("Could not save the sign-in in ") +
-                           SettingsStore::path());
+        Diagnostics::print(QStringLiteral("Could not save the sign-in in ") + m_store->place());
     }
     Q_EMIT authTokenChanged();
     return saved;
@@ -199,9 +198,9 @@ std::expected<void, QString> APIClient::setAuthToken(const QString& token) {
 
 void APIClient::clearAuthToken() {
     m_authToken.reset();
-    if (!SettingsStore::remove(tokenKey)) {
+    if (m_store && !m_store->forget()) {
         Diagnostics::print(QStringLiteral("Could not remove the sign-in from ") +
-                           SettingsStore::path());
+                           m_store->place());
     }
     Q_EMIT authTokenChanged();
 }

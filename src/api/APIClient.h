@@ -26,6 +26,8 @@ class QNetworkReply;
 
 namespace kelvo {
 
+class TokenStore;
+
 template <class T> using APIResult = std::expected<T, APIClientError>;
 template <class T> using BodyResult = std::expected<T, RequestError>;
 
@@ -68,14 +70,15 @@ public:
         qint64 maxAnswerBytes = 16 * 1024 * 1024;
     };
 
-    // A client for `baseURL` that reads the stored token. Tests and tools create their own; the
-    // program uses shared().
-    explicit APIClient(QString baseURL, QObject* parent = nullptr);
+    // A client for `baseURL` that keeps its token in `store` (in memory only without one) and
+    // starts with the token kept there. Tests and tools create their own; the program uses
+    // shared().
+    APIClient(QString baseURL, TokenStore* store, QObject* parent = nullptr);
     ~APIClient() override;
 
-    // The process-wide client, created on first use from KELVO_API_URL and destroyed when the
-    // application object goes away.
-    static APIClient* shared();
+    // The process-wide client, created on first use from KELVO_API_URL with `store` (the
+    // first caller's), and destroyed when the application object goes away.
+    static APIClient* shared(TokenStore* store = nullptr);
     // KELVO_API_URL verbatim (even when empty), else the hosted service.
     static QString baseURLFromEnvironment();
 
@@ -85,8 +88,8 @@ public:
     qint64 peakBufferedBytes() const { return m_peakBufferedBytes; }
 
     const std::optional<QString>& authToken() const { return m_authToken; }
-    // Keeps the token in memory and in the user's config file; the error says why the file
-    // could not take it (the token is then kept for this run only).
+    // Keeps the token in memory and in the store; the error says why the store could not take
+    // it (the token is then kept for this run only).
     std::expected<void, QString> setAuthToken(const QString& token);
     void clearAuthToken();
 
@@ -155,6 +158,7 @@ private:
     static void reportDecodingFailure(const DecodeError& error, const QByteArray& body);
 
     QString m_baseURL;
+    TokenStore* m_store;
     std::optional<QString> m_authToken;
     Limits m_limits;
     bool m_closing = false;

@@ -4,15 +4,18 @@
 #include "screens/LoginView.h"
 #include "screens/RegisterView.h"
 #include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
 
 #include <QVBoxLayout>
 
 namespace kelvo {
 
-ContentView::ContentView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent)
+ContentView::ContentView(AuthViewModel* auth, TimerViewModel* timer, APIClient* client,
+                         QWidget* parent)
     : QWidget(parent)
     , m_auth(auth)
-    , m_timer(timer) {
+    , m_timer(timer)
+    , m_client(client) {
     setFixedSize(400, 600);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -51,7 +54,9 @@ void ContentView::route() {
 QWidget* ContentView::build(Screen screen) {
     switch (screen) {
     case Screen::dashboard:
-        return new DashboardView(m_auth, m_timer);
+        return new DashboardView(
+            m_auth, m_timer,
+            new DashboardViewModel(m_client, DashboardViewModel::ShownBy::dashboard));
     case Screen::registration: {
         auto* view = new RegisterView(m_auth);
         connect(view, &RegisterView::showLoginRequested, this,

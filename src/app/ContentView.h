@@ -4,6 +4,7 @@
 
 namespace kelvo {
 
+class APIClient;
 class AuthViewModel;
 class TimerViewModel;
 
@@ -15,7 +16,9 @@ class ContentView : public QWidget {
 public:
     enum class Screen { login, registration, dashboard };
 
-    ContentView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent = nullptr);
+    // `client` serves each dashboard's own earnings.
+    ContentView(AuthViewModel* auth, TimerViewModel* timer, APIClient* client,
+                QWidget* parent = nullptr);
 
     Screen screen() const { return m_screen; }
     QWidget* currentScreen() const { return m_current; }
@@ -34,6 +37,7 @@ private:
 
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
+    APIClient* m_client;
     bool m_showingRegister = false;
     Screen m_screen = Screen::login;
     QWidget* m_current = nullptr;

@@ -13,6 +13,7 @@
 #include "records/Diagnostics.h"
 #include "screens/DashboardView.h"
 #include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
 #include "state/OfflineNotice.h"
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
@@ -26,6 +27,7 @@ namespace kelvo {
 
 KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     : QObject(parent)
+    , m_client(apiClient)
     , m_auth(new AuthViewModel(apiClient, this))
     , m_timer(new TimerViewModel(apiClient, clock, this))
     , m_showAction(new QAction(QStringLiteral("Show Main Window"), this))
@@ -75,7 +77,7 @@ void KelvoApp::start(bool hidden) {
     } else {
         m_window->show();
     }
-    auto* content = new ContentView(m_auth, m_timer);
+    auto* content = new ContentView(m_auth, m_timer, m_client);
     m_content = content;
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
     // The system's network and sleep signals are not needed for the first frame.
@@ -108,7 +110,8 @@ void KelvoApp::createMenuBar() {
         return;
     }
     m_menuBar = new MenuBarManager(
-        m_timer, m_auth, [this] { showMainWindow(); }, this);
+        m_timer, m_auth, [this] { showMainWindow(); }, preferences(),
+        new DashboardViewModel(m_client, DashboardViewModel::ShownBy::popover), this);
     if (m_startedHidden) {
         connect(m_menuBar, &MenuBarManager::itemSettled, this, &KelvoApp::showWindowWithoutItem,
                 Qt::SingleShotConnection);
@@ -225,7 +228,7 @@ void KelvoApp::togglePanel() {
 bool KelvoApp::listen(const QString& socketPath) {
     if (!m_programControl) {
         m_programControl =
-            new ProgramControl(m_auth, m_timer,
+            new ProgramControl(m_client, m_auth, m_timer,
                                {[this] { showMainWindow(); }, [this] { togglePanel(); },
                                 [] { QCoreApplication::quit(); }},
                                this);

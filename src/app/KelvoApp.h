@@ -64,6 +64,7 @@ public:
     bool hidesMainWindowOnClose() const;
 
 private:
+    APIClient* m_client;
     // Ctrl+M and Ctrl+Q in `window`: Qt matches a shortcut only while a widget that holds it is
     // visible, so each of the program's windows holds both.
     void addWindowShortcuts(QWidget* window);

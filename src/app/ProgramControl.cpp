@@ -16,13 +16,13 @@ namespace {
 constexpr qint64 totalsFreshMs = 30'000;
 } // namespace
 
-ProgramControl::ProgramControl(AuthViewModel* auth, TimerViewModel* timer, Actions actions,
-                               QObject* parent)
+ProgramControl::ProgramControl(APIClient* client, AuthViewModel* auth, TimerViewModel* timer,
+                               Actions actions, QObject* parent)
     : QObject(parent)
+    , m_client(client)
     , m_auth(auth)
     , m_timer(timer)
-    , m_totals(
-          new DashboardViewModel(timer->apiClient(), DashboardViewModel::ShownBy::popover, this))
+    , m_totals(new DashboardViewModel(client, DashboardViewModel::ShownBy::popover, this))
     , m_actions(std::move(actions)) {
     for (auto signal : {&TimerViewModel::currentEntryChanged, &TimerViewModel::elapsedTimeChanged,
                         &TimerViewModel::projectsChanged}) {
@@ -45,7 +45,7 @@ std::optional<ControlReply> ProgramControl::refusal() const {
     if (m_auth->isAuthenticated()) {
         return std::nullopt;
     }
-    if (m_timer->apiClient()->authToken()) {
+    if (m_auth->hasToken()) {
         return ControlReply::failure(ExitCode::failed,
                                      u"Kelvo is still confirming your sign-in with the server."_s);
     }
@@ -100,9 +100,7 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
         co_return *refused;
     }
     if (m_timer->isLoading()) {
-        // Its outcome would be told apart from the other one's only by luck.
-        co_return ControlReply::failure(
-            ExitCode::failed, u"A timer is being started or stopped right now; try again."_s);
+        co_return TimerCommands::busy();
     }
     if (m_timer->pendingStop() && request.command != ControlRequest::Command::stop &&
         !(request.command == ControlRequest::Command::toggle && m_timer->isTimerRunning())) {
@@ -116,12 +114,12 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
     }
     // A stop, a toggle and a restart of the latest go by the server's word on what runs.
     QPointer self(this);
-    const auto failed = co_await m_timer->loadCurrentEntry();
+    const auto loaded = co_await m_timer->loadCurrentEntry();
     if (!self) {
         co_return ControlReply{};
     }
-    if (failed) {
-        co_return TimerCommands::failure(*failed);
+    if (!loaded) {
+        co_return TimerCommands::failure(loaded.error());
     }
     if (request.command == ControlRequest::Command::stop ||
         (request.command == ControlRequest::Command::toggle && m_timer->isTimerRunning())) {
@@ -144,18 +142,19 @@ QCoro::Task<ControlReply> ProgramControl::statusWithTotals() {
 
 QCoro::Task<ControlReply> ProgramControl::start(ControlRequest request) {
     QPointer self(this);
-    const auto target = co_await TimerCommands::resolve(m_timer->apiClient(), request);
+    const auto target = co_await TimerCommands::resolve(m_client, request);
     if (!self) {
         co_return ControlReply{};
     }
     if (!target) {
         co_return target.error();
     }
-    co_await m_timer->startTimer(target->projectId, target->taskId, request.description);
+    const auto started =
+        co_await m_timer->startTimer(target->projectId, target->taskId, request.description);
     if (!self) {
         co_return ControlReply{};
     }
-    co_return co_await finished();
+    co_return co_await finished(started);
 }
 
 QCoro::Task<ControlReply> ProgramControl::startLatest() {
@@ -163,22 +162,22 @@ QCoro::Task<ControlReply> ProgramControl::startLatest() {
         co_return TimerCommands::alreadyRunning();
     }
     QPointer self(this);
-    const auto failed = co_await m_timer->loadRecentEntries();
+    const auto loaded = co_await m_timer->loadRecentEntries();
     if (!self) {
         co_return ControlReply{};
     }
-    if (failed) {
-        co_return TimerCommands::failure(*failed);
+    if (!loaded) {
+        co_return TimerCommands::failure(loaded.error());
     }
     const auto latest = m_timer->latestEntry();
     if (!latest) {
         co_return TimerCommands::nothingToRestart();
     }
-    co_await m_timer->restartEntry(*latest);
+    const auto restarted = co_await m_timer->restartEntry(*latest);
     if (!self) {
         co_return ControlReply{};
     }
-    co_return co_await finished();
+    co_return co_await finished(restarted);
 }
 
 QCoro::Task<ControlReply> ProgramControl::stop() {
@@ -186,19 +185,19 @@ QCoro::Task<ControlReply> ProgramControl::stop() {
         co_return TimerCommands::nothingRunning();
     }
     QPointer self(this);
-    co_await m_timer->stopTimer();
+    const auto stopped = co_await m_timer->stopTimer();
     if (!self) {
         co_return ControlReply{};
     }
-    co_return co_await finished();
+    co_return co_await finished(stopped);
 }
 
-QCoro::Task<ControlReply> ProgramControl::finished() {
-    if (m_timer->errorMessage()) {
-        if (!m_timer->apiClient()->authToken()) {
-            co_return TimerCommands::notSignedIn();
-        }
-        co_return ControlReply::failure(ExitCode::failed, *m_timer->errorMessage());
+QCoro::Task<ControlReply> ProgramControl::finished(ActionResult outcome) {
+    if (!outcome) {
+        // A refused sign-in is gone from the client: the command finds no one signed in.
+        co_return outcome.error().kind == ActionError::Kind::refused
+            ? TimerCommands::notSignedIn()
+            : TimerCommands::failure(outcome.error());
     }
     // The totals changed with the timer.
     m_totalsAge.invalidate();

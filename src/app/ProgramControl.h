@@ -2,6 +2,7 @@
 
 #include "control/ControlReply.h"
 #include "control/ControlRequest.h"
+#include "state/ActionError.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 
 namespace kelvo {
 
+class APIClient;
 class AuthViewModel;
 class DashboardViewModel;
 class TimerViewModel;
@@ -26,7 +28,8 @@ public:
         std::function<void()> quit;
     };
 
-    ProgramControl(AuthViewModel* auth, TimerViewModel* timer, Actions actions,
+    // `client` finds the projects and tasks a start names, and fetches the totals.
+    ProgramControl(APIClient* client, AuthViewModel* auth, TimerViewModel* timer, Actions actions,
                    QObject* parent = nullptr);
 
     QCoro::Task<ControlReply> handle(ControlRequest request);
@@ -44,11 +47,12 @@ private:
     // These two act on the running entry as just loaded.
     QCoro::Task<ControlReply> startLatest();
     QCoro::Task<ControlReply> stop();
-    // The reply after a start or stop the timer state has finished.
-    QCoro::Task<ControlReply> finished();
+    // The reply to a start or stop that ended with `outcome`.
+    QCoro::Task<ControlReply> finished(ActionResult outcome);
     // Why a timer command cannot run now, if it cannot.
     std::optional<ControlReply> refusal() const;
 
+    APIClient* m_client;
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
     DashboardViewModel* m_totals;

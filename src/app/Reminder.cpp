@@ -98,12 +98,12 @@ void Reminder::check() {
 QCoro::Task<void> Reminder::confirmAndRemind() {
     m_confirming = true;
     QPointer self(this);
-    const auto failed = co_await m_timer->loadCurrentEntry();
+    const auto loaded = co_await m_timer->loadCurrentEntry();
     if (!self) {
         co_return;
     }
     m_confirming = false;
-    if (failed) {
+    if (!loaded) {
         m_nextConfirmation = m_timer->clock()->now().addSecs(60);
         co_return;
     }

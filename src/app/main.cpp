@@ -4,6 +4,7 @@
 #include "control/Console.h"
 #include "control/ControlServer.h"
 #include "records/Clock.h"
+#include "settings/SettingsStore.h"
 #include "ui/DarkStyle.h"
 
 #include <QApplication>
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     kelvo::DarkStyle::apply(app);
-    kelvo::KelvoApp kelvo(kelvo::APIClient::shared(), kelvo::Clock::system());
+    kelvo::KelvoApp kelvo(kelvo::APIClient::shared(&kelvo::SettingsStore::tokenStore()),
+                          kelvo::Clock::system());
     kelvo::Console::tell(place.note);
     if (!socketPath.isEmpty() && !kelvo.listen(socketPath)) {
         kelvo::Console::tell(QStringLiteral("Could not listen at ") + socketPath +

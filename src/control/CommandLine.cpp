@@ -7,6 +7,7 @@
 #include "api/APIClient.h"
 #include "records/Clock.h"
 #include "records/Diagnostics.h"
+#include "settings/SettingsStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -287,7 +288,7 @@ int CommandLine::runWithProgram(const Invocation& invocation, const QString& soc
 }
 
 int CommandLine::runDirect(const Invocation& invocation) {
-    APIClient client(APIClient::baseURLFromEnvironment());
+    APIClient client(APIClient::baseURLFromEnvironment(), &SettingsStore::tokenStore());
     DirectControl direct(&client, Clock::system());
     std::optional<ControlReply> reply;
     auto work = [&]() -> QCoro::Task<void> {
@@ -302,7 +303,7 @@ int CommandLine::runDirect(const Invocation& invocation) {
 }
 
 int CommandLine::follow(const Invocation& invocation, const QString& socketPath) {
-    APIClient client(APIClient::baseURLFromEnvironment());
+    APIClient client(APIClient::baseURLFromEnvironment(), &SettingsStore::tokenStore());
     DirectControl direct(&client, Clock::system());
     StatusFollower follower(socketPath, &direct, Clock::system(), invocation.format,
                             Console::colourOut(), &Console::writeOut);

@@ -3,7 +3,7 @@
 #include "records/Formatting.h"
 #include "records/PlainText.h"
 #include "state/DashboardViewModel.h"
-#include "ui/Theme.h"
+#include "records/NamedColors.h"
 
 #include <QJsonDocument>
 
@@ -146,12 +146,12 @@ QByteArray StatusFormatter::waybar(const StatusReport& report) {
 
 QByteArray StatusFormatter::i3blocks(const StatusReport& report) {
     QString shortText = idleSymbol;
-    QColor colour = Theme::grey();
+    QColor colour = NamedColors::grey();
     if (report.entry) {
         shortText = runningSymbol + u' ' + elapsedText(report.entry->elapsedSeconds);
-        colour = Theme::accentGreen();
+        colour = NamedColors::accentGreen();
     } else if (report.state == StatusReport::State::offline) {
-        colour = Theme::accentRed();
+        colour = NamedColors::accentRed();
     }
     // Three lines: the full text, the short text for a crowded bar, the colour.
     const QString lines = humanLine(report) + u'\n' + shortText + u'\n' +

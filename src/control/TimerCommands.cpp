@@ -150,6 +150,26 @@ ControlReply TimerCommands::failure(const RequestError& error) {
     return ControlReply::failure(ExitCode::failed, error.errorDescription());
 }
 
+ControlReply TimerCommands::failure(const ActionError& error) {
+    switch (error.kind) {
+    case ActionError::Kind::refused:
+        return ControlReply::failure(ExitCode::signedOut,
+                                     u"The server refused the stored sign-in: "_s + error.message +
+                                         u"\nOpen Kelvo and sign in again."_s);
+    case ActionError::Kind::busy:
+        return busy();
+    case ActionError::Kind::failed:
+        break;
+    }
+    return ControlReply::failure(ExitCode::failed, error.message);
+}
+
+ControlReply TimerCommands::busy() {
+    // Its outcome would be told apart from the other one's only by luck.
+    return ControlReply::failure(ExitCode::failed,
+                                 u"A timer is being started or stopped right now; try again."_s);
+}
+
 ControlReply TimerCommands::notSignedIn() {
     return ControlReply::failure(ExitCode::signedOut,
                                  u"Not signed in. Open Kelvo and sign in first."_s);

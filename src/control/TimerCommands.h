@@ -3,6 +3,7 @@
 #include "ControlReply.h"
 #include "ControlRequest.h"
 #include "api/APIClient.h"
+#include "state/ActionError.h"
 
 #include <QCoroTask>
 
@@ -36,6 +37,8 @@ public:
 
     static ControlReply failure(const APIClientError& error);
     static ControlReply failure(const RequestError& error);
+    static ControlReply failure(const ActionError& error);
+    static ControlReply busy();
     static ControlReply notSignedIn();
     static ControlReply nothingRunning();
     static ControlReply alreadyRunning();

@@ -7,7 +7,6 @@
 #include "panel/StatusNotifierWatch.h"
 #include "records/Diagnostics.h"
 #include "records/Formatting.h"
-#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
@@ -49,24 +48,6 @@ QPixmap badge(const QString& symbol, int size) {
 // as an activation, which must not open it again.
 constexpr int reopenGuardMs = 300;
 
-const QString panelTextKey = QStringLiteral("panel_text");
-const QStringList panelTextValues{QStringLiteral("elapsed"), QStringLiteral("minutes"),
-                                  QStringLiteral("off")};
-
-MenuBarManager::PanelText storedPanelText() {
-    const qsizetype index =
-        panelTextValues.indexOf(SettingsStore::text(panelTextKey).value_or(QString()));
-    return index < 0 ? MenuBarManager::PanelText::elapsed : MenuBarManager::PanelText(index);
-}
-
-std::expected<void, QString> storePanelText(MenuBarManager::PanelText mode) {
-    auto stored = SettingsStore::store(panelTextKey, panelTextValues.at(int(mode)));
-    if (!stored) {
-        Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
-    }
-    return stored;
-}
-
 // Qt's menu for the same entries the panel draws.
 void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
     for (const MenuEntry& entry : entries) {
@@ -93,11 +74,17 @@ void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
 } // namespace
 
 MenuBarManager::MenuBarManager(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
-                               std::function<void()> showMainWindowCallback, QObject* parent)
+                               std::function<void()> showMainWindowCallback,
+                               Preferences* preferences, DashboardViewModel* earnings,
+                               QObject* parent)
     : QObject(parent)
     , m_timerViewModel(timerViewModel)
     , m_authViewModel(authViewModel)
-    , m_showMainWindowCallback(std::move(showMainWindowCallback)) {}
+    , m_showMainWindowCallback(std::move(showMainWindowCallback))
+    , m_preferences(preferences)
+    , m_earnings(earnings) {
+    m_earnings->setParent(this);
+}
 
 MenuBarManager::~MenuBarManager() {
     delete m_popover;
@@ -105,7 +92,6 @@ MenuBarManager::~MenuBarManager() {
 }
 
 void MenuBarManager::setupMenuBar() {
-    m_panelText = storedPanelText();
     setupPopover();
     m_updateTimer = new QTimer(this);
     m_updateTimer->setInterval(1000);
@@ -213,8 +199,12 @@ MenuBarManager::PanelLabel MenuBarManager::panelLabel() const {
     return panelLabel(title());
 }
 
+MenuBarManager::PanelText MenuBarManager::panelText() const {
+    return m_preferences->panelText();
+}
+
 MenuBarManager::PanelLabel MenuBarManager::panelLabel(const Title& current) const {
-    switch (m_panelText) {
+    switch (panelText()) {
     case PanelText::off:
         return {};
     case PanelText::elapsed:
@@ -245,8 +235,10 @@ void MenuBarManager::updatePanelItem() {
 }
 
 std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
-    m_panelText = mode;
-    auto stored = storePanelText(mode);
+    auto stored = m_preferences->setPanelText(mode);
+    if (!stored) {
+        Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
+    }
     updatePanelItem();
     if (m_panelMenu) {
         m_panelMenu->invalidate();
@@ -280,7 +272,7 @@ QList<MenuEntry> MenuBarManager::menuEntries() {
     entries.append(
         MenuEntry::action(QStringLiteral("Open Panel"), [this] { openPopoverAt(QPoint()); }));
     const auto choice = [this](const QString& label, PanelText mode) {
-        return MenuEntry::radio(label, m_panelText == mode, [this, mode] { setPanelText(mode); });
+        return MenuEntry::radio(label, panelText() == mode, [this, mode] { setPanelText(mode); });
     };
     entries.append(
         MenuEntry::submenu(QStringLiteral("Panel Text"),
@@ -303,11 +295,9 @@ void MenuBarManager::primaryAction() {
 
 void MenuBarManager::setupPopover() {
     // The popover's figures are its own, kept across every rebuild of the dashboard.
-    auto* earnings = new DashboardViewModel(m_timerViewModel->apiClient(),
-                                            DashboardViewModel::ShownBy::popover, this);
-    connect(m_authViewModel, &AuthViewModel::signedOut, earnings, &DashboardViewModel::clear);
+    connect(m_authViewModel, &AuthViewModel::signedOut, m_earnings, &DashboardViewModel::clear);
     m_popover =
-        new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, earnings, this));
+        new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, m_earnings, this));
     connect(m_popover, &PopoverWindow::closed, this, [this] { m_popoverClosed.start(); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/MenuEntry.h"
+#include "state/Preferences.h"
 
 #include <QElapsedTimer>
 #include <QMenu>
@@ -18,6 +19,7 @@ class QTimer;
 namespace kelvo {
 
 class AuthViewModel;
+class DashboardViewModel;
 class DBusMenu;
 class MenuBarView;
 class StatusNotifierItem;
@@ -43,16 +45,18 @@ public:
         bool operator==(const Title&) const = default;
     };
 
-    // What the panel item's label shows: the elapsed time, hours and minutes, or nothing.
-    enum class PanelText { elapsed, minutes, off };
+    using PanelText = Preferences::PanelText;
     struct PanelLabel {
         QString text;
         QString guide; // the widest text of the format
         bool operator==(const PanelLabel&) const = default;
     };
 
+    // `preferences` say what the label shows; `earnings` are the popover's own figures, kept
+    // (and owned) for the life of the manager.
     MenuBarManager(TimerViewModel* timerViewModel, AuthViewModel* authViewModel,
-                   std::function<void()> showMainWindowCallback, QObject* parent = nullptr);
+                   std::function<void()> showMainWindowCallback, Preferences* preferences,
+                   DashboardViewModel* earnings, QObject* parent = nullptr);
     ~MenuBarManager() override;
 
     void setupMenuBar();
@@ -60,7 +64,7 @@ public:
     Title title() const;
     PanelLabel panelLabel() const;
     PanelLabel panelLabel(const Title& current) const;
-    PanelText panelText() const { return m_panelText; }
+    PanelText panelText() const;
     // Applies at once and is kept in the settings file; the error says why it could not be kept.
     std::expected<void, QString> setPanelText(PanelText mode);
     // Adds "Preferences…" to the menus, opening them with `open`.
@@ -119,7 +123,8 @@ private:
     QTimer* m_fallbackTimer = nullptr;
     bool m_trayAvailable = false;
     bool m_watcherAnswered = false;
-    PanelText m_panelText = PanelText::elapsed;
+    Preferences* m_preferences;
+    DashboardViewModel* m_earnings;
     std::function<void()> m_openPreferences;
 };
 

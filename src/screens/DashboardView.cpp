@@ -71,12 +71,13 @@ QWidget* row(QWidget* first, QWidget* second) {
 
 } // namespace
 
-DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent)
+DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer,
+                             DashboardViewModel* earnings, QWidget* parent)
     : QWidget(parent)
     , m_auth(auth)
     , m_timer(timer)
-    , m_dashboard(new DashboardViewModel(timer->apiClient(), DashboardViewModel::ShownBy::dashboard,
-                                         this)) {
+    , m_dashboard(earnings) {
+    m_dashboard->setParent(this);
     m_timerView = new TimerView(
         timer, [this] { schedule(this, [this] { refreshSequence(); }); },
         [this] { m_auth->logout(); });

@@ -25,7 +25,9 @@ class TimerViewModel;
 class DashboardView : public QWidget {
     Q_OBJECT
 public:
-    DashboardView(AuthViewModel* auth, TimerViewModel* timer, QWidget* parent = nullptr);
+    // `earnings` are the screen's own figures; it keeps them for as long as it lives.
+    DashboardView(AuthViewModel* auth, TimerViewModel* timer, DashboardViewModel* earnings,
+                  QWidget* parent = nullptr);
     ~DashboardView() override;
 
     DashboardViewModel* dashboardViewModel() const { return m_dashboard; }

@@ -77,6 +77,31 @@ std::expected<QVariantMap, QString> parsed(const QString& path, const QByteArray
     return entries;
 }
 
+const QString tokenKey = u"kelvo_auth_token"_s;
+const QString panelTextKey = u"panel_text"_s;
+const QString reminderKey = u"reminder_hours"_s;
+const QString remindedKey = u"reminded_entry"_s;
+const QString pendingStopKey = u"pending_stop"_s;
+
+// The sign-in, kept in the file beside the preferences.
+class FileTokenStore : public TokenStore {
+public:
+    std::optional<QString> token() const override { return SettingsStore::text(tokenKey); }
+    std::expected<void, QString> keep(const QString& token) override {
+        return SettingsStore::store(tokenKey, token);
+    }
+    std::expected<void, QString> forget() override { return SettingsStore::remove(tokenKey); }
+    QString place() const override { return SettingsStore::path(); }
+};
+
+// An entry id the file keeps only when it is plain (see isPlainValue).
+std::expected<void, QString> storeEntryId(const QString& key, const QString& entryId) {
+    if (!SettingsStore::isPlainValue(entryId)) {
+        return std::unexpected(u"the entry id is not one the settings file keeps"_s);
+    }
+    return SettingsStore::store(key, entryId);
+}
+
 void reportOnce(const QString& problem) {
     static QString reported;
     const QString line =
@@ -210,6 +235,43 @@ std::expected<void, QString> SettingsStore::change(const QString& key,
         return std::unexpected(u"cannot write "_s + file);
     }
     return {};
+}
+
+std::optional<QString> SettingsStore::panelText() {
+    return text(panelTextKey);
+}
+
+std::expected<void, QString> SettingsStore::setPanelText(const QString& mode) {
+    return store(panelTextKey, mode);
+}
+
+std::optional<QString> SettingsStore::reminderHours() {
+    return text(reminderKey);
+}
+
+std::expected<void, QString> SettingsStore::setReminderHours(int hours) {
+    return store(reminderKey, QString::number(hours));
+}
+
+std::optional<QString> SettingsStore::remindedEntry() {
+    return text(remindedKey);
+}
+
+std::expected<void, QString> SettingsStore::setRemindedEntry(const QString& entryId) {
+    return storeEntryId(remindedKey, entryId);
+}
+
+std::optional<QString> SettingsStore::pendingStop() {
+    return text(pendingStopKey);
+}
+
+std::expected<void, QString> SettingsStore::setPendingStop(const std::optional<QString>& entryId) {
+    return entryId ? storeEntryId(pendingStopKey, *entryId) : remove(pendingStopKey);
+}
+
+TokenStore& SettingsStore::tokenStore() {
+    static FileTokenStore store;
+    return store;
 }
 
 bool SettingsStore::isPlainValue(QStringView value) {

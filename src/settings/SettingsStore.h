@@ -1,5 +1,7 @@
 #pragma once
 
+#include "api/TokenStore.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -9,7 +11,7 @@
 namespace kelvo {
 
 // Kelvo.conf, the one file the program keeps: the sign-in and a few preferences, each a text
-// under its key. The file is read only when it is a plain file of a sane size that Qt's parser
+// under its key, read and written through the typed accessors below. The file is read only when it is a plain file of a sane size that Qt's parser
 // can take safely; anything else is ignored (said once) and never rewritten. Writes keep the
 // file the user's alone in a folder of the user's alone and leave the other entries as they are.
 class SettingsStore {
@@ -26,6 +28,19 @@ public:
     // The error says why the file could not take the change.
     static std::expected<void, QString> store(const QString& key, const QString& value);
     static std::expected<void, QString> remove(const QString& key);
+
+    // The entries the program keeps. An unset or unreadable entry gives nothing.
+    static std::optional<QString> panelText();
+    static std::expected<void, QString> setPanelText(const QString& mode);
+    static std::optional<QString> reminderHours();
+    static std::expected<void, QString> setReminderHours(int hours);
+    static std::optional<QString> remindedEntry();
+    static std::expected<void, QString> setRemindedEntry(const QString& entryId);
+    static std::optional<QString> pendingStop();
+    // Nothing when `entryId` is none: the entry is removed.
+    static std::expected<void, QString> setPendingStop(const std::optional<QString>& entryId);
+    // The sign-in, for the API client.
+    static TokenStore& tokenStore();
     // Whether `value` can be kept as it is: entry ids from the server are kept only when they
     // are plain (letters, digits and "-._~"), so no answer can make the file one Kelvo refuses.
     static bool isPlainValue(QStringView value);

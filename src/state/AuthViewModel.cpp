@@ -2,6 +2,7 @@
 
 #include "Connectivity.h"
 #include "Publish.h"
+#include "api/APIClient.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -36,18 +37,23 @@ void AuthViewModel::setRestoreRetryInterval(std::chrono::milliseconds interval) 
     m_retryTimer->setInterval(interval);
 }
 
-QCoro::Task<void> AuthViewModel::login(QString email, QString password) {
+bool AuthViewModel::hasToken() const {
+    return m_apiClient->authToken().has_value();
+}
+
+QCoro::Task<ActionResult> AuthViewModel::login(QString email, QString password) {
     setNotice(std::nullopt);
     publish(this, m_isLoading, true, &AuthViewModel::isLoadingChanged);
     publish(this, m_errorMessage, std::nullopt, &AuthViewModel::errorMessageChanged);
     QPointer self(this);
     const auto result = co_await m_apiClient->login(std::move(email), std::move(password));
-    if (self) {
-        finishSignIn(result);
+    if (!self) {
+        co_return std::unexpected(ActionError{ActionError::Kind::failed, {}});
     }
+    co_return finishSignIn(result);
 }
 
-QCoro::Task<void> AuthViewModel::registerAccount(QString name, QString email, QString password,
+QCoro::Task<ActionResult> AuthViewModel::registerAccount(QString name, QString email, QString password,
                                                  std::optional<QString> captchaId,
                                                  std::optional<QString> captchaValue) {
     setNotice(std::nullopt);
@@ -57,12 +63,14 @@ QCoro::Task<void> AuthViewModel::registerAccount(QString name, QString email, QS
     const auto result = co_await m_apiClient->registerAccount(
         std::move(name), std::move(email), std::move(password), std::nullopt, std::move(captchaId),
         std::move(captchaValue));
-    if (self) {
-        finishSignIn(result);
+    if (!self) {
+        co_return std::unexpected(ActionError{ActionError::Kind::failed, {}});
     }
+    co_return finishSignIn(result);
 }
 
-void AuthViewModel::finishSignIn(const BodyResult<AuthResponse>& result) {
+template <class Result> ActionResult AuthViewModel::finishSignIn(const Result& result) {
+    ActionResult outcome;
     if (result) {
         ++m_signInGeneration;
         setRetryingRestore(false);
@@ -72,8 +80,10 @@ void AuthViewModel::finishSignIn(const BodyResult<AuthResponse>& result) {
         publish(this, m_errorMessage, result.error().errorDescription(),
                 &AuthViewModel::errorMessageChanged);
         publish(this, m_isAuthenticated, false, &AuthViewModel::isAuthenticatedChanged);
+        outcome = std::unexpected(ActionError::of(result.error()));
     }
     publish(this, m_isLoading, false, &AuthViewModel::isLoadingChanged);
+    return outcome;
 }
 
 void AuthViewModel::setSignedInUser(const User& user) {

@@ -1,16 +1,19 @@
 #pragma once
 
-#include "api/APIClient.h"
+#include "ActionError.h"
+#include "records/User.h"
 
 #include <QCoroTask>
 #include <QObject>
 
 #include <chrono>
+#include <optional>
 
 class QTimer;
 
 namespace kelvo {
 
+class APIClient;
 class Connectivity;
 
 // Whether a user is signed in and who it is; signs in, registers, restores the stored session at
@@ -25,7 +28,6 @@ public:
     const std::optional<User>& currentUser() const { return m_currentUser; }
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
-    APIClient* apiClient() const { return m_apiClient; }
     // The session restore failed for want of a network or a working server; the stored token
     // is kept and the restore runs again until the server answers or the user signs in.
     bool isRetryingRestore() const { return m_isRetryingRestore; }
@@ -40,10 +42,13 @@ public:
     void setConnectivity(Connectivity* connectivity);
     void setRestoreRetryInterval(std::chrono::milliseconds interval);
 
-    QCoro::Task<void> login(QString email, QString password);
-    QCoro::Task<void> registerAccount(QString name, QString email, QString password,
-                                      std::optional<QString> captchaId,
-                                      std::optional<QString> captchaValue);
+    // Both say how they ended, besides publishing it (`errorMessage`).
+    QCoro::Task<ActionResult> login(QString email, QString password);
+    QCoro::Task<ActionResult> registerAccount(QString name, QString email, QString password,
+                                              std::optional<QString> captchaId,
+                                              std::optional<QString> captchaValue);
+    // Whether the client holds a token: a restore may be on its way while not yet signed in.
+    bool hasToken() const;
     void logout();
     // The sign-in screens clear an old error when they appear.
     void clearErrorMessage();
@@ -65,7 +70,7 @@ Q_SIGNALS:
 private:
     enum class Outcome { done, failedForNow, superseded };
 
-    void finishSignIn(const BodyResult<AuthResponse>& result);
+    template <class Result> ActionResult finishSignIn(const Result& result);
     void setSignedInUser(const User& user);
     // One run of the restore in the order of checkAuthStatus.
     QCoro::Task<Outcome> restoreOnce();

@@ -3,6 +3,7 @@
 #include "records/Formatting.h"
 
 #include "Publish.h"
+#include "api/APIClient.h"
 
 #include <QPointer>
 #include <QTimeZone>

@@ -1,11 +1,15 @@
 #pragma once
 
-#include "api/APIClient.h"
+#include "records/DashboardEarnings.h"
 
 #include <QCoroTask>
 #include <QObject>
 
+#include <optional>
+
 namespace kelvo {
+
+class APIClient;
 
 // The earnings summary one screen shows: the running timer, today and this week, as the server
 // computed them for the machine's current time zone. Each dashboard has its own; the popover

@@ -7,23 +7,25 @@ namespace kelvo {
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString reminderKey = u"reminder_hours"_s;
-const QString remindedKey = u"reminded_entry"_s;
+// As kept in the file, in the order of PanelText.
+const QStringList panelTextValues{u"elapsed"_s, u"minutes"_s, u"off"_s};
 } // namespace
 
 Preferences::Preferences(QObject* parent) : QObject(parent) {
-    const auto entries = SettingsStore::read();
-    if (!entries) {
+    if (!SettingsStore::read()) {
         m_readProblem = u"Could not read %1; using the defaults."_s.arg(SettingsStore::path());
         return;
     }
+    const qsizetype panelText = panelTextValues.indexOf(SettingsStore::panelText().value_or(QString()));
+    if (panelText >= 0) {
+        m_panelText = PanelText(panelText);
+    }
     bool ok = false;
-    const int hours = entries->value(reminderKey).toString().toInt(&ok);
+    const int hours = SettingsStore::reminderHours().value_or(QString()).toInt(&ok);
     if (ok && hours >= 0 && hours <= maxReminderHours) {
         m_reminderHours = hours;
     }
-    const QString reminded = entries->value(remindedKey).toString();
-    if (!reminded.isEmpty()) {
+    if (const auto reminded = SettingsStore::remindedEntry(); reminded && !reminded->isEmpty()) {
         m_remindedEntry = reminded;
     }
 }
@@ -34,15 +36,18 @@ std::expected<void, QString> Preferences::setReminderHours(int hours) {
     }
     m_reminderHours = hours;
     Q_EMIT reminderHoursChanged();
-    return SettingsStore::store(reminderKey, QString::number(hours));
+    return SettingsStore::setReminderHours(hours);
+}
+
+std::expected<void, QString> Preferences::setPanelText(PanelText mode) {
+    m_panelText = mode;
+    Q_EMIT panelTextChanged();
+    return SettingsStore::setPanelText(panelTextValues.at(int(mode)));
 }
 
 std::expected<void, QString> Preferences::setRemindedEntry(const QString& entryId) {
     m_remindedEntry = entryId;
-    if (!SettingsStore::isPlainValue(entryId)) {
-        return std::unexpected(u"the entry id is not one the settings file keeps"_s);
-    }
-    return SettingsStore::store(remindedKey, entryId);
+    return SettingsStore::setRemindedEntry(entryId);
 }
 
 } // namespace kelvo

@@ -2,10 +2,11 @@
 
 #include "Backoff.h"
 #include "Publish.h"
+#include "api/APIClient.h"
 #include "records/Formatting.h"
+#include "records/NamedColors.h"
 #include "records/Timestamp.h"
 #include "settings/SettingsStore.h"
-#include "ui/Theme.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -20,8 +21,6 @@ using namespace Qt::StringLiterals;
 namespace {
 // A tick this late resynchronises the count instead of adding one.
 constexpr qint64 lateTickMs = 3000;
-// A stop that could not be sent before the program quit, sent at its next start.
-const QString pendingStopKey = u"pending_stop"_s;
 
 // A failure that says nothing about the request: the server was not reached, or not able to
 // answer. Sending the same again later may go through.
@@ -37,7 +36,7 @@ TimerViewModel::TimerViewModel(APIClient* apiClient, Clock* clock, QObject* pare
     , m_retry(new Backoff(std::chrono::seconds(5), std::chrono::seconds(60), this)) {
     connect(m_apiClient, &APIClient::reached, this, &TimerViewModel::onReached);
     connect(m_retry, &Backoff::due, this, &TimerViewModel::retryNow);
-    if (const auto kept = SettingsStore::text(pendingStopKey)) {
+    if (const auto kept = SettingsStore::pendingStop()) {
         m_pendingStop = *kept;
         Diagnostics::print(u"Sending the stop that could not be sent before Kelvo quit"_s);
         QTimer::singleShot(0, this, [this] { sendPendingStop(); });
@@ -131,10 +130,9 @@ QCoro::Task<void> TimerViewModel::refreshAllData() {
     publish(this, m_isRefreshing, false, &TimerViewModel::isRefreshingChanged);
 }
 
-template <class T, class Apply>
-QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIResult<T>>&& request,
-                                                              const QString& failureLine,
-                                                              const Apply& apply) {
+template <class Request, class Apply>
+QCoro::Task<ActionResult> TimerViewModel::load(Request&& request, const QString& failureLine,
+                                               const Apply& apply) {
     QPointer self(this);
     const quint64 account = m_account;
     auto result = co_await request;
@@ -142,15 +140,15 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::load(QCoro::Task<APIRes
         if (self) {
             Diagnostics::print(failureLine + result.error().debugDescription());
         }
-        co_return result.error();
+        co_return std::unexpected(ActionError::of(result.error()));
     }
     if (self && account == m_account) {
         apply(std::move(*result));
     }
-    co_return std::nullopt;
+    co_return ActionResult();
 }
 
-QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadCurrentEntry() {
+QCoro::Task<ActionResult> TimerViewModel::loadCurrentEntry() {
     const auto loaded = [this](std::optional<TimeEntry> entry) {
         // A waiting stop of an entry that no longer runs (stopped elsewhere) has nothing to do.
         if (m_pendingStop && !(entry && entry->isRunning && entry->id == *m_pendingStop)) {
@@ -175,7 +173,7 @@ QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadCurrentEntry() {
                             QStringLiteral("❌ Error loading current entry: "), loaded);
 }
 
-QCoro::Task<TimerViewModel::LoadFailure> TimerViewModel::loadRecentEntries() {
+QCoro::Task<ActionResult> TimerViewModel::loadRecentEntries() {
     const auto loaded = [this](QList<TimeEntry> entries) {
         publish(this, m_recentEntries, std::move(entries), &TimerViewModel::recentEntriesChanged);
         Diagnostics::print(
@@ -220,22 +218,34 @@ void TimerViewModel::beginTimerAction() {
     setErrorMessage(std::nullopt);
 }
 
-QCoro::Task<void> TimerViewModel::finishTimerAction() {
+QCoro::Task<ActionResult> TimerViewModel::finishTimerAction() {
     QPointer self(this);
     co_await loadRecentEntries();
     if (self) {
         setIsLoading(false);
         Q_EMIT actionSucceeded();
     }
+    co_return ActionResult();
 }
 
-QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
-                                             std::optional<QString> taskId,
-                                             std::optional<QString> description) {
+namespace {
+ActionResult busy() {
+    return std::unexpected(ActionError{ActionError::Kind::busy, {}});
+}
+
+// The answer came for an account signed out meanwhile (or a state object gone).
+ActionResult signedOutMeanwhile() {
+    return std::unexpected(ActionError{ActionError::Kind::refused, u"Signed out."_s});
+}
+} // namespace
+
+QCoro::Task<ActionResult> TimerViewModel::startTimer(std::optional<QString> projectId,
+                                                     std::optional<QString> taskId,
+                                                     std::optional<QString> description) {
     // One at a time, and none while a stop waits: the server would refuse a second timer, or
     // stamp the waiting stop after the new start.
     if (m_isLoading || m_pendingStop) {
-        co_return;
+        co_return busy();
     }
     beginTimerAction();
     QPointer self(this);
@@ -243,27 +253,29 @@ QCoro::Task<void> TimerViewModel::startTimer(std::optional<QString> projectId,
     auto result = co_await m_apiClient->startTimer(std::move(projectId), std::move(taskId),
                                                    std::move(description));
     if (!self || account != m_account) {
-        co_return;
+        co_return signedOutMeanwhile();
     }
     if (!result) {
         const APIClientError* error = result.error().clientError();
         setErrorMessage(result.error().errorDescription(), error && waitsForServer(*error));
         setIsLoading(false);
-        co_return;
+        co_return std::unexpected(ActionError::of(result.error()));
     }
     setCurrentEntry(std::move(*result));
     updateElapsedTime(m_currentEntry->startTime);
     startElapsedTimer();
-    co_await finishTimerAction();
+    co_return co_await finishTimerAction();
 }
 
-QCoro::Task<void> TimerViewModel::stopTimer() {
-    if (!m_currentEntry || m_isLoading) {
-        co_return;
+QCoro::Task<ActionResult> TimerViewModel::stopTimer() {
+    if (!m_currentEntry) {
+        co_return ActionResult();
+    }
+    if (m_isLoading) {
+        co_return busy();
     }
     if (m_pendingStop) {
-        co_await sendPendingStop(); // asked again: try now
-        co_return;
+        co_return co_await sendPendingStop(); // asked again: try now
     }
     beginTimerAction();
     QPointer self(this);
@@ -271,7 +283,7 @@ QCoro::Task<void> TimerViewModel::stopTimer() {
     const QString id = m_currentEntry->id;
     auto result = co_await m_apiClient->stopTimer(id);
     if (!self || account != m_account) {
-        co_return;
+        co_return signedOutMeanwhile();
     }
     if (!result && waitsForServer(result.error()) && isTimerRunning() &&
         m_currentEntry->id == id) {
@@ -280,15 +292,15 @@ QCoro::Task<void> TimerViewModel::stopTimer() {
         setErrorMessage(waitingStopText(), true);
         m_retry->start();
         setIsLoading(false);
-        co_return;
+        co_return std::unexpected(ActionError{ActionError::Kind::failed, waitingStopText()});
     }
     if (!result) {
-        showFailure(result.error());
+        const ActionError failure = showFailure(result.error());
         setIsLoading(false);
-        co_return;
+        co_return std::unexpected(failure);
     }
     applyStopped(std::move(*result));
-    co_await finishTimerAction();
+    co_return co_await finishTimerAction();
 }
 
 void TimerViewModel::applyStopped(TimeEntry entry) {
@@ -297,9 +309,9 @@ void TimerViewModel::applyStopped(TimeEntry entry) {
     setElapsedTime(0);
 }
 
-QCoro::Task<void> TimerViewModel::sendPendingStop() {
+QCoro::Task<ActionResult> TimerViewModel::sendPendingStop() {
     if (!m_pendingStop || m_isLoading) {
-        co_return;
+        co_return busy();
     }
     setIsLoading(true);
     QPointer self(this);
@@ -307,26 +319,26 @@ QCoro::Task<void> TimerViewModel::sendPendingStop() {
     const QString id = *m_pendingStop;
     auto result = co_await m_apiClient->stopTimer(id);
     if (!self || account != m_account) {
-        co_return;
+        co_return signedOutMeanwhile();
     }
     if (m_pendingStop != id) { // settled meanwhile: the entry was found stopped
         setIsLoading(false);
-        co_return;
+        co_return ActionResult();
     }
     if (!result && waitsForServer(result.error())) {
         m_retry->start();
         setIsLoading(false);
-        co_return;
+        co_return std::unexpected(ActionError{ActionError::Kind::failed, waitingStopText()});
     }
     setPendingStop(std::nullopt);
     if (!result) {
         // Refused (stopped elsewhere, or the sign-in is gone): the server's word on what runs.
-        showFailure(result.error());
+        const ActionError failure = showFailure(result.error());
         co_await loadCurrentEntry();
         if (self) {
             setIsLoading(false);
         }
-        co_return;
+        co_return std::unexpected(failure);
     }
     setErrorMessage(std::nullopt);
     if (m_currentEntry && m_currentEntry->id == id) {
@@ -334,22 +346,23 @@ QCoro::Task<void> TimerViewModel::sendPendingStop() {
     } else {
         co_await loadCurrentEntry(); // kept from before a restart: what runs now is not known
         if (!self) {
-            co_return;
+            co_return ActionResult();
         }
     }
-    co_await finishTimerAction();
+    co_return co_await finishTimerAction();
 }
 
 void TimerViewModel::setPendingStop(std::optional<QString> entryId) {
     const bool wasKept = !entryId && m_pendingStop;
     publish(this, m_pendingStop, std::move(entryId), &TimerViewModel::pendingStopChanged);
-    if (wasKept && SettingsStore::text(pendingStopKey)) {
-        SettingsStore::remove(pendingStopKey);
+    if (wasKept && SettingsStore::pendingStop()) {
+        SettingsStore::setPendingStop(std::nullopt);
     }
 }
 
-void TimerViewModel::showFailure(const APIClientError& error) {
+ActionError TimerViewModel::showFailure(const APIClientError& error) {
     setErrorMessage(error.errorDescription(), waitsForServer(error));
+    return ActionError::of(error);
 }
 
 void TimerViewModel::onReached(bool answered) {
@@ -428,8 +441,7 @@ void TimerViewModel::settleBeforeQuit(std::chrono::milliseconds within) {
     if (!m_pendingStop) {
         return;
     }
-    const bool kept = SettingsStore::isPlainValue(*m_pendingStop) &&
-                      SettingsStore::store(pendingStopKey, *m_pendingStop).has_value();
+    const bool kept = SettingsStore::setPendingStop(m_pendingStop).has_value();
     Diagnostics::print(kept ? u"The timer's stop could not be sent; Kelvo sends it at its next start"_s
                             : u"The timer's stop could not be sent, nor kept for the next start"_s);
 }
@@ -480,9 +492,9 @@ void TimerViewModel::stopElapsedTimer() {
     }
 }
 
-QCoro::Task<void> TimerViewModel::restartEntry(TimeEntry entry) {
-    co_await startTimer(std::move(entry.projectId), std::move(entry.taskId),
-                        std::move(entry.description));
+QCoro::Task<ActionResult> TimerViewModel::restartEntry(TimeEntry entry) {
+    co_return co_await startTimer(std::move(entry.projectId), std::move(entry.taskId),
+                                  std::move(entry.description));
 }
 
 std::optional<TimeEntry> TimerViewModel::latestEntry() const {
@@ -518,20 +530,20 @@ QString TimerViewModel::projectName(const TimeEntry& entry, ProjectLookup lookup
 
 QColor TimerViewModel::projectColor(const std::optional<QString>& projectId) const {
     if (!projectId) {
-        return Theme::grey();
+        return NamedColors::grey();
     }
     for (const Project& project : m_projects) {
         if (project.id == *projectId) {
-            return project.color ? colorFromHex(*project.color).value_or(Theme::grey())
-                                 : Theme::grey();
+            return project.color ? colorFromHex(*project.color).value_or(NamedColors::grey())
+                                 : NamedColors::grey();
         }
     }
-    return Theme::grey();
+    return NamedColors::grey();
 }
 
 QColor TimerViewModel::entryColor(const TimeEntry& entry) const {
     if (entry.project && entry.project->color) {
-        return colorFromHex(*entry.project->color).value_or(Theme::grey());
+        return colorFromHex(*entry.project->color).value_or(NamedColors::grey());
     }
     return projectColor(entry.projectId);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
-#include "api/APIClient.h"
+#include "ActionError.h"
 #include "records/Clock.h"
+#include "records/KelvoTask.h"
+#include "records/Project.h"
+#include "records/TimeEntry.h"
 
 #include <QColor>
 #include <QCoroTask>
@@ -11,6 +14,8 @@ class QTimer;
 
 namespace kelvo {
 
+class APIClient;
+class APIClientError;
 class Backoff;
 class OfflineNotice;
 
@@ -46,7 +51,6 @@ public:
     qint64 elapsedTime() const { return m_elapsedTime; }
     const std::optional<QString>& selectedProjectId() const { return m_selectedProjectId; }
     const std::optional<QString>& selectedTaskId() const { return m_selectedTaskId; }
-    APIClient* apiClient() const { return m_apiClient; }
     Clock* clock() const { return m_clock; }
     bool isCounting() const { return m_timer != nullptr; }
     // What the screens say about a missing network; none unless the program sets one.
@@ -68,18 +72,20 @@ public:
     void setSelectedTaskId(std::optional<QString> id);
     void setTasks(QList<KelvoTask> tasks);
 
+    // Every action and load says how it ended, besides publishing what it changed: done, or
+    // the failure (which a start or stop also shows as `errorMessage`).
     QCoro::Task<void> refreshAllData();
-    // A load's failure, or nothing when the server's answer was taken.
-    using LoadFailure = std::optional<APIClientError>;
-    QCoro::Task<LoadFailure> loadCurrentEntry();
-    QCoro::Task<LoadFailure> loadRecentEntries();
+    QCoro::Task<ActionResult> loadCurrentEntry();
+    QCoro::Task<ActionResult> loadRecentEntries();
     QCoro::Task<void> loadProjects();
     QCoro::Task<void> loadTasks(QString projectId);
-    QCoro::Task<void> startTimer(std::optional<QString> projectId, std::optional<QString> taskId,
-                                 std::optional<QString> description);
-    QCoro::Task<void> stopTimer();
+    QCoro::Task<ActionResult> startTimer(std::optional<QString> projectId,
+                                         std::optional<QString> taskId,
+                                         std::optional<QString> description);
+    // A stop that waits for the server ends as a failure saying so (waitingStopText).
+    QCoro::Task<ActionResult> stopTimer();
     // Starts a new timer on the entry's project and task with its description.
-    QCoro::Task<void> restartEntry(TimeEntry entry);
+    QCoro::Task<ActionResult> restartEntry(TimeEntry entry);
     // After a sign-out: nothing of the account stays (its entries, lists, choices, a waiting
     // stop) and nothing still on its way applies. True when a stop was still waiting.
     bool forgetAccount();
@@ -133,23 +139,24 @@ private:
     //
     // Awaits one background load; success goes to `apply`, a failure prints `failureLine` with
     // the error and leaves every field as it was.
-    template <class T, class Apply>
-    QCoro::Task<LoadFailure> load(QCoro::Task<APIResult<T>>&& request, const QString& failureLine,
-                                  const Apply& apply);
+    template <class Request, class Apply>
+    QCoro::Task<ActionResult> load(Request&& request, const QString& failureLine,
+                                   const Apply& apply);
     // One line when an answer holds more than the views draw.
     static void reportUnshown(qsizetype received, qsizetype shown, const QString& what);
     // A start or stop: busy from before the request until the recent entries have been reloaded
     // after it; a failure sets the error text and changes nothing else.
     void beginTimerAction();
-    QCoro::Task<void> finishTimerAction();
+    QCoro::Task<ActionResult> finishTimerAction();
     void applyStopped(TimeEntry entry);
     // Sends the waiting stop; a failure for want of the server leaves it waiting.
-    QCoro::Task<void> sendPendingStop();
+    QCoro::Task<ActionResult> sendPendingStop();
     void setPendingStop(std::optional<QString> entryId);
     // The server answered (or not) one of the client's requests.
     void onReached(bool answered);
     void retryNow();
-    void showFailure(const APIClientError& error);
+    // Shows the failure and returns it.
+    ActionError showFailure(const APIClientError& error);
     void watchActivation();
     void tick();
     void stopElapsedTimer();

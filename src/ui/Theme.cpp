@@ -1,6 +1,6 @@
 #include "Theme.h"
 
-#include "records/Formatting.h"
+#include "records/NamedColors.h"
 
 #include <QFontDatabase>
 
@@ -31,24 +31,6 @@ StyleSpec styleOf(Theme::TextStyle style) {
         return {10, QFont::Normal};
     }
     return {13, QFont::Normal};
-}
-
-// A named colour from its hex text, read the way server colours are read.
-QColor named(QStringView hex, Qt::GlobalColor fallback) {
-    return colorFromHex(hex).value_or(QColor(fallback));
-}
-
-// The named colours, read once: they are painted every second.
-struct NamedColors {
-    QColor appBackground = named(u"#161516", Qt::black);
-    QColor panelBackground = named(u"#1F1F1F", Qt::gray);
-    QColor accentGreen = named(u"#10B981", Qt::green);
-    QColor accentRed = named(u"#EF4444", Qt::red);
-};
-
-const NamedColors& namedColors() {
-    static const NamedColors colors;
-    return colors;
 }
 
 } // namespace
@@ -127,23 +109,23 @@ QColor Theme::green() {
 }
 
 QColor Theme::grey() {
-    return QColor(0x8E, 0x8E, 0x93);
+    return NamedColors::grey();
 }
 
 QColor Theme::appBackground() {
-    return namedColors().appBackground;
+    return NamedColors::appBackground();
 }
 
 QColor Theme::panelBackground() {
-    return namedColors().panelBackground;
+    return NamedColors::panelBackground();
 }
 
 QColor Theme::accentGreen() {
-    return namedColors().accentGreen;
+    return NamedColors::accentGreen();
 }
 
 QColor Theme::accentRed() {
-    return namedColors().accentRed;
+    return NamedColors::accentRed();
 }
 
 QColor Theme::greenFill() {

@@ -8,9 +8,8 @@
 
 namespace kelvo {
 
-// The one home of the program's look: its colours (the four named colours of the dark theme
-// among them), its text styles in device-independent pixels, and the palette built from them.
-// It needs no widgets, so the state objects take their fallback grey from here as well.
+// The one home of the program's look: its colours (the named colours of the records among them),
+// its text styles in device-independent pixels, and the palette built from them.
 class Theme {
 public:
     enum class TextStyle { title, title2, title3, headline, body, subheadline, caption };

@@ -252,7 +252,7 @@ void tst_APIClient::transportFailures() {
     QFETCH(std::optional<FakeResponse>, answer);
     const QString base = m_f->server.baseURL();
     m_f->server.on("GET", u"/projects"_s, *answer);
-    APIClient client(base);
+    APIClient client(base, &SettingsStore::tokenStore());
     client.setAuthToken(u"kept"_s);
     const auto result = QCoro::waitFor(client.getProjects());
     QVERIFY(!result);
@@ -283,7 +283,7 @@ void tst_APIClient::baseURLs() {
     for (const auto& [base, text] : {std::pair{QString(), u"Network error: "_s},
                                      {u"http://exa mple.com"_s, u"Invalid URL"_s},
                                      {QUrl::fromLocalFile(files.path()).toString(), u"Invalid response"_s}}) {
-        APIClient client(base);
+        APIClient client(base, &SettingsStore::tokenStore());
         client.setAuthToken(u"kept"_s);
         QVERIFY2(errorText(QCoro::waitFor(client.getCurrentUser())).startsWith(text), qPrintable(base));
         QCOMPARE(client.authToken(), u"kept"_s);
@@ -291,7 +291,7 @@ void tst_APIClient::baseURLs() {
 
     // The URL keeps both slashes; Qt's HTTP layer folds them into one on the wire, so a base URL
     // with a trailing slash still reaches the server.
-    APIClient slash(m_f->server.baseURL() + u'/');
+    APIClient slash(m_f->server.baseURL() + u'/', nullptr);
     QCOMPARE(slash.urlFor(u"/projects"_s).toString(), m_f->server.baseURL() + u"//projects"_s);
     m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[]})"));
     QVERIFY(QCoro::waitFor(slash.getProjects()));
@@ -411,11 +411,11 @@ void tst_APIClient::tokenFileIsPrivateAndRestored() {
     constexpr auto ownerGroupOther = 0x7077; // Qt's permission bits without the "current user" copy
     QCOMPARE(int(file.permissions()) & ownerGroupOther, 0x6000);
     QCOMPARE(int(QFileInfo(file.absolutePath()).permissions()) & ownerGroupOther, 0x7000);
-    QCOMPARE(APIClient(m_f->server.baseURL()).authToken(), u"abc/+="_s);
+    QCOMPARE(APIClient(m_f->server.baseURL(), &SettingsStore::tokenStore()).authToken(), u"abc/+="_s);
 
     m_f->client.clearAuthToken();
     QVERIFY(!m_f->home.storedToken());
-    QVERIFY(!APIClient(m_f->server.baseURL()).authToken());
+    QVERIFY(!APIClient(m_f->server.baseURL(), &SettingsStore::tokenStore()).authToken());
 }
 
 void tst_APIClient::unsafeSettingsFilesAreLeftAlone_data() {
@@ -452,7 +452,7 @@ void tst_APIClient::unsafeSettingsFilesAreLeftAlone() {
     }
     m_f->lines.clear();
     // Neither read (a FIFO would block it, a nested value crash Qt's reader) nor rewritten.
-    QVERIFY(!APIClient(m_f->server.baseURL()).authToken());
+    QVERIFY(!APIClient(m_f->server.baseURL(), &SettingsStore::tokenStore()).authToken());
     QVERIFY(!SettingsStore::read());
     QCOMPARE(m_f->lines.lines(), QStringList{u"Ignoring "_s + path + u": "_s + problem + u"; it is left as it is"_s});
     const QFileInfo before(path);
@@ -466,7 +466,7 @@ void tst_APIClient::unsafeSettingsFilesAreLeftAlone() {
 
 void tst_APIClient::destroyedClientEndsWaitingRequests() {
     m_f->server.on("GET", u"/projects"_s, FakeResponse::heldBack(200, R"({"projects":[]})"));
-    auto client = std::make_unique<APIClient>(m_f->server.baseURL());
+    auto client = std::make_unique<APIClient>(m_f->server.baseURL(), &SettingsStore::tokenStore());
     std::optional<APIResult<QList<Project>>> outcome;
     auto waiting = [](APIClient* client, auto* out) -> QCoro::Task<void> { *out = co_await client->getProjects(); }(client.get(),
                                                                                                                     &outcome);
@@ -542,7 +542,7 @@ void tst_APIClient::tokensOutsideTheBearerSet() {
         QSettings file(m_f->home.tokenFile(), QSettings::IniFormat);
         file.setValue(u"kelvo_auth_token"_s, token);
     }
-    APIClient stored(m_f->server.baseURL());
+    APIClient stored(m_f->server.baseURL(), &SettingsStore::tokenStore());
     QCOMPARE(stored.authToken().has_value(), valid);
     QCOMPARE(m_f->lines.lines().size(), valid ? 0 : 1);
     QCOMPARE(m_f->home.storedToken(), token); // left in the file

@@ -97,7 +97,7 @@ void tst_App::closingHidesOnlyWhileATrayItemExists() {
     TimerViewModel timer(&f.client, &f.clock);
     bool trayItem = true;
     MainWindow window([&] { return trayItem; });
-    window.setContent(new ContentView(&auth, &timer));
+    window.setContent(new ContentView(&auth, &timer, &f.client));
     window.show();
     QVERIFY(!window.close()); // hidden, the program goes on
     QVERIFY(!window.isVisible());

@@ -6,6 +6,7 @@
 #include "control/ControlServer.h"
 #include "control/StatusFollower.h"
 #include "control/TimerCommands.h"
+#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
 #include "state/TimerViewModel.h"
 
@@ -462,7 +463,7 @@ void tst_Control::followerPrintsChangesAndIdleMinutes() {
         [&shown](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply::of(shown); },
         [&shown] { return ControlReply::of(shown); });
     QStringList lines;
-    APIClient unused(u"http://127.0.0.1:9"_s);
+    APIClient unused(u"http://127.0.0.1:9"_s, nullptr);
     DirectControl direct(&unused, &clock);
     StatusFollower follower(runtime.filePath(u"k.socket"_s), &direct, &clock, StatusFormatter::Format::human, false,
                             [&lines](const QByteArray& line) {
@@ -497,7 +498,7 @@ void tst_Control::commandsReachTheRunningProgram() {
     HttpProbe http(serverProcess.baseURL());
     const QString token = http.registerUser(u"cli@example.com"_s);
     QVERIFY(http.post(u"/projects"_s, R"({"name":"Compiler","hourlyRate":60})", token).status < 300);
-    APIClient client(serverProcess.baseURL());
+    APIClient client(serverProcess.baseURL(), &SettingsStore::tokenStore());
     QVERIFY(client.setAuthToken(token).has_value());
     QTemporaryDir runtime;
     KelvoApp app(&client, Clock::system());

@@ -3,6 +3,7 @@
 #include "ServerProcess.h"
 #include "TestSupport.h"
 
+#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
@@ -25,7 +26,7 @@ void tst_EndToEnd::wholeSession() {
     QTemporaryDir dir;
     ServerProcess server;
     QVERIFY(server.start(dir.filePath(u"kelvo.db"_s)));
-    APIClient client(server.baseURL());
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     DiagnosticsCapture lines;
 
     AuthViewModel auth(&client);

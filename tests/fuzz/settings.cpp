@@ -4,8 +4,8 @@
 #include "FuzzSupport.h"
 
 #include "api/APIClient.h"
-#include "settings/SettingsStore.h"
 #include "records/Diagnostics.h"
+#include "settings/SettingsStore.h"
 #include "state/Preferences.h"
 
 #include <QCoreApplication>
@@ -38,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.setFileTime(QDateTime::fromSecsSinceEpoch(1'000'000'000 + ++inputs), QFileDevice::FileModificationTime);
     file.close();
 
-    APIClient client(QStringLiteral("http://127.0.0.1:9"));
+    APIClient client(QStringLiteral("http://127.0.0.1:9"), &SettingsStore::tokenStore());
     Preferences preferences;
     const auto token = client.authToken();
     const int hours = preferences.reminderHours();
     if (token && client.setAuthToken(*token)) {
-        fuzz::require(APIClient(QStringLiteral("http://127.0.0.1:9")).authToken() == token,
+        fuzz::require(APIClient(QStringLiteral("http://127.0.0.1:9"), &SettingsStore::tokenStore()).authToken() == token,
                       "a stored sign-in read back the same");
     }
     if (preferences.readProblem().isEmpty() && preferences.setReminderHours(hours)) {

@@ -95,7 +95,8 @@ void tst_MenuBar::run(const QByteArray& current) {
 }
 
 MenuBarManager* tst_MenuBar::manager(std::function<void()> callback) {
-    m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, std::move(callback));
+    m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, std::move(callback), &m_f->preferences,
+                                                     m_f->earnings(DashboardViewModel::ShownBy::popover));
     m_manager->setupMenuBar();
     return m_manager.get();
 }

@@ -146,7 +146,8 @@ private Q_SLOTS:
 private:
     MenuBarManager& manager() {
         if (!m_manager) {
-            m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [this] { ++m_windowShown; });
+            m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [this] { ++m_windowShown; }, &m_f->preferences,
+                                                         m_f->earnings(DashboardViewModel::ShownBy::popover));
             m_manager->setupMenuBar();
         }
         return *m_manager;
@@ -399,7 +400,7 @@ void tst_PanelItem::panelTextChosenFromTheMenuIsKept() {
     QCOMPARE(QSettings(m_f->home.tokenFile(), QSettings::IniFormat).value(u"panel_text"_s).toString(), u"minutes"_s);
     QCOMPARE(m_f->home.storedToken(), u"t"_s);
     QCOMPARE(int(QFileInfo(m_f->home.tokenFile()).permissions()) & 0x7077, 0x6000); // the user's alone
-    MenuBarManager next(&m_f->timer, &m_f->auth, {});
+    MenuBarManager next(&m_f->timer, &m_f->auth, {}, &m_f->preferences, m_f->earnings());
     next.setupMenuBar();
     QCOMPARE(next.panelText(), MenuBarManager::PanelText::minutes);
 }

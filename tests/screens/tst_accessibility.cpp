@@ -165,13 +165,14 @@ QWidget* tst_Accessibility::show(Screen screen) {
         break;
     case Screen::dashboardIdle:
     case Screen::dashboardRunning:
-        m_view = std::make_unique<DashboardView>(&m_f->auth, &m_f->timer);
+        m_view = std::make_unique<DashboardView>(&m_f->auth, &m_f->timer, m_f->earnings());
         break;
     case Screen::popoverIdle:
     case Screen::popoverRunning:
         m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
         QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
-        m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [] {});
+        m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [] {}, &m_f->preferences,
+                                                     m_f->earnings(DashboardViewModel::ShownBy::popover));
         m_manager->setupMenuBar();
         m_manager->popover()->showBelow(QRect());
         return m_manager->popover();

@@ -264,7 +264,7 @@ void tst_Screens::formsFitAndReadAsSentences() {
 }
 
 void tst_Screens::routingAndErrorLine() {
-    ContentView content(&m_f->auth, &m_f->timer);
+    ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
     content.show();
     QVERIFY(qobject_cast<LoginView*>(content.currentScreen()));
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
@@ -311,7 +311,7 @@ void tst_Screens::quietLineWhileTheRestoreRetries() {
 }
 
 void tst_Screens::appearActionsRunOncePerAppearance() {
-    ContentView content(&m_f->auth, &m_f->timer);
+    ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
     content.show();
     m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
     QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
@@ -464,7 +464,7 @@ void tst_Screens::fieldsMatchTheChoosers() {
 
 void tst_Screens::earningsSection() {
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     auto* today = find<EarningsCard>(&view, u"todayCard"_s);
     QCOMPARE(today->earnings(), u"$0.00"_s);
     QCOMPARE(today->duration(), u"0h 0m"_s);
@@ -490,7 +490,7 @@ void tst_Screens::earningsSection() {
 }
 
 void tst_Screens::figuresFollowTheTimer() {
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     view.show();
     QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$12.50"_s);
     // A start from elsewhere (the popover, the panel, the command line): the totals follow.
@@ -503,7 +503,7 @@ void tst_Screens::figuresFollowTheTimer() {
 void tst_Screens::accountWithoutProjects() {
     m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[{"id":"p3","name":"Old","isActive":false}]})"));
     QCoro::waitFor(m_f->timer.loadProjects());
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     view.show();
     auto* notice = find<QWidget>(&view, u"noProjects"_s);
     QTRY_VERIFY(notice->isVisible()); // not a silent, disabled start
@@ -514,7 +514,7 @@ void tst_Screens::accountWithoutProjects() {
 }
 
 void tst_Screens::entryRowsFollowTheList() {
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     view.show();
     QCOMPARE(rowIds(&view), QStringList{u"s1"_s});
     auto* row = view.findChild<TimeEntryRow*>();
@@ -596,7 +596,7 @@ void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
     }
     m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries(entries)));
     m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects + "]}"));
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     view.show();
     QTRY_COMPARE(m_f->timer.recentEntries().size(), 20'000); // the state keeps all
     QTRY_VERIFY(!m_f->timer.isRefreshing());
@@ -613,7 +613,7 @@ void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
 
 void tst_Screens::dismissibleSaveWarning() {
     QVERIFY(QDir().mkpath(m_f->home.tokenFile())); // a folder where the file should go
-    DashboardView view(&m_f->auth, &m_f->timer);
+    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
     view.resize(400, 600);
     view.show();
     QVERIFY(!shown(&view, u"saveWarning"_s));

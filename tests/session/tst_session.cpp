@@ -8,6 +8,7 @@
 #include "app/Reminder.h"
 #include "menubar/MenuBarManager.h"
 #include "screens/DashboardView.h"
+#include "settings/SettingsStore.h"
 #include "state/Connectivity.h"
 #include "state/OfflineNotice.h"
 #include "state/Preferences.h"
@@ -166,7 +167,7 @@ void tst_Session::autostartReadBack() {
 
 void tst_Session::preferencesKeepTheSignIn() {
     TemporaryConfigHome home;
-    APIClient client(u"http://127.0.0.1:9"_s);
+    APIClient client(u"http://127.0.0.1:9"_s, &SettingsStore::tokenStore());
     QVERIFY(client.setAuthToken(u"secret-token"_s).has_value());
     {
         Preferences preferences;
@@ -311,10 +312,10 @@ void tst_Session::offlineLine() {
     ViewFixture f;
     f.serveNothingRunning();
     Connectivity connectivity;
-    APIClient remote(u"https://api.kelvo.app"_s);
+    APIClient remote(u"https://api.kelvo.app"_s, nullptr);
     OfflineNotice notice(&remote, &connectivity);
     f.timer.setOfflineNotice(&notice);
-    DashboardView view(&f.auth, &f.timer);
+    DashboardView view(&f.auth, &f.timer, f.earnings());
     view.show();
     auto* line = view.findChild<QLabel*>(u"offlineLine"_s);
     QVERIFY(line && !line->isVisible());
@@ -331,7 +332,7 @@ void tst_Session::offlineLine() {
     QVERIFY(!line->isVisible());
     // A server on this machine needs no network: never the line.
     for (const QString& url : {u"http://127.0.0.1:8787"_s, u"http://localhost"_s, u"http://[::1]:80"_s}) {
-        APIClient local(url);
+        APIClient local(url, nullptr);
         QVERIFY2(local.isLoopback(), qPrintable(url));
         OfflineNotice quiet(&local, &connectivity);
         connectivity.setKnownOffline(true);
@@ -339,7 +340,7 @@ void tst_Session::offlineLine() {
         QVERIFY(!quiet.isShown());
         connectivity.setKnownOffline(false);
     }
-    QVERIFY(!APIClient(u"http://192.168.1.2"_s).isLoopback());
+    QVERIFY(!APIClient(u"http://192.168.1.2"_s, &SettingsStore::tokenStore()).isLoopback());
 }
 
 int main(int argc, char** argv) {

@@ -2,12 +2,12 @@
 #include "Json.h"
 #include "TestSupport.h"
 
+#include "records/NamedColors.h"
+#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
 #include "state/Connectivity.h"
 #include "state/DashboardViewModel.h"
-#include "settings/SettingsStore.h"
 #include "state/TimerViewModel.h"
-#include "ui/Theme.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,7 +162,7 @@ void tst_State::restoreRetriesUntilTheServerAnswers() {
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    APIClient client(failure ? m_f->server.baseURL() : u"http://127.0.0.1:%1"_s.arg(port));
+    APIClient client(failure ? m_f->server.baseURL() : u"http://127.0.0.1:%1"_s.arg(port), &SettingsStore::tokenStore());
     client.setLimits({std::chrono::milliseconds(200), 1 << 20});
     client.setAuthToken(u"old"_s);
     if (failure) {
@@ -499,7 +499,7 @@ void tst_State::outageEndsWhenTheServerAnswers() {
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    APIClient client(u"http://127.0.0.1:%1"_s.arg(port));
+    APIClient client(u"http://127.0.0.1:%1"_s.arg(port), &SettingsStore::tokenStore());
     client.setAuthToken(u"token-1234"_s);
     TimerViewModel model(&client, &m_f->clock);
     model.setRetryWaits(std::chrono::milliseconds(10), std::chrono::milliseconds(40));
@@ -611,12 +611,12 @@ void tst_State::lookups() {
     QCOMPARE(model->entryColor(bare), QColor(0x10, 0xB9, 0x81));
     bare.projectId = u"gone"_s;
     QCOMPARE(model->projectName(bare), u"No Project"_s);
-    QCOMPARE(model->entryColor(bare), Theme::grey());
-    QCOMPARE(model->projectColor(u"p2"_s), Theme::grey()); // no colour
-    QCOMPARE(model->projectColor(std::nullopt), Theme::grey());
+    QCOMPARE(model->entryColor(bare), NamedColors::grey());
+    QCOMPARE(model->projectColor(u"p2"_s), NamedColors::grey()); // no colour
+    QCOMPARE(model->projectColor(std::nullopt), NamedColors::grey());
     bare.project = TimeEntryProject{u"p9"_s, u"Embedded"_s, u"#12345"_s};
     QCOMPARE(model->projectName(bare, TimerViewModel::ProjectLookup::embeddedOnly), u"Embedded"_s);
-    QCOMPARE(model->entryColor(bare), Theme::grey()); // not valid hex
+    QCOMPARE(model->entryColor(bare), NamedColors::grey()); // not valid hex
     bare.project->color = u"#fff"_s;
     QCOMPARE(model->entryColor(bare), QColor(Qt::white));
 

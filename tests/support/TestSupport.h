@@ -5,7 +5,10 @@
 
 #include "api/APIClient.h"
 #include "records/Diagnostics.h"
+#include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
+#include "state/DashboardViewModel.h"
+#include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 
 #include <QObject>
@@ -49,7 +52,7 @@ struct ClientFixture {
     TemporaryConfigHome home;
     DiagnosticsCapture lines;
     FakeServer server;
-    APIClient client{server.baseURL()};
+    APIClient client{server.baseURL(), &SettingsStore::tokenStore()};
     TestClock clock{QDateTime(QDate(2025, 3, 1), QTime(10, 1, 5), Qt::UTC)};
 
     // Answers the signed-in user's data: nothing runs, no entries, three projects, earnings.
@@ -61,6 +64,12 @@ struct ClientFixture {
 struct ViewFixture : ClientFixture {
     AuthViewModel auth{&client};
     TimerViewModel timer{&client, &clock};
+    Preferences preferences;
+
+    // Figures of their own for a dashboard or a popover, for the view that takes them.
+    DashboardViewModel* earnings(DashboardViewModel::ShownBy shownBy = DashboardViewModel::ShownBy::dashboard) {
+        return new DashboardViewModel(&client, shownBy);
+    }
 };
 
 // What is wrong with the layout of `root` as shown: a control squeezed below its size hint (a

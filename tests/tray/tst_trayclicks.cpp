@@ -48,7 +48,7 @@ private Q_SLOTS:
 void tst_TrayClicks::rightClickOnTheItemKeepsThePopover() {
     ViewFixture f;
     f.serveNothingRunning();
-    MenuBarManager manager(&f.timer, &f.auth, {});
+    MenuBarManager manager(&f.timer, &f.auth, {}, &f.preferences, f.earnings(DashboardViewModel::ShownBy::popover));
     manager.setupMenuBar();
     QTRY_VERIFY(manager.statusItem()); // once the bus has said that no panel watcher is there
     // Docked into the tray at the top right of the screen (until then it sits at 0,0).
