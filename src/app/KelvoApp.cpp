@@ -171,7 +171,7 @@ void KelvoApp::reloadShown() {
         m_timer->loadCurrentEntry();
     }
     if (m_menuBar && m_menuBar->popover()->isVisible()) {
-        m_menuBar->panel()->reloadEarnings();
+        m_menuBar->popover()->view()->reloadEarnings();
     }
 }
 

@@ -1,52 +1,23 @@
 #include "MenuBarManager.h"
 
 #include "MenuBarView.h"
+#include "PanelPresence.h"
 #include "PopoverWindow.h"
-#include "panel/DBusMenu.h"
-#include "panel/StatusNotifierItem.h"
-#include "panel/StatusNotifierWatch.h"
 #include "records/Diagnostics.h"
 #include "records/Formatting.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 #include "ui/Schedule.h"
-#include "ui/Symbols.h"
-#include "ui/Theme.h"
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QFile>
 #include <QMenu>
-#include <QPainter>
 #include <QTimer>
 
 namespace kelvo {
 
 namespace {
-
-// The item's icon: the symbol in its accent colour on a small dark badge, so it reads on light
-// and dark panels alike.
-QPixmap badge(const QString& symbol, int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Theme::badgeEdge(), 1));
-    painter.setBrush(Theme::appBackground());
-    painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 4.0, size / 4.0);
-    const int inner = size * 3 / 5;
-    const QColor color =
-        symbol == QStringLiteral("stop.fill") ? Theme::accentRed() : Theme::accentGreen();
-    painter.drawPixmap((size - inner) / 2, (size - inner) / 2,
-                       Symbols::pixmap(symbol, color, inner));
-    return pixmap;
-}
-
-// A click on the item closes an open popover as an outside click; the same click then arrives
-// as an activation, which must not open it again.
-constexpr int reopenGuardMs = 300;
 
 // Qt's menu for the same entries the panel draws.
 void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
@@ -96,103 +67,42 @@ void MenuBarManager::setupMenuBar() {
     m_updateTimer = new QTimer(this);
     m_updateTimer->setInterval(1000);
     connect(m_updateTimer, &QTimer::timeout, this, &MenuBarManager::updateStatusItem);
-    if (!exportPanelItem()) {
-        createFallback(); // no session bus: the tray icon, as ever
-        return;
-    }
-    m_fallbackTimer = new QTimer(this);
-    m_fallbackTimer->setSingleShot(true);
-    m_fallbackTimer->setInterval(std::chrono::seconds(3));
-    connect(m_fallbackTimer, &QTimer::timeout, this, &MenuBarManager::createFallback);
-    m_watch = new StatusNotifierWatch(QDBusConnection::sessionBus(), this);
-    connect(m_watch, &StatusNotifierWatch::watcherAppeared, this, [this] {
-        m_watcherAnswered = true;
-        m_fallbackTimer->stop();
-        removeFallback();
-        m_panelMenu->forgetOpen();
-    });
-    connect(m_watch, &StatusNotifierWatch::watcherAbsent, this, [this] {
-        m_panelMenu->forgetOpen();
-        // Missing at start there is nothing to wait for; a watcher that vanished may be a panel
-        // restarting.
-        if (!std::exchange(m_watcherAnswered, true)) {
-            createFallback();
+    m_presence = new PanelPresence([this] { return menuEntries(); }, this);
+    connect(m_presence, &PanelPresence::itemActivated, this, &MenuBarManager::togglePopoverAt);
+    connect(m_presence, &PanelPresence::itemSecondaryActivated, this,
+            &MenuBarManager::primaryAction);
+    connect(m_presence, &PanelPresence::itemMenuRequested, this,
+            [this](QPoint hint) { popUpMenu(hint.isNull() ? QCursor::pos() : hint); });
+    connect(m_presence, &PanelPresence::trayActivated, this, &MenuBarManager::statusItemClicked);
+    // The tray icon's tooltip is refreshed every second; the panel item needs no timer.
+    connect(m_presence, &PanelPresence::trayShown, this, [this](bool shown) {
+        if (shown) {
+            updateStatusItem();
+            m_updateTimer->start();
         } else {
-            m_fallbackTimer->start();
+            m_updateTimer->stop();
         }
     });
-    connect(m_watch, &StatusNotifierWatch::settled, this, &MenuBarManager::itemSettled);
-    m_watch->start();
-}
-
-void MenuBarManager::setFallbackDelay(std::chrono::milliseconds delay) {
-    if (m_fallbackTimer) {
-        m_fallbackTimer->setInterval(delay);
-    }
-}
-
-bool MenuBarManager::exportPanelItem() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        return false;
-    }
-    registerPanelDBusTypes();
-    m_panelItem = new StatusNotifierItem(this);
-    m_panelMenu = new DBusMenu([this] { return menuEntries(); }, this);
-    constexpr auto exported = QDBusConnection::ExportScriptableSlots |
-                              QDBusConnection::ExportScriptableSignals |
-                              QDBusConnection::ExportScriptableProperties;
-    if (!bus.registerObject(QString::fromLatin1(StatusNotifierItem::path), m_panelItem, exported) ||
-        !bus.registerObject(QString::fromLatin1(StatusNotifierItem::menuPath), m_panelMenu,
-                            exported)) {
-        delete m_panelItem;
-        delete m_panelMenu;
-        m_panelItem = nullptr;
-        m_panelMenu = nullptr;
-        return false;
-    }
-    connect(m_panelItem, &StatusNotifierItem::activated, this, &MenuBarManager::togglePopoverAt);
-    connect(m_panelItem, &StatusNotifierItem::secondaryActivated, this,
-            &MenuBarManager::primaryAction);
-    connect(m_panelItem, &StatusNotifierItem::contextMenuRequested, this,
-            [this](QPoint hint) { popUpMenu(hint.isNull() ? QCursor::pos() : hint); });
+    connect(m_presence, &PanelPresence::itemSettled, this, &MenuBarManager::itemSettled);
     // The label follows the count itself: one label per second shown, none in between.
     connect(m_timerViewModel, &TimerViewModel::elapsedTimeChanged, this,
             &MenuBarManager::updatePanelItem);
     connect(m_timerViewModel, &TimerViewModel::currentEntryChanged, this, [this] {
         updatePanelItem();
-        m_panelMenu->invalidate();
+        m_presence->invalidateMenu();
     });
-    connect(m_authViewModel, &AuthViewModel::isAuthenticatedChanged, m_panelMenu,
-            &DBusMenu::invalidate);
+    connect(m_authViewModel, &AuthViewModel::isAuthenticatedChanged, m_presence,
+            &PanelPresence::invalidateMenu);
+    m_presence->start();
     updatePanelItem();
-    return true;
-}
-
-void MenuBarManager::createFallback() {
-    if (m_statusItem || (m_watch && m_watch->hasWatcher())) {
-        return;
-    }
-    // Only here, with no watcher: Qt's check asks the watcher and keeps its answer for good.
-    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    m_statusItem = new QSystemTrayIcon(this);
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::statusItemClicked);
-    m_shownSymbol.clear();
-    updateStatusItem();
-    m_statusItem->show();
-    // The tray icon's tooltip is refreshed every second; the panel item needs no timer.
-    m_updateTimer->start();
-    Q_EMIT itemSettled();
-}
-
-void MenuBarManager::removeFallback() {
-    m_updateTimer->stop();
-    delete m_statusItem;
-    m_statusItem = nullptr;
 }
 
 bool MenuBarManager::hasVisibleItem() const {
-    return (m_watch && m_watch->isShown()) || (m_statusItem && m_trayAvailable);
+    return m_presence && m_presence->hasVisibleItem();
+}
+
+QSystemTrayIcon* MenuBarManager::statusItem() const {
+    return m_presence ? m_presence->trayIcon() : nullptr;
 }
 
 MenuBarManager::PanelLabel MenuBarManager::panelLabel() const {
@@ -222,16 +132,12 @@ MenuBarManager::PanelLabel MenuBarManager::panelLabel(const Title& current) cons
 }
 
 void MenuBarManager::updatePanelItem() {
-    if (!m_panelItem) {
+    if (!m_presence || !m_presence->exportsItem()) {
         return;
     }
     const Title current = title();
-    m_panelItem->setIcon(current.symbol, [symbol = current.symbol](int size) {
-        return badge(symbol, size).toImage();
-    });
     const PanelLabel label = panelLabel(current);
-    m_panelItem->setLabel(label.text, label.guide);
-    m_panelItem->setToolTipText(current.text.mid(1));
+    m_presence->showOnItem(current.symbol, label.text, label.guide, current.text.mid(1));
 }
 
 std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
@@ -240,16 +146,16 @@ std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
         Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
     }
     updatePanelItem();
-    if (m_panelMenu) {
-        m_panelMenu->invalidate();
+    if (m_presence) {
+        m_presence->invalidateMenu();
     }
     return stored;
 }
 
 void MenuBarManager::setPreferencesAction(std::function<void()> open) {
     m_openPreferences = std::move(open);
-    if (m_panelMenu) {
-        m_panelMenu->invalidate();
+    if (m_presence) {
+        m_presence->invalidateMenu();
     }
 }
 
@@ -298,11 +204,6 @@ void MenuBarManager::setupPopover() {
     connect(m_authViewModel, &AuthViewModel::signedOut, m_earnings, &DashboardViewModel::clear);
     m_popover =
         new PopoverWindow(new MenuBarView(m_timerViewModel, m_authViewModel, m_earnings, this));
-    connect(m_popover, &PopoverWindow::closed, this, [this] { m_popoverClosed.start(); });
-}
-
-MenuBarView* MenuBarManager::panel() const {
-    return m_popover ? m_popover->panel() : nullptr;
 }
 
 MenuBarManager::Title MenuBarManager::title() const {
@@ -316,20 +217,10 @@ MenuBarManager::Title MenuBarManager::title() const {
 }
 
 void MenuBarManager::updateStatusItem() {
-    if (!m_statusItem) {
-        return;
+    if (m_presence) {
+        const Title current = title();
+        m_presence->showOnTray(current.symbol, current.text);
     }
-    const Title current = title();
-    // Only a change of symbol repaints the icon; the tooltip is cheap to replace every second.
-    if (current.symbol != m_shownSymbol) {
-        m_shownSymbol = current.symbol;
-        QIcon icon;
-        for (int size : {16, 22, 24, 32, 48}) {
-            icon.addPixmap(badge(current.symbol, size));
-        }
-        m_statusItem->setIcon(icon);
-    }
-    m_statusItem->setToolTip(current.text);
 }
 
 void MenuBarManager::statusItemClicked(QSystemTrayIcon::ActivationReason reason) {
@@ -341,41 +232,27 @@ void MenuBarManager::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
 }
 
 void MenuBarManager::togglePopover() {
-    if (!m_statusItem && m_panelItem) {
+    if (!m_popover) {
+        return;
+    }
+    if (QSystemTrayIcon* tray = statusItem()) {
+        m_popover->toggleBelow(tray->geometry());
+    } else if (m_presence && m_presence->exportsItem()) {
         togglePopoverAt(QPoint()); // the panel does not say where its item is: at the pointer
-        return;
     }
-    if (!m_statusItem || !m_popover) {
-        return;
-    }
-    if (m_popover->isVisible()) {
-        m_popover->close();
-        return;
-    }
-    if (m_popoverClosed.isValid() && m_popoverClosed.elapsed() < reopenGuardMs) {
-        return;
-    }
-    m_popover->showBelow(m_statusItem->geometry());
 }
 
 void MenuBarManager::togglePopoverAt(QPoint hint) {
-    if (m_popover && m_popover->isVisible()) {
-        m_popover->close();
-        return;
+    if (m_popover) {
+        // An empty anchor places it at the cursor.
+        m_popover->toggleBelow(hint.isNull() ? QRect() : QRect(hint, QSize(1, 1)));
     }
-    // The click on the panel that closed the popover as an outside click comes back as this.
-    if (m_popoverClosed.isValid() && m_popoverClosed.elapsed() < reopenGuardMs) {
-        return;
-    }
-    openPopoverAt(hint);
 }
 
 void MenuBarManager::openPopoverAt(QPoint hint) {
-    if (!m_popover || m_popover->isVisible()) {
-        return;
+    if (m_popover && !m_popover->isVisible()) {
+        m_popover->showBelow(hint.isNull() ? QRect() : QRect(hint, QSize(1, 1)));
     }
-    // An empty anchor places it at the cursor.
-    m_popover->showBelow(hint.isNull() ? QRect() : QRect(hint, QSize(1, 1)));
 }
 
 void MenuBarManager::showContextMenu() {
@@ -383,7 +260,7 @@ void MenuBarManager::showContextMenu() {
 }
 
 void MenuBarManager::popUpMenu(QPoint at) {
-    if (!m_statusItem && !m_panelItem) {
+    if (!statusItem() && !(m_presence && m_presence->exportsItem())) {
         return;
     }
     delete m_contextMenu;

@@ -3,8 +3,6 @@
 #include "panel/MenuEntry.h"
 #include "state/Preferences.h"
 
-#include <QElapsedTimer>
-#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -20,19 +18,15 @@ namespace kelvo {
 
 class AuthViewModel;
 class DashboardViewModel;
-class DBusMenu;
-class MenuBarView;
-class StatusNotifierItem;
-class StatusNotifierWatch;
+class PanelPresence;
 class PopoverWindow;
 class TimerViewModel;
 
-// The status item: a play or stop symbol with the running time. Where the session has a
-// StatusNotifierWatcher it is Kelvo's own panel item, the time as its label beside the icon and
-// its menu drawn by the panel; elsewhere a tray icon with the time as its tooltip, refreshed
-// every second. Activating it opens or closes the popover panel; its menu starts the latest
-// timer or stops the running one, shows the window, quits, opens the panel and picks the
-// panel text.
+// The status item: a play or stop symbol with the running time, shown by the panel presence
+// (Kelvo's own panel item with the time as its label, or a tray icon with the time as its
+// tooltip, refreshed every second). Activating it opens or closes the popover; its menu starts
+// the latest timer or stops the running one, shows the window, quits, opens the popover and picks
+// the panel text.
 class MenuBarManager : public QObject {
     Q_OBJECT
 public:
@@ -70,16 +64,13 @@ public:
     // Adds "Preferences…" to the menus, opening them with `open`.
     void setPreferencesAction(std::function<void()> open);
     QList<MenuEntry> menuEntries();
-    // Whether anything of the program can be seen in the panel: the item shown by a host, or
-    // the tray icon in a tray.
+    // Whether anything of the program can be seen in the panel (see PanelPresence).
     bool hasVisibleItem() const;
-    // How long a vanished watcher may take to come back before the tray icon replaces it.
-    void setFallbackDelay(std::chrono::milliseconds delay);
+    PanelPresence* presence() const { return m_presence; }
 
     void statusItemClicked(QSystemTrayIcon::ActivationReason reason);
+    // Below the tray icon; where the panel item stands in for it, at the pointer.
     void togglePopover();
-    // From the panel item: at the clicked point, or at the cursor when it is (0, 0).
-    void togglePopoverAt(QPoint hint);
     void showContextMenu();
     void stopTimerAction();
     void startLatestTimerAction();
@@ -90,39 +81,27 @@ Q_SIGNALS:
     void itemSettled();
 
 public:
-    QSystemTrayIcon* statusItem() const { return m_statusItem; }
-    StatusNotifierItem* panelItem() const { return m_panelItem; }
-    DBusMenu* panelMenu() const { return m_panelMenu; }
+    // The tray icon, while it stands in for the panel item.
+    QSystemTrayIcon* statusItem() const;
     PopoverWindow* popover() const { return m_popover; }
-    MenuBarView* panel() const;
-    QMenu* contextMenu() const { return m_contextMenu; }
     const std::function<void()>& showMainWindowCallback() const { return m_showMainWindowCallback; }
 
 private:
     void setupPopover();
-    bool exportPanelItem();
-    void createFallback();
-    void removeFallback();
     void updatePanelItem();
     void primaryAction();
+    // From the panel item: at the clicked point, or at the cursor when it is (0, 0).
+    void togglePopoverAt(QPoint hint);
     void openPopoverAt(QPoint hint);
     void popUpMenu(QPoint at);
 
     TimerViewModel* m_timerViewModel;
     AuthViewModel* m_authViewModel;
     std::function<void()> m_showMainWindowCallback;
-    QSystemTrayIcon* m_statusItem = nullptr;
+    PanelPresence* m_presence = nullptr;
     PopoverWindow* m_popover = nullptr;
     QTimer* m_updateTimer = nullptr;
     QPointer<QMenu> m_contextMenu;
-    QString m_shownSymbol;
-    QElapsedTimer m_popoverClosed;
-    StatusNotifierItem* m_panelItem = nullptr;
-    DBusMenu* m_panelMenu = nullptr;
-    StatusNotifierWatch* m_watch = nullptr;
-    QTimer* m_fallbackTimer = nullptr;
-    bool m_trayAvailable = false;
-    bool m_watcherAnswered = false;
     Preferences* m_preferences;
     DashboardViewModel* m_earnings;
     std::function<void()> m_openPreferences;

@@ -13,16 +13,30 @@ namespace kelvo {
 namespace {
 constexpr int popoverWidth = 300;
 constexpr int popoverHeight = 400;
+// A click on the item closes an open popover as an outside click; the same click then arrives
+// as an activation, which must not open it again.
+constexpr int reopenGuardMs = 300;
 } // namespace
 
-PopoverWindow::PopoverWindow(MenuBarView* panel)
+PopoverWindow::PopoverWindow(MenuBarView* view)
     : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint)
-    , m_panel(panel) {
+    , m_view(view) {
     setObjectName(QStringLiteral("popover"));
     setFixedSize(popoverWidth, popoverHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(panel);
+    layout->addWidget(view);
+}
+
+void PopoverWindow::toggleBelow(const QRect& anchor) {
+    if (isVisible()) {
+        close();
+        return;
+    }
+    if (m_closed.isValid() && m_closed.elapsed() < reopenGuardMs) {
+        return;
+    }
+    showBelow(anchor);
 }
 
 QPoint PopoverWindow::placement(const QRect& anchor, const QPoint& cursor, const QRect& available) {
@@ -56,6 +70,7 @@ void PopoverWindow::showEvent(QShowEvent*) {
 }
 
 void PopoverWindow::hideEvent(QHideEvent*) {
+    m_closed.start();
     Q_EMIT closed();
 }
 

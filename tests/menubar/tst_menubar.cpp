@@ -4,6 +4,7 @@
 
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
+#include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
@@ -13,6 +14,7 @@
 #include "ui/PillButton.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTest>
@@ -26,6 +28,17 @@ namespace {
 
 const QByteArray running = json::ratedEntry("r1", true);
 const QByteArray stopped = json::ratedEntry("r1", false);
+
+// The status item's context menu (an open one first), or none once it is gone.
+QMenu* itemMenu() {
+    QMenu* found = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == u"statusItemMenu" && (!found || window->isVisible())) {
+            found = qobject_cast<QMenu*>(window);
+        }
+    }
+    return found;
+}
 
 QStringList menuTexts(QMenu* menu) {
     QStringList texts;
@@ -130,14 +143,14 @@ void tst_MenuBar::contextMenu() {
     MenuBarManager* bar = manager();
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
     // The four items of the status item's menu first, then the panel's own.
-    QCOMPARE(menuTexts(bar->contextMenu()), (QStringList{u"Start Latest Timer"_s, u"-"_s, u"Show Window"_s, u"Quit"_s, u"-"_s,
+    QCOMPARE(menuTexts(itemMenu()), (QStringList{u"Start Latest Timer"_s, u"-"_s, u"Show Window"_s, u"Quit"_s, u"-"_s,
                                                          u"Open Panel"_s, u"Panel Text"_s}));
-    QCOMPARE(bar->contextMenu()->actions().at(3)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
-    QVERIFY(!bar->panelItem()); // no session bus here: the tray icon alone
-    bar->contextMenu()->close();
+    QCOMPARE(itemMenu()->actions().at(3)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+    QVERIFY(!bar->presence()->exportsItem()); // no session bus here: the tray icon alone
+    itemMenu()->close();
     run(running);
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
-    QCOMPARE(menuTexts(bar->contextMenu()).first(), u"Stop Timer"_s);
+    QCOMPARE(menuTexts(itemMenu()).first(), u"Stop Timer"_s);
     QVERIFY(!bar->popover()->isVisible());
 }
 
@@ -157,7 +170,7 @@ void tst_MenuBar::startLatestAndStop() {
 
     m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
-    bar->contextMenu()->actions().first()->trigger();
+    itemMenu()->actions().first()->trigger();
     QTRY_VERIFY(!m_f->timer.isTimerRunning());
 }
 
@@ -171,8 +184,8 @@ void tst_MenuBar::popoverToggles() {
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger); // the click that closed it, as the item reports it
     QVERIFY(!bar->popover()->isVisible());
     Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Context);
-    bar->contextMenu()->close();
-    QTRY_VERIFY(!bar->contextMenu()); // gone once closed
+    itemMenu()->close();
+    QTRY_VERIFY(!itemMenu()); // gone once closed
     // A later click opens it again.
     QVERIFY(QTest::qWaitFor([bar] {
         Q_EMIT bar->statusItem()->activated(QSystemTrayIcon::Trigger);
@@ -189,7 +202,7 @@ void tst_MenuBar::popoverToggles() {
 void tst_MenuBar::earningsLoadWhileOpen() {
     signIn();
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(200, json::earnings()));
-    MenuBarView* view = manager()->panel();
+    MenuBarView* view = manager()->popover()->view();
     m_f->server.clearRequests();
     m_manager->togglePopover();
     QTRY_VERIFY(view->isLoadingEarnings());
@@ -219,7 +232,7 @@ void tst_MenuBar::earningsLoadWhileOpen() {
 void tst_MenuBar::failedLoads() {
     signIn();
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
-    MenuBarView* view = manager()->panel();
+    MenuBarView* view = manager()->popover()->view();
     m_manager->togglePopover();
     QTRY_VERIFY(m_f->lines.lines().contains(u"Error loading earnings: serverError"_s));
     QVERIFY(shown(view, u"earningsUnavailable"_s));
@@ -234,7 +247,7 @@ void tst_MenuBar::failedLoads() {
 void tst_MenuBar::liveAmountAndStopThenResume() {
     signIn();
     run(running);
-    MenuBarView* view = manager()->panel();
+    MenuBarView* view = manager()->popover()->view();
     m_manager->togglePopover();
     QTRY_VERIFY(shown(view, u"earningsFigures"_s));
     // Set the count exactly (the one-second tick may have run meanwhile): 100 s, then 101 s.
@@ -265,7 +278,7 @@ void tst_MenuBar::liveAmountAndStopThenResume() {
 
 void tst_MenuBar::refreshReloadsEverythingThenEarnings() {
     signIn();
-    MenuBarView* view = manager()->panel();
+    MenuBarView* view = manager()->popover()->view();
     m_manager->togglePopover();
     QTRY_VERIFY(!view->isLoadingEarnings());
     m_f->server.clearRequests();
@@ -299,7 +312,7 @@ void tst_MenuBar::looksFinishedWithAnyContent() {
     signIn();
     run(current);
     m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
-    MenuBarView* view = manager()->panel();
+    MenuBarView* view = manager()->popover()->view();
     m_manager->togglePopover();
     QTRY_VERIFY(shown(view, u"earningsFigures"_s));
     QCOMPARE(layoutFaults(view), QStringList());
@@ -328,7 +341,7 @@ void tst_MenuBar::signedOut() {
     m_f->auth.logout(); // nothing of the account's figures stays for the next one
     QVERIFY(!panelEarnings()->earnings());
     int calls = 0;
-    MenuBarView* view = manager([&] { ++calls; })->panel();
+    MenuBarView* view = manager([&] { ++calls; })->popover()->view();
     m_manager->togglePopover();
     QVERIFY(shown(view, u"signedOut"_s));
     QVERIFY(!shown(view, u"signedIn"_s));

@@ -8,6 +8,7 @@
 #include "app/KelvoApp.h"
 #include "app/MainWindow.h"
 #include "menubar/MenuBarManager.h"
+#include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
 #include "panel/DBusMenu.h"
 #include "panel/DBusTypes.h"
@@ -287,12 +288,12 @@ void tst_PanelItem::menuKeepsStillWhileOpen() {
 void tst_PanelItem::watcherComingAndGoing() {
     // There at start: a panel that restarts gets its grace period, then the tray icon; back
     // again, it gets the item again.
-    manager().setFallbackDelay(std::chrono::hours(1));
+    manager().presence()->setFallbackDelay(std::chrono::hours(1));
     QTRY_VERIFY(manager().hasVisibleItem());
     m_watcher->vanish();
     QTRY_VERIFY(!manager().hasVisibleItem());
     QVERIFY(!manager().statusItem());
-    manager().setFallbackDelay(std::chrono::milliseconds(0));
+    manager().presence()->setFallbackDelay(std::chrono::milliseconds(0));
     QTRY_VERIFY(manager().statusItem());
     QVERIFY(m_watcher->appear());
     QTRY_VERIFY(!m_watcher->items().isEmpty());
@@ -301,7 +302,7 @@ void tst_PanelItem::watcherComingAndGoing() {
     // Missing at start: the tray icon at once, until a watcher takes the item.
     m_manager.reset();
     m_watcher->vanish();
-    manager().setFallbackDelay(std::chrono::hours(1));
+    manager().presence()->setFallbackDelay(std::chrono::hours(1));
     QTRY_VERIFY(manager().statusItem());
     QVERIFY(m_watcher->appear());
     QTRY_VERIFY(!m_watcher->items().isEmpty());

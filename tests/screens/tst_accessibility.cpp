@@ -24,6 +24,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
