@@ -220,7 +220,7 @@ void KelvoApp::showWindowWithoutItem() {
     }
 }
 
-void KelvoApp::togglePanel() {
+void KelvoApp::togglePopover() {
     createMenuBar();
     m_menuBar->togglePopover();
 }
@@ -229,7 +229,7 @@ bool KelvoApp::listen(const QString& socketPath) {
     if (!m_programControl) {
         m_programControl =
             new ProgramControl(m_client, m_auth, m_timer,
-                               {[this] { showMainWindow(); }, [this] { togglePanel(); },
+                               {[this] { showMainWindow(); }, [this] { togglePopover(); },
                                 [] { QCoreApplication::quit(); }},
                                this);
     }

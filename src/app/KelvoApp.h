@@ -41,7 +41,7 @@ public:
     // Opens the door for `kelvo <command>` at `socketPath`; false when it could not.
     bool listen(const QString& socketPath);
     // Opens or closes the popover, creating the item first when there is none yet.
-    void togglePanel();
+    void togglePopover();
     // Shows the one preferences dialog.
     void showPreferences();
     // Brings the one main window back and to the front; there is never a second one.

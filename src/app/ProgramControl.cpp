@@ -86,8 +86,8 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
     case ControlRequest::Command::show:
         m_actions.showWindow();
         co_return ControlReply{};
-    case ControlRequest::Command::panel:
-        m_actions.togglePanel();
+    case ControlRequest::Command::popover:
+        m_actions.togglePopover();
         co_return ControlReply{};
     case ControlRequest::Command::quit:
         // After this reply has gone out.

@@ -24,7 +24,7 @@ class ProgramControl : public QObject {
 public:
     struct Actions {
         std::function<void()> showWindow;
-        std::function<void()> togglePanel;
+        std::function<void()> togglePopover;
         std::function<void()> quit;
     };
 

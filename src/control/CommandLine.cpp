@@ -253,7 +253,7 @@ int CommandLine::runCommand(const Invocation& invocation) {
         Console::tell(u"Kelvo is not running."_s);
         return int(ExitCode::done);
     case Command::show:
-    case Command::panel:
+    case Command::popover:
         return startProgram(invocation, socketPath);
     default:
         break;
@@ -313,16 +313,16 @@ int CommandLine::follow(const Invocation& invocation, const QString& socketPath)
 }
 
 int CommandLine::startProgram(const Invocation& invocation, const QString& socketPath) {
-    const bool panel = invocation.request.command == ControlRequest::Command::panel;
-    const QStringList arguments = panel ? QStringList{u"--hidden"_s} : QStringList{};
+    const bool popover = invocation.request.command == ControlRequest::Command::popover;
+    const QStringList arguments = popover ? QStringList{u"--hidden"_s} : QStringList{};
     if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments)) {
         Console::tell(u"Could not start Kelvo."_s, true);
         return int(ExitCode::failed);
     }
-    if (!panel || socketPath.isEmpty()) {
+    if (!popover || socketPath.isEmpty()) {
         return int(ExitCode::done);
     }
-    // The new program opens its door within moments; the panel is asked for through it.
+    // The new program opens its door within moments; the popover is asked for through it.
     QDeadlineTimer deadline(15'000);
     while (!deadline.hasExpired()) {
         if (const int status = runWithProgram(invocation, socketPath); status >= 0) {

@@ -19,7 +19,7 @@ const std::array<std::pair<Command, QLatin1StringView>, 7> commands{{
     {Command::stop, "stop"_L1},
     {Command::toggle, "toggle"_L1},
     {Command::show, "show"_L1},
-    {Command::panel, "panel"_L1},
+    {Command::popover, "panel"_L1},
     {Command::quit, "quit"_L1},
 }};
 

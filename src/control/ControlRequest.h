@@ -14,7 +14,8 @@ namespace kelvo {
 // {"kelvo": 1, "command": "start", "follow": false, "project": …, "task": …, "description": …}.
 // It never carries the sign-in: the program uses its own.
 struct ControlRequest {
-    enum class Command { status, start, stop, toggle, show, panel, quit };
+    // `popover` is the command "panel" (`kelvo panel`).
+    enum class Command { status, start, stop, toggle, show, popover, quit };
 
     static constexpr qint64 protocolVersion = 1;
     // The longest request line the program reads, newline included.

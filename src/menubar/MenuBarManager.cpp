@@ -19,7 +19,7 @@ namespace kelvo {
 
 namespace {
 
-// Qt's menu for the same entries the panel draws.
+// Qt's menu for the same entries the desktop's panel draws.
 void fillMenu(QMenu* menu, const QList<MenuEntry>& entries) {
     for (const MenuEntry& entry : entries) {
         switch (entry.kind) {

@@ -20,9 +20,9 @@ class MenuBarManager;
 class PillButton;
 class TimerViewModel;
 
-// The popover's panel: whether a timer runs, the current entry with Stop or Resume, the
+// The popover's content: whether a timer runs, the current entry with Stop or Resume, the
 // earnings (running timer, today, this week) and quick actions; signed out, a way back to the
-// main window. Its earnings have a state object of their own, kept for the life of the panel,
+// main window. Its earnings have a state object of their own, kept for the life of the view,
 // which it reloads each time it opens and every 30 seconds while open.
 class MenuBarView : public QWidget {
     Q_OBJECT
@@ -58,7 +58,7 @@ private:
     void refreshEarnings();
     void refreshElapsed();
     void showMainWindow();
-    // Each timer action of the panel is followed by a fresh load of the earnings.
+    // Each timer action of the popover is followed by a fresh load of the earnings.
     QCoro::Task<void> thenLoadEarnings(QCoro::Task<void> action);
 
     TimerViewModel* m_timer;
@@ -66,7 +66,7 @@ private:
     DashboardViewModel* m_earnings;
     MenuBarManager* m_manager;
     QTimer* m_refreshTimer = nullptr;
-    // The entries the buttons act on, as the panel last drew them.
+    // The entries the buttons act on, as the popover last drew them.
     std::optional<TimeEntry> m_shownEntry;
     std::optional<TimeEntry> m_shownLatest;
 

@@ -40,7 +40,7 @@ QColor background(qreal opacity) {
     return Theme::withOpacity(Theme::appBackground(), opacity);
 }
 
-// The band under the panel that lets the list fade out as it scrolls beneath it.
+// The band under the timer card that lets the list fade out as it scrolls beneath it.
 class Fade : public QWidget {
 public:
     explicit Fade(QWidget* parent) : QWidget(parent) {
@@ -81,11 +81,11 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer,
     m_timerView = new TimerView(
         timer, [this] { schedule(this, [this] { refreshSequence(); }); },
         [this] { m_auth->logout(); });
-    m_panelCard = new CardFrame({Theme::appBackground(), 12});
-    m_panelCard->setObjectName(QStringLiteral("timerPanel"));
-    auto* panelLayout = new QVBoxLayout(m_panelCard);
-    panelLayout->setContentsMargins(padding, padding, padding, padding);
-    panelLayout->addWidget(m_timerView);
+    m_timerCard = new CardFrame({Theme::appBackground(), 12});
+    m_timerCard->setObjectName(QStringLiteral("timerCard"));
+    auto* cardLayout = new QVBoxLayout(m_timerCard);
+    cardLayout->setContentsMargins(padding, padding, padding, padding);
+    cardLayout->addWidget(m_timerView);
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("dashboardContent"));
@@ -116,7 +116,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_panelCard);
+    layout->addWidget(m_timerCard);
     layout->addWidget(buildSaveWarning());
     layout->addWidget(new OfflineLine(m_timer->offlineNotice(), this));
     layout->addWidget(m_scroll, 1);
@@ -137,7 +137,7 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer,
     connect(m_dashboard, &DashboardViewModel::earningsChanged, this,
             &DashboardView::updateEarnings);
     connect(m_timer, &TimerViewModel::recentEntriesChanged, this, &DashboardView::updateEntries);
-    // Whoever started or stopped the timer (the popover, the panel, the command line), the
+    // Whoever started or stopped the timer (the popover, the panel item, the command line), the
     // totals have changed on the server.
     connect(m_timer, &TimerViewModel::actionSucceeded, m_dashboard,
             [dashboard = m_dashboard] { dashboard->loadEarnings(); });
@@ -306,10 +306,10 @@ QCoro::Task<void> DashboardView::refreshSequence() {
 void DashboardView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Theme::appBackground());
-    // A soft shadow below the panel: black at 10 %, spread over 8 px, 4 px down.
+    // A soft shadow below the timer card: black at 10 %, spread over 8 px, 4 px down.
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    const QRectF card = QRectF(m_panelCard->geometry()).translated(0, 4);
+    const QRectF card = QRectF(m_timerCard->geometry()).translated(0, 4);
     // Four layers that add up to the shadow's opacity where they all overlap.
     painter.setBrush(Theme::withOpacity(Theme::shadow(), Theme::shadow().alphaF() / 4));
     for (int step = 8; step > 0; step -= 2) {

@@ -19,7 +19,7 @@ class TimeEntryRow;
 class TimerView;
 class TimerViewModel;
 
-// The signed-in screen: the timer panel pinned at the top, then a scrolling area with today's
+// The signed-in screen: the timer card pinned at the top, then a scrolling area with today's
 // and this week's earnings and the recent entries. It loads its data each time it appears and
 // when the panel's refresh button is pressed; the panel's gear signs out.
 class DashboardView : public QWidget {
@@ -51,7 +51,7 @@ private:
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
     DashboardViewModel* m_dashboard;
-    CardFrame* m_panelCard;
+    CardFrame* m_timerCard;
     TimerView* m_timerView;
     QWidget* m_fade;
     QWidget* m_saveWarning;

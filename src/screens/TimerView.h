@@ -17,7 +17,7 @@ class PullDownButton;
 class SymbolButton;
 class TimerViewModel;
 
-// The panel at the top of the dashboard. Idle, it offers a project, a task and a description and
+// The timer card at the top of the dashboard. Idle, it offers a project, a task and a description and
 // starts a timer; running, it shows the entry, the counter, what it has earned so far and a stop
 // button, with the settings and refresh buttons. The choices are its own until a timer starts.
 class TimerView : public QWidget {

@@ -26,7 +26,7 @@ class OfflineNotice;
 // a one-second tick adds one. A tick that comes late by the clock (the machine slept, the loop
 // stalled) resynchronises instead, so the count never falls behind the clock for long.
 //
-// One start or stop at a time, whoever asks (the window, the popover, the panel menu, the command
+// One start or stop at a time, whoever asks (the window, the popover, the panel item's menu, the command
 // line): another is refused while one is in flight. A stop the server could not be reached for
 // is not dropped: it waits, is sent again with growing pauses and at once when the server answers
 // again, and no start is made meanwhile. After an outage the error line clears when the server
@@ -62,7 +62,7 @@ public:
     const std::optional<QString>& pendingStop() const { return m_pendingStop; }
     // Whether the projects have been loaded for this account (an empty list then means none).
     bool hasLoadedProjects() const { return m_projectsLoaded; }
-    // What the timer panel says while a stop waits for the server.
+    // What the timer card says while a stop waits for the server.
     static QString waitingStopText();
     // "MM:SS" below an hour, then "HH:MM:SS" (hours not capped).
     QString formattedElapsedTime() const;
@@ -101,7 +101,7 @@ public:
     // embedded project, then in the loaded projects; the running face trusts the entry alone.
     enum class ProjectLookup { embeddedThenLoaded, embeddedOnly };
     // Whether a running entry with a rate of 0 still shows what it has earned ($0.00): the
-    // popover shows it, the timer panel only shows a rate above 0.
+    // popover shows it, the timer card only shows a rate above 0.
     enum class RateRule { anyRate, positiveRate };
     // What the running entry has earned by the local count (rate x seconds / 3600); nothing when
     // no entry runs or its rate does not count under `rule`.

@@ -50,7 +50,7 @@ public:
     static QColor hairline();
     // Grey at 30 %: the popover's dividers.
     static QColor divider();
-    // Black at 10 %: the shadow under the dashboard's timer panel.
+    // Black at 10 %: the shadow under the dashboard's timer card.
     static QColor shadow();
     // The edge of the tray icon's badge, so it reads on dark panels.
     static QColor badgeEdge();
