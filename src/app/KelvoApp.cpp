@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace kelvo {
 
@@ -58,9 +59,9 @@ KelvoApp::~KelvoApp() {
 }
 
 void KelvoApp::start(bool hidden) {
-    // The window is mapped at its fixed size first; its first screen is built and laid out
-    // before the event loop runs, so the first frame it paints is whole. The requests the state
-    // objects have queued leave after that.
+    // The window is mapped at its fixed size first; the requests the state objects have queued
+    // then leave, and travel while its first screen is built and laid out (before the event
+    // loop runs, so the first frame it paints is whole).
     m_window = std::make_unique<MainWindow>([this] { return hidesMainWindowOnClose(); });
     addWindowShortcuts(m_window.get());
     m_window->addAction(m_preferencesAction);
@@ -77,6 +78,8 @@ void KelvoApp::start(bool hidden) {
     } else {
         m_window->show();
     }
+    QCoreApplication::sendPostedEvents(m_auth, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(m_timer, QEvent::MetaCall);
     auto* content = new ContentView(m_auth, m_timer, m_client);
     m_content = content;
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
@@ -125,7 +128,9 @@ void KelvoApp::startAfterFirstFrame() {
     if (m_reminder) {
         return;
     }
-    m_connectivity->start();
+    m_connectivity->watchSleep();
+    // Once start-up's loads are done (the dashboard's own included).
+    QTimer::singleShot(std::chrono::seconds(2), m_connectivity, &SystemConnectivity::watchNetwork);
     m_reminder = new Reminder(
         m_timer, preferences(),
         [this](const QString& text) {

@@ -4,7 +4,7 @@
 
 namespace kelvo {
 
-void SystemConnectivity::start() {
+void SystemConnectivity::watchNetwork() {
     if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         QNetworkInformation* information = QNetworkInformation::instance();
         m_reachability = information->reachability();
@@ -12,6 +12,9 @@ void SystemConnectivity::start() {
         connect(information, &QNetworkInformation::reachabilityChanged, this,
                 &SystemConnectivity::onReachabilityChanged);
     }
+}
+
+void SystemConnectivity::watchSleep() {
     QDBusConnection::systemBus().connect(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,

@@ -14,8 +14,11 @@ class SystemConnectivity : public Connectivity {
 public:
     using Connectivity::Connectivity;
 
-    // Loads the sources; costly enough to wait until the first frame is up.
-    void start();
+    // logind's resume: cheap, once the first frame is up.
+    void watchSleep();
+    // Qt's network information: its backend (GLib's where NetworkManager is absent) weighs some
+    // megabytes, so it is loaded once start-up's loads are done.
+    void watchNetwork();
 
 private Q_SLOTS:
     void onPrepareForSleep(bool sleeping);
