@@ -7,6 +7,7 @@
 #include "Reminder.h"
 #include "SystemConnectivity.h"
 #include "control/ControlServer.h"
+#include "desktop/Notifier.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
 #include "menubar/PopoverWindow.h"
@@ -21,6 +22,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QImage>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -131,8 +133,9 @@ void KelvoApp::startAfterFirstFrame() {
     m_connectivity->watchSleep();
     // Once start-up's loads are done (the dashboard's own included).
     QTimer::singleShot(std::chrono::seconds(2), m_connectivity, &SystemConnectivity::watchNetwork);
+    m_notifier = new Notifier(QImage(QStringLiteral(":/kelvo-64.png")), this);
     m_reminder = new Reminder(
-        m_timer, preferences(),
+        m_timer, preferences(), m_notifier,
         [this](const QString& text) {
             QSystemTrayIcon* tray = m_menuBar ? m_menuBar->statusItem() : nullptr;
             if (!tray || !tray->isVisible()) {

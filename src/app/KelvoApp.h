@@ -19,6 +19,7 @@ class ContentView;
 class ControlServer;
 class MainWindow;
 class MenuBarManager;
+class Notifier;
 class Preferences;
 class PreferencesDialog;
 class Reminder;
@@ -91,6 +92,7 @@ private:
     Preferences* m_preferences = nullptr;
     QPointer<PreferencesDialog> m_preferencesDialog;
     Reminder* m_reminder = nullptr;
+    Notifier* m_notifier = nullptr;
     SystemConnectivity* m_connectivity;
     // Speaks once per merged wake: the sign-in restore listens here.
     Connectivity* m_wake;

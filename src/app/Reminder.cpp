@@ -1,17 +1,11 @@
 #include "Reminder.h"
 
 #include "control/StatusFormatter.h"
+#include "desktop/Notifier.h"
 #include "records/Diagnostics.h"
-#include "records/PlainText.h"
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QImage>
 #include <QPointer>
 
 namespace kelvo {
@@ -19,26 +13,7 @@ namespace kelvo {
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString service = u"org.freedesktop.Notifications"_s;
-const QString path = u"/org/freedesktop/Notifications"_s;
 const QString stopAction = u"stop"_s;
-
-QDBusMessage call(const QString& method) {
-    return QDBusMessage::createMethodCall(service, path, service, method);
-}
-
-// The application icon as the notification's picture, so it shows also where Kelvo's icon is
-// not installed in the icon theme.
-QVariant iconData() {
-    const QImage icon =
-        QImage(u":/kelvo-64.png"_s).convertToFormat(QImage::Format_RGBA8888);
-    QDBusArgument data;
-    data.beginStructure();
-    data << icon.width() << icon.height() << int(icon.bytesPerLine()) << true << 8 << 4
-         << QByteArray(reinterpret_cast<const char*>(icon.constBits()), icon.sizeInBytes());
-    data.endStructure();
-    return QVariant::fromValue(data);
-}
 
 // "2 hours 5 minutes", "1 hour".
 QString spokenSpan(qint64 seconds) {
@@ -52,17 +27,17 @@ QString spokenSpan(qint64 seconds) {
 }
 } // namespace
 
-Reminder::Reminder(TimerViewModel* timer, Preferences* preferences, TrayMessage trayMessage,
-                   QObject* parent)
+Reminder::Reminder(TimerViewModel* timer, Preferences* preferences, Notifier* notifier,
+                   TrayMessage trayMessage, QObject* parent)
     : QObject(parent)
     , m_timer(timer)
     , m_preferences(preferences)
+    , m_notifier(notifier)
     , m_trayMessage(std::move(trayMessage)) {
     connect(m_timer, &TimerViewModel::elapsedTimeChanged, this, &Reminder::check);
     connect(m_timer, &TimerViewModel::currentEntryChanged, this, &Reminder::check);
     connect(m_preferences, &Preferences::reminderHoursChanged, this, &Reminder::check);
-    QDBusConnection::sessionBus().connect(service, path, service, u"ActionInvoked"_s, this,
-                                          SLOT(onActionInvoked(uint, QString)));
+    connect(m_notifier, &Notifier::actionInvoked, this, &Reminder::onActionInvoked);
 }
 
 QString Reminder::headline(qint64 elapsedSeconds) {
@@ -123,50 +98,20 @@ QCoro::Task<void> Reminder::confirmAndRemind() {
 
 void Reminder::notify(qint64 elapsed, const QString& title, const QString& entryId) {
     const QString text = Reminder::text(elapsed, title);
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        fallBack(text);
-        return;
-    }
-    // The button only where the server draws buttons.
-    auto* capabilities =
-        new QDBusPendingCallWatcher(bus.asyncCall(call(u"GetCapabilities"_s)), this);
-    connect(capabilities, &QDBusPendingCallWatcher::finished, this,
-            [this, text, elapsed, title, entryId](QDBusPendingCallWatcher* answered) {
-                answered->deleteLater();
-                const QDBusPendingReply<QStringList> reply = *answered;
-                if (reply.isError()) {
-                    fallBack(text);
-                    return;
-                }
-                const QStringList capabilities = reply.value();
-                const QStringList actions = capabilities.contains(u"actions"_s)
-                                                ? QStringList{stopAction, u"Stop timer"_s}
-                                                : QStringList{};
-                // The names are the server's: shown as text, also where the body is markup.
-                const QString body = capabilities.contains(u"body-markup"_s)
-                                         ? PlainText::markup(title)
-                                         : title;
-                const QVariantMap hints{{u"desktop-entry"_s, u"app.kelvo.Kelvo"_s},
-                                        {u"image-data"_s, iconData()}};
-                QDBusMessage notify = call(u"Notify"_s);
-                notify << u"Kelvo"_s << uint(0) << u"app.kelvo.Kelvo"_s << headline(elapsed)
-                       << body << actions << hints << -1;
-                auto* sent = new QDBusPendingCallWatcher(
-                    QDBusConnection::sessionBus().asyncCall(notify), this);
-                connect(sent, &QDBusPendingCallWatcher::finished, this,
-                        [this, text, entryId](QDBusPendingCallWatcher* done) {
-                            done->deleteLater();
-                            const QDBusPendingReply<uint> id = *done;
-                            if (id.isError()) {
-                                fallBack(text);
-                                return;
-                            }
-                            m_notification = id.value();
-                            m_notifiedEntry = entryId;
-                            Q_EMIT reminded(text);
-                        });
-            });
+    QPointer self(this);
+    m_notifier->show({headline(elapsed), title, {{stopAction, u"Stop timer"_s}}},
+                     [self, text, entryId](std::optional<uint> id) {
+                         if (!self) {
+                             return;
+                         }
+                         if (!id) {
+                             self->fallBack(text);
+                             return;
+                         }
+                         self->m_notification = id;
+                         self->m_notifiedEntry = entryId;
+                         Q_EMIT self->reminded(text);
+                     });
 }
 
 void Reminder::fallBack(const QString& text) {

@@ -9,6 +9,7 @@
 
 namespace kelvo {
 
+class Notifier;
 class Preferences;
 class TimerViewModel;
 
@@ -22,8 +23,8 @@ public:
     // Shows `text` as the tray icon's message; false when there is no tray icon.
     using TrayMessage = std::function<bool(const QString& text)>;
 
-    Reminder(TimerViewModel* timer, Preferences* preferences, TrayMessage trayMessage,
-             QObject* parent = nullptr);
+    Reminder(TimerViewModel* timer, Preferences* preferences, Notifier* notifier,
+             TrayMessage trayMessage, QObject* parent = nullptr);
 
     // "Timer running for 8 hours 5 minutes": the notification's summary.
     static QString headline(qint64 elapsedSeconds);
@@ -34,10 +35,8 @@ Q_SIGNALS:
     // The reminder went out as `text`, through whatever way there was.
     void reminded(const QString& text);
 
-private Q_SLOTS:
-    void onActionInvoked(uint id, const QString& action);
-
 private:
+    void onActionInvoked(uint id, const QString& action);
     // Whether the running entry, counted from its start by the clock, is due a reminder.
     bool isDue() const;
     void check();
@@ -49,6 +48,7 @@ private:
 
     TimerViewModel* m_timer;
     Preferences* m_preferences;
+    Notifier* m_notifier;
     TrayMessage m_trayMessage;
     // The notification shown and the entry it is about, set together when it is shown.
     std::optional<uint> m_notification;

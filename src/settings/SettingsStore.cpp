@@ -78,10 +78,31 @@ std::expected<QVariantMap, QString> parsed(const QString& path, const QByteArray
 }
 
 const QString tokenKey = u"kelvo_auth_token"_s;
-const QString panelTextKey = u"panel_text"_s;
-const QString reminderKey = u"reminder_hours"_s;
-const QString remindedKey = u"reminded_entry"_s;
-const QString pendingStopKey = u"pending_stop"_s;
+
+QString nameOf(SettingsStore::Key key) {
+    using Key = SettingsStore::Key;
+    switch (key) {
+    case Key::panelText:
+        return u"panel_text"_s;
+    case Key::reminderHours:
+        return u"reminder_hours"_s;
+    case Key::remindedEntry:
+        return u"reminded_entry"_s;
+    case Key::pendingStop:
+        return u"pending_stop"_s;
+    case Key::awayIdleMinutes:
+        return u"away_idle_minutes"_s;
+    case Key::awayOnLock:
+        return u"away_on_lock"_s;
+    case Key::awayOnSleep:
+        return u"away_on_sleep"_s;
+    case Key::startReminderMinutes:
+        return u"start_reminder_minutes"_s;
+    case Key::workHours:
+        break;
+    }
+    return u"work_hours"_s;
+}
 
 // The sign-in, kept in the file beside the preferences.
 class FileTokenStore : public TokenStore {
@@ -93,14 +114,6 @@ public:
     std::expected<void, QString> forget() override { return SettingsStore::remove(tokenKey); }
     QString place() const override { return SettingsStore::path(); }
 };
-
-// An entry id the file keeps only when it is plain (see isPlainValue).
-std::expected<void, QString> storeEntryId(const QString& key, const QString& entryId) {
-    if (!SettingsStore::isPlainValue(entryId)) {
-        return std::unexpected(u"the entry id is not one the settings file keeps"_s);
-    }
-    return SettingsStore::store(key, entryId);
-}
 
 void reportOnce(const QString& problem) {
     static QString reported;
@@ -237,36 +250,24 @@ std::expected<void, QString> SettingsStore::change(const QString& key,
     return {};
 }
 
-std::optional<QString> SettingsStore::panelText() {
-    return text(panelTextKey);
+std::optional<QString> SettingsStore::value(Key key) {
+    return text(nameOf(key));
 }
 
-std::expected<void, QString> SettingsStore::setPanelText(const QString& mode) {
-    return store(panelTextKey, mode);
+std::optional<QString> SettingsStore::value(const QVariantMap& entries, Key key) {
+    const QVariant value = entries.value(nameOf(key));
+    return value.typeId() == QMetaType::QString ? std::optional(value.toString()) : std::nullopt;
 }
 
-std::optional<QString> SettingsStore::reminderHours() {
-    return text(reminderKey);
-}
-
-std::expected<void, QString> SettingsStore::setReminderHours(int hours) {
-    return store(reminderKey, QString::number(hours));
-}
-
-std::optional<QString> SettingsStore::remindedEntry() {
-    return text(remindedKey);
-}
-
-std::expected<void, QString> SettingsStore::setRemindedEntry(const QString& entryId) {
-    return storeEntryId(remindedKey, entryId);
-}
-
-std::optional<QString> SettingsStore::pendingStop() {
-    return text(pendingStopKey);
-}
-
-std::expected<void, QString> SettingsStore::setPendingStop(const std::optional<QString>& entryId) {
-    return entryId ? storeEntryId(pendingStopKey, *entryId) : remove(pendingStopKey);
+std::expected<void, QString> SettingsStore::setValue(Key key, const std::optional<QString>& value) {
+    if (!value) {
+        return remove(nameOf(key));
+    }
+    const bool entryId = key == Key::remindedEntry || key == Key::pendingStop;
+    if (entryId && !isPlainValue(*value)) {
+        return std::unexpected(u"the entry id is not one the settings file keeps"_s);
+    }
+    return store(nameOf(key), *value);
 }
 
 TokenStore& SettingsStore::tokenStore() {

@@ -29,16 +29,24 @@ public:
     static std::expected<void, QString> store(const QString& key, const QString& value);
     static std::expected<void, QString> remove(const QString& key);
 
-    // The entries the program keeps. An unset or unreadable entry gives nothing.
-    static std::optional<QString> panelText();
-    static std::expected<void, QString> setPanelText(const QString& mode);
-    static std::optional<QString> reminderHours();
-    static std::expected<void, QString> setReminderHours(int hours);
-    static std::optional<QString> remindedEntry();
-    static std::expected<void, QString> setRemindedEntry(const QString& entryId);
-    static std::optional<QString> pendingStop();
-    // Nothing when `entryId` is none: the entry is removed.
-    static std::expected<void, QString> setPendingStop(const std::optional<QString>& entryId);
+    // The entries the program keeps, beside the sign-in.
+    enum class Key {
+        panelText,            // panel_text: elapsed, minutes or off
+        reminderHours,        // reminder_hours: 0 to 24
+        remindedEntry,        // reminded_entry: an entry id
+        pendingStop,          // pending_stop: an entry id
+        awayIdleMinutes,      // away_idle_minutes: 0, 5, 10, 15, 30 or 60
+        awayOnLock,           // away_on_lock: stop or nothing
+        awayOnSleep,          // away_on_sleep: stop or nothing
+        startReminderMinutes, // start_reminder_minutes: 0, or 5 to 120
+        workHours,            // work_hours: "Mon-Fri 09:00-17:00"
+    };
+    // The entry's text; nothing when it is unset, not a text, or the file is not read.
+    static std::optional<QString> value(Key key);
+    // The entry's text in entries read before (see read()).
+    static std::optional<QString> value(const QVariantMap& entries, Key key);
+    // Nothing removes the entry. An entry id is kept only when it is plain (see isPlainValue).
+    static std::expected<void, QString> setValue(Key key, const std::optional<QString>& value);
     // The sign-in, for the API client.
     static TokenStore& tokenStore();
     // Whether `value` can be kept as it is: entry ids from the server are kept only when they

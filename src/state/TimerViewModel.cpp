@@ -36,7 +36,7 @@ TimerViewModel::TimerViewModel(APIClient* apiClient, Clock* clock, QObject* pare
     , m_retry(new Backoff(std::chrono::seconds(5), std::chrono::seconds(60), this)) {
     connect(m_apiClient, &APIClient::reached, this, &TimerViewModel::onReached);
     connect(m_retry, &Backoff::due, this, &TimerViewModel::retryNow);
-    if (const auto kept = SettingsStore::pendingStop()) {
+    if (const auto kept = SettingsStore::value(SettingsStore::Key::pendingStop)) {
         m_pendingStop = *kept;
         Diagnostics::print(u"Sending the stop that could not be sent before Kelvo quit"_s);
         QTimer::singleShot(0, this, [this] { sendPendingStop(); });
@@ -355,8 +355,8 @@ QCoro::Task<ActionResult> TimerViewModel::sendPendingStop() {
 void TimerViewModel::setPendingStop(std::optional<QString> entryId) {
     const bool wasKept = !entryId && m_pendingStop;
     publish(this, m_pendingStop, std::move(entryId), &TimerViewModel::pendingStopChanged);
-    if (wasKept && SettingsStore::pendingStop()) {
-        SettingsStore::setPendingStop(std::nullopt);
+    if (wasKept && SettingsStore::value(SettingsStore::Key::pendingStop)) {
+        SettingsStore::setValue(SettingsStore::Key::pendingStop, std::nullopt);
     }
 }
 
@@ -441,7 +441,8 @@ void TimerViewModel::settleBeforeQuit(std::chrono::milliseconds within) {
     if (!m_pendingStop) {
         return;
     }
-    const bool kept = SettingsStore::setPendingStop(m_pendingStop).has_value();
+    const bool kept =
+        SettingsStore::setValue(SettingsStore::Key::pendingStop, m_pendingStop).has_value();
     Diagnostics::print(kept ? u"The timer's stop could not be sent; Kelvo sends it at its next start"_s
                             : u"The timer's stop could not be sent, nor kept for the next start"_s);
 }

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/PreferencesDialog.h"
 #include "app/Reminder.h"
+#include "desktop/Notifier.h"
 #include "menubar/MenuBarManager.h"
 #include "screens/DashboardView.h"
 #include "settings/SettingsStore.h"
@@ -231,12 +232,13 @@ void tst_Session::reminderOncePerEntry() {
     ViewFixture f;
     Preferences preferences;
     QVERIFY(preferences.setReminderHours(1).has_value());
+    Notifier notifier(QImage(u":/kelvo-64.png"_s));
     QStringList shown;
     const auto tray = [&shown](const QString& text) {
         shown.append(text);
         return true;
     };
-    auto reminder = std::make_unique<Reminder>(&f.timer, &preferences, tray);
+    auto reminder = std::make_unique<Reminder>(&f.timer, &preferences, &notifier, tray);
     // No notification server on this bus yet: the tray's message.
     const QByteArray entry =
         json::entry("e1", true, "2025-03-01T09:01:06.000Z", R"(,"project":{"id":"p1","name":"Website Redesign"})");
@@ -256,7 +258,7 @@ void tst_Session::reminderOncePerEntry() {
     QCoro::waitFor(f.timer.loadCurrentEntry());
     // A restart of the program: the same entry is not reminded of again.
     Preferences restarted;
-    reminder = std::make_unique<Reminder>(&f.timer, &restarted, tray);
+    reminder = std::make_unique<Reminder>(&f.timer, &restarted, &notifier, tray);
     QCoro::waitFor(f.timer.loadCurrentEntry());
     // A stopped timer past the hours is never reminded of.
     f.server.on("GET", u"/time-entries/current"_s,
@@ -271,7 +273,8 @@ void tst_Session::reminderButtonStopsTheTimer() {
     FakeNotifications notifications;
     Preferences preferences;
     QVERIFY(preferences.setReminderHours(2).has_value());
-    Reminder reminder(&f.timer, &preferences, [](const QString&) { return false; });
+    Notifier notifier(QImage(u":/kelvo-64.png"_s));
+    Reminder reminder(&f.timer, &preferences, &notifier, [](const QString&) { return false; });
     const QByteArray entry = json::entry("e7", true, "2025-03-01T08:00:00.000Z",
                                          R"(,"project":{"id":"p1","name":"<a href='x'>R&D</a>"})");
     f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
