@@ -28,6 +28,13 @@ void ContentView::setShowingRegister(bool showing) {
     route();
 }
 
+void ContentView::setAwayWatch(AwayWatch* away) {
+    m_away = away;
+    if (auto* dashboard = qobject_cast<DashboardView*>(m_current)) {
+        dashboard->setAwayWatch(away);
+    }
+}
+
 void ContentView::showEvent(QShowEvent*) {
     Q_EMIT appeared();
 }
@@ -53,10 +60,13 @@ void ContentView::route() {
 
 QWidget* ContentView::build(Screen screen) {
     switch (screen) {
-    case Screen::dashboard:
-        return new DashboardView(
+    case Screen::dashboard: {
+        auto* dashboard = new DashboardView(
             m_auth, m_timer,
             new DashboardViewModel(m_client, DashboardViewModel::ShownBy::dashboard));
+        dashboard->setAwayWatch(m_away);
+        return dashboard;
+    }
     case Screen::registration: {
         auto* view = new RegisterView(m_auth);
         connect(view, &RegisterView::showLoginRequested, this,

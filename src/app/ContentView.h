@@ -6,6 +6,7 @@ namespace kelvo {
 
 class APIClient;
 class AuthViewModel;
+class AwayWatch;
 class TimerViewModel;
 
 // The main window's root: the dashboard while someone is signed in, otherwise the sign-in or
@@ -23,6 +24,8 @@ public:
     Screen screen() const { return m_screen; }
     QWidget* currentScreen() const { return m_current; }
     void setShowingRegister(bool showing);
+    // What the dashboard says of a timer stopped while the user was away.
+    void setAwayWatch(AwayWatch* away);
 
 Q_SIGNALS:
     // Each time the view comes on screen.
@@ -38,6 +41,7 @@ private:
     AuthViewModel* m_auth;
     TimerViewModel* m_timer;
     APIClient* m_client;
+    AwayWatch* m_away = nullptr;
     bool m_showingRegister = false;
     Screen m_screen = Screen::login;
     QWidget* m_current = nullptr;

@@ -1,5 +1,6 @@
 #include "KelvoApp.h"
 
+#include "AwayDesk.h"
 #include "ContentView.h"
 #include "MainWindow.h"
 #include "PreferencesDialog.h"
@@ -22,11 +23,17 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace kelvo {
+
+namespace {
+// How long the end of a session waits for a stop: logind and session managers give little more.
+constexpr std::chrono::seconds sessionEndWait{4};
+} // namespace
 
 KelvoApp::KelvoApp(APIClient* apiClient, Clock* clock, QObject* parent)
     : QObject(parent)
@@ -123,6 +130,9 @@ void KelvoApp::createMenuBar() {
     }
     m_menuBar->setupMenuBar();
     m_menuBar->setPreferencesAction([this] { showPreferences(); });
+    if (m_away) {
+        m_menuBar->setAwayWatch(m_away->watch());
+    }
     addWindowShortcuts(m_menuBar->popover());
 }
 
@@ -145,6 +155,23 @@ void KelvoApp::startAfterFirstFrame() {
             return true;
         },
         this);
+    m_away = new AwayDesk(m_timer, preferences(), m_timer->clock(), m_notifier, this);
+    m_content->setAwayWatch(m_away->watch());
+    if (m_menuBar) {
+        m_menuBar->setAwayWatch(m_away->watch());
+    }
+    // A logout: the stop the sleep rule asks for, before the session goes.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this] { m_away->sessionEnding(sessionEndWait); });
+    }
+}
+
+void KelvoApp::endSession() {
+    if (m_away) {
+        m_away->sessionEnding(sessionEndWait);
+    }
+    QCoreApplication::quit();
 }
 
 Connectivity* KelvoApp::connectivity() const {

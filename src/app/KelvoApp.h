@@ -12,6 +12,7 @@ class QWidget;
 namespace kelvo {
 
 class APIClient;
+class AwayDesk;
 class AuthViewModel;
 class Clock;
 class Connectivity;
@@ -51,6 +52,9 @@ public:
     void createMenuBarIfNeeded();
     // After the event loop has ended: a stop still waiting for the server gets its last try.
     void settleBeforeQuit();
+    // The session ends under the program (SIGTERM): the stop the sleep rule asks for, then quit.
+    void endSession();
+    AwayDesk* awayDesk() const { return m_away; }
 
     AuthViewModel* authViewModel() const { return m_auth; }
     TimerViewModel* timerViewModel() const { return m_timer; }
@@ -93,6 +97,7 @@ private:
     QPointer<PreferencesDialog> m_preferencesDialog;
     Reminder* m_reminder = nullptr;
     Notifier* m_notifier = nullptr;
+    AwayDesk* m_away = nullptr;
     SystemConnectivity* m_connectivity;
     // Speaks once per merged wake: the sign-in restore listens here.
     Connectivity* m_wake;

@@ -10,6 +10,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocalSocket>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +48,28 @@ bool handOver(const QString& socketPath, bool quietly) {
         socket.waitForReadyRead(5000);
     }
     return true;
+}
+
+// SIGTERM (a session manager or systemd ending the session) reaches the event loop through a
+// pipe: the handler may do no more than write to it.
+int terminationPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(terminationPipe[1], &byte, 1);
+}
+
+void endSessionOnTerminate(kelvo::KelvoApp& kelvo) {
+    if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &kelvo);
+    QObject::connect(notifier, &QSocketNotifier::activated, &kelvo, [&kelvo] { kelvo.endSession(); });
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
@@ -102,6 +129,7 @@ int main(int argc, char** argv) {
         kelvo::Console::tell(QStringLiteral("Could not listen at ") + socketPath +
                              QStringLiteral(": 'kelvo' commands cannot reach this Kelvo."));
     }
+    endSessionOnTerminate(kelvo);
     kelvo.start(hidden);
     const int status = app.exec();
     kelvo.settleBeforeQuit();

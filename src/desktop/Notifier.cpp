@@ -65,13 +65,14 @@ void Notifier::show(const Notice& notice, Shown shown) {
                         actions << key << label;
                     }
                 }
-                const QString body = reply.value().contains(u"body-markup"_s)
-                                         ? PlainText::markup(notice.body)
-                                         : notice.body;
+                const QString text = PlainText::line(notice.body);
+                const QString body =
+                    reply.value().contains(u"body-markup"_s) ? PlainText::markup(text) : text;
                 const QVariantMap hints{{u"desktop-entry"_s, u"app.kelvo.Kelvo"_s},
                                         {u"image-data"_s, iconData()}};
                 QDBusMessage notify = call(u"Notify"_s);
-                notify << u"Kelvo"_s << uint(0) << u"app.kelvo.Kelvo"_s << notice.summary
+                notify << u"Kelvo"_s << uint(0) << u"app.kelvo.Kelvo"_s
+                       << PlainText::line(notice.summary)
                        << body << actions << hints << -1;
                 auto* sent = new QDBusPendingCallWatcher(
                     QDBusConnection::sessionBus().asyncCall(notify), this);

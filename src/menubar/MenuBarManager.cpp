@@ -152,6 +152,10 @@ std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
     return stored;
 }
 
+void MenuBarManager::setAwayWatch(AwayWatch* away) {
+    m_popover->view()->setAwayWatch(away);
+}
+
 void MenuBarManager::setPreferencesAction(std::function<void()> open) {
     m_openPreferences = std::move(open);
     if (m_presence) {

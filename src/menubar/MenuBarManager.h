@@ -17,6 +17,7 @@ class QTimer;
 namespace kelvo {
 
 class AuthViewModel;
+class AwayWatch;
 class DashboardViewModel;
 class PanelPresence;
 class PopoverWindow;
@@ -61,6 +62,8 @@ public:
     PanelText panelText() const;
     // Applies at once and is kept in the settings file; the error says why it could not be kept.
     std::expected<void, QString> setPanelText(PanelText mode);
+    // The popover says, above its Resume, when a timer was stopped while the user was away.
+    void setAwayWatch(AwayWatch* away);
     // Adds "Preferences…" to the menus, opening them with `open`.
     void setPreferencesAction(std::function<void()> open);
     QList<MenuEntry> menuEntries();

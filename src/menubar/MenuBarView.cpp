@@ -5,6 +5,7 @@
 #include "screens/OfflineLine.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
+#include "state/AwayWatch.h"
 #include "state/TimerViewModel.h"
 #include "ui/BorderedButton.h"
 #include "ui/Decoration.h"
@@ -223,6 +224,11 @@ QWidget* MenuBarView::buildCurrentEntry() {
             m_timer->isTimerRunning() ? m_timer->stopTimer() : m_timer->restartEntry(shown);
         });
     });
+    m_awayText = makeLabel(QStringLiteral("awayText"), {}, Theme::systemFont(11),
+                           Theme::secondaryText());
+    m_awayText->setAlignment(Qt::AlignHCenter);
+    m_awayText->setWordWrap(true);
+    m_awayText->hide();
     auto* row2 = new QHBoxLayout;
     row2->addStretch();
     row2->addWidget(m_stopResume);
@@ -230,6 +236,7 @@ QWidget* MenuBarView::buildCurrentEntry() {
     auto* box = new QVBoxLayout(m_entryBox);
     box->setContentsMargins(0, 0, 0, 0);
     box->addLayout(row1);
+    box->addWidget(m_awayText);
     box->addLayout(row2);
     layout->addWidget(m_entryBox);
 
@@ -351,6 +358,7 @@ void MenuBarView::refreshHeader() {
 void MenuBarView::refreshCurrentEntry() {
     m_shownEntry = m_timer->currentEntry();
     m_shownLatest = m_timer->latestEntry();
+    refreshAwayLine();
     m_entryBox->setVisible(m_shownEntry.has_value());
     m_noEntryBox->setVisible(!m_shownEntry);
     m_startLatest->setVisible(m_shownLatest.has_value());
@@ -378,6 +386,23 @@ void MenuBarView::refreshCurrentEntry() {
                 : QStringLiteral("Resume ") + m_entryProject->text() +
                       (hasTask ? QStringLiteral(" · ") + entry.task->name : QString()));
     refreshElapsed();
+}
+
+void MenuBarView::setAwayWatch(AwayWatch* away) {
+    m_away = away;
+    if (away) {
+        connect(away, &AwayWatch::awayStopChanged, this, &MenuBarView::refreshAwayLine);
+    }
+    refreshAwayLine();
+}
+
+void MenuBarView::refreshAwayLine() {
+    // Above the Resume of the entry it stopped: one Resume, not two.
+    const bool shown = m_away && m_away->isShown() && m_shownEntry &&
+                       !m_timer->isTimerRunning() &&
+                       m_shownEntry->id == m_away->awayStop()->entry.id;
+    m_awayText->setText(shown ? m_away->line() : QString());
+    m_awayText->setVisible(shown);
 }
 
 void MenuBarView::refreshEarnings() {

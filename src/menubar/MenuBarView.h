@@ -4,6 +4,7 @@
 #include "records/TimeEntry.h"
 
 #include <QCoroTask>
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -13,6 +14,7 @@ class QTimer;
 namespace kelvo {
 
 class AuthViewModel;
+class AwayWatch;
 class Decoration;
 class DashboardViewModel;
 class ElidedLabel;
@@ -39,6 +41,8 @@ public:
     // Reloads the earnings now.
     void reloadEarnings();
     void stopEarningsRefresh();
+    // Says, above its Resume, when a timer was stopped while the user was away.
+    void setAwayWatch(AwayWatch* away);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +61,7 @@ private:
     void refreshCurrentEntry();
     void refreshEarnings();
     void refreshElapsed();
+    void refreshAwayLine();
     void showMainWindow();
     // Each timer action of the popover is followed by a fresh load of the earnings.
     QCoro::Task<void> thenLoadEarnings(QCoro::Task<void> action);
@@ -65,6 +70,7 @@ private:
     AuthViewModel* m_auth;
     DashboardViewModel* m_earnings;
     MenuBarManager* m_manager;
+    QPointer<AwayWatch> m_away;
     QTimer* m_refreshTimer = nullptr;
     // The entries the buttons act on, as the popover last drew them.
     std::optional<TimeEntry> m_shownEntry;
@@ -80,6 +86,7 @@ private:
     ElidedLabel* m_entryDescription;
     QLabel* m_entryElapsed;
     QLabel* m_entryRate;
+    QLabel* m_awayText;
     PillButton* m_stopResume;
     QWidget* m_noEntryBox;
     PillButton* m_startLatest;

@@ -285,6 +285,10 @@ QCoro::Task<void> DashboardView::loadOnAppearance() {
     }
 }
 
+void DashboardView::setAwayWatch(AwayWatch* away) {
+    m_timerView->setAwayWatch(away);
+}
+
 void DashboardView::reload() {
     refreshSequence();
 }

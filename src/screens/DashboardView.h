@@ -12,6 +12,7 @@ class QVBoxLayout;
 namespace kelvo {
 
 class AuthViewModel;
+class AwayWatch;
 class CardFrame;
 class DashboardViewModel;
 class EarningsCard;
@@ -33,6 +34,8 @@ public:
     DashboardViewModel* dashboardViewModel() const { return m_dashboard; }
     // Reloads everything it shows, as its refresh button does.
     void reload();
+    // Tells of a timer stopped while the user was away (in the timer card).
+    void setAwayWatch(AwayWatch* away);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,7 @@
 #include "ui/LiveFigure.h"
 
 #include "records/Formatting.h"
+#include "state/AwayWatch.h"
 #include "state/TimerViewModel.h"
 #include "ui/Appearance.h"
 #include "ui/CircleButton.h"
@@ -11,6 +12,7 @@
 #include "ui/FieldEdit.h"
 #include "ui/Labels.h"
 #include "ui/LinkButton.h"
+#include "ui/PillButton.h"
 #include "ui/PullDownButton.h"
 #include "ui/Schedule.h"
 #include "ui/SymbolButton.h"
@@ -73,6 +75,7 @@ TimerView::TimerView(TimerViewModel* timer, std::function<void()> onRefresh,
     layout->addWidget(m_runningFace = buildRunningFace());
     layout->addWidget(m_idleFace = buildIdleFace());
     layout->addWidget(m_noProjects = buildNoProjects());
+    layout->addWidget(m_awayLine = buildAwayLine());
     layout->addWidget(m_error);
 
     connect(m_timer, &TimerViewModel::currentEntryChanged, this, &TimerView::updateFace);
@@ -176,6 +179,63 @@ QWidget* TimerView::buildNoProjects() {
     return box;
 }
 
+QWidget* TimerView::buildAwayLine() {
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("awayLine"));
+    m_awayText = makeLabel(QStringLiteral("awayText"), {}, Theme::font(Theme::TextStyle::caption),
+                           Theme::secondaryText());
+    m_awayText->setAlignment(Qt::AlignHCenter);
+    m_awayText->setWordWrap(true);
+    auto* resume = new PillButton(QStringLiteral("play.fill"), QStringLiteral("Resume"),
+                                  Theme::greenFill());
+    resume->setObjectName(QStringLiteral("awayResume"));
+    auto* dismiss = new LinkButton(QStringLiteral("Dismiss"), Theme::blue());
+    dismiss->setObjectName(QStringLiteral("awayDismiss"));
+    dismiss->setFont(Theme::font(Theme::TextStyle::caption));
+    connect(resume, &PillButton::clicked, this, [this] {
+        schedule(this, [away = m_away] {
+            if (away) {
+                away->resume();
+            }
+        });
+    });
+    connect(dismiss, &LinkButton::clicked, this, [this] {
+        if (m_away) {
+            m_away->dismiss();
+        }
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch();
+    buttons->addWidget(resume);
+    buttons->addWidget(dismiss);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(m_awayText);
+    layout->addLayout(buttons);
+    box->hide();
+    return box;
+}
+
+void TimerView::setAwayWatch(AwayWatch* away) {
+    if (m_away) {
+        disconnect(m_away, nullptr, this, nullptr);
+    }
+    m_away = away;
+    if (away) {
+        connect(away, &AwayWatch::awayStopChanged, this, &TimerView::updateAwayLine);
+    }
+    updateAwayLine();
+}
+
+void TimerView::updateAwayLine() {
+    const bool shown = m_away && m_away->isShown() && !m_timer->isTimerRunning();
+    m_awayText->setText(shown ? m_away->line() : QString());
+    m_awayLine->setVisible(shown);
+}
+
 void TimerView::updateNoProjects() {
     const auto& projects = m_timer->projects();
     const bool none = m_timer->hasLoadedProjects() && !m_timer->isTimerRunning() &&
@@ -239,6 +299,7 @@ void TimerView::updateFace() {
     m_runningFace->setVisible(running);
     m_idleFace->setVisible(!running);
     updateNoProjects();
+    updateAwayLine();
     if (focusLeaves) {
         m_focusNext = running                ? static_cast<QWidget*>(m_stop)
                       : m_start->isEnabled() ? static_cast<QWidget*>(m_start)

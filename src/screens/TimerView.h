@@ -10,6 +10,7 @@ class QLabel;
 
 namespace kelvo {
 
+class AwayWatch;
 class CircleButton;
 class ElidedLabel;
 class FieldEdit;
@@ -30,6 +31,8 @@ public:
     void setRotationDegrees(qreal degrees);
     void setRefreshing(bool refreshing);
     SymbolButton* refreshButton() const { return m_refresh; }
+    // Says what was stopped while the user was away, with Resume and Dismiss.
+    void setAwayWatch(AwayWatch* away);
 
     const QString& selectedProjectId() const { return m_selectedProjectId; }
     const QString& selectedTaskId() const { return m_selectedTaskId; }
@@ -39,6 +42,8 @@ private:
     QWidget* buildIdleFace();
     QWidget* buildNoProjects();
     void updateNoProjects();
+    QWidget* buildAwayLine();
+    void updateAwayLine();
     void updateFace();
     void passFocus();
     void updateCounter();
@@ -62,6 +67,10 @@ private:
     QWidget* m_idleFace;
     // Said instead of a start that cannot be pressed: the account has no project yet.
     QWidget* m_noProjects;
+    // A timer stopped while the user was away, once they are back.
+    QWidget* m_awayLine;
+    QLabel* m_awayText;
+    QPointer<AwayWatch> m_away;
     QLabel* m_error;
     // Where the focus goes once the face it was on has given way.
     QPointer<QWidget> m_focusNext;
