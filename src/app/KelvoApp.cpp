@@ -157,6 +157,9 @@ void KelvoApp::startAfterFirstFrame() {
         this);
     m_away = new AwayDesk(m_timer, preferences(), m_timer->clock(), m_notifier, this);
     m_content->setAwayWatch(m_away->watch());
+    if (m_programControl) {
+        m_programControl->setAwayWatch(m_away->watch());
+    }
     if (m_menuBar) {
         m_menuBar->setAwayWatch(m_away->watch());
     }

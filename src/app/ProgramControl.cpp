@@ -1,7 +1,9 @@
 #include "ProgramControl.h"
 
 #include "control/TimerCommands.h"
+#include "records/Timestamp.h"
 #include "state/AuthViewModel.h"
+#include "state/AwayWatch.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
 
@@ -68,6 +70,18 @@ ControlReply ProgramControl::status() const {
     StatusReport report =
         StatusReport::of(entry, m_timer->elapsedTime(), m_totals->earnings(), projectName);
     report.stopPending = m_timer->pendingStop().has_value();
+    if (m_away && m_away->isShown()) {
+        const AwayStop& stop = *m_away->awayStop();
+        TimeEntry stopped = stop.entry;
+        stopped.isRunning = true; // as it ran, counted to its stop
+        const auto start = Timestamp::parseStartTime(stopped.startTime);
+        const qint64 counted = start ? Timestamp::secondsBetween(*start, stop.stoppedAt) : 0;
+        const auto away = StatusReport::of(stopped, counted, std::nullopt,
+                                           m_timer->projectName(stopped));
+        report.away = StatusReport::Away{
+            stop.stoppedAt.toUTC().toString(Qt::ISODateWithMs),
+            AwayStop::reasonName(stop.reason), *away.entry};
+    }
     return ControlReply::of(report);
 }
 
@@ -107,6 +121,9 @@ QCoro::Task<ControlReply> ProgramControl::handle(ControlRequest request) {
         co_return ControlReply::failure(
             ExitCode::failed, u"The timer's stop is waiting for the server; no timer starts "
                               "until it has gone through."_s);
+    }
+    if (request.command == ControlRequest::Command::resume) {
+        co_return co_await resume();
     }
     const bool startsLatest = !request.project && !request.task && !request.description;
     if (request.command == ControlRequest::Command::start && !startsLatest) {
@@ -190,6 +207,26 @@ QCoro::Task<ControlReply> ProgramControl::stop() {
         co_return ControlReply{};
     }
     co_return co_await finished(stopped);
+}
+
+void ProgramControl::setAwayWatch(AwayWatch* away) {
+    m_away = away;
+    if (away) {
+        connect(away, &AwayWatch::awayStopChanged, this, &ProgramControl::changed);
+    }
+}
+
+QCoro::Task<ControlReply> ProgramControl::resume() {
+    if (!m_away || !m_away->isShown()) {
+        co_return ControlReply::failure(ExitCode::failed,
+                                        u"No timer was stopped while you were away."_s);
+    }
+    QPointer self(this);
+    const auto resumed = co_await m_away->resume();
+    if (!self) {
+        co_return ControlReply{};
+    }
+    co_return co_await finished(resumed);
 }
 
 QCoro::Task<ControlReply> ProgramControl::finished(ActionResult outcome) {

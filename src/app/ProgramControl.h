@@ -7,6 +7,7 @@
 #include <QCoroTask>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -14,6 +15,7 @@ namespace kelvo {
 
 class APIClient;
 class AuthViewModel;
+class AwayWatch;
 class DashboardViewModel;
 class TimerViewModel;
 
@@ -35,6 +37,8 @@ public:
     QCoro::Task<ControlReply> handle(ControlRequest request);
     // What `kelvo status` shows now, from the program's state alone.
     ControlReply status() const;
+    // Tells of a timer stopped while the user was away, and serves `kelvo resume`.
+    void setAwayWatch(AwayWatch* away);
 
 Q_SIGNALS:
     // The status may read differently now.
@@ -47,6 +51,7 @@ private:
     // These two act on the running entry as just loaded.
     QCoro::Task<ControlReply> startLatest();
     QCoro::Task<ControlReply> stop();
+    QCoro::Task<ControlReply> resume();
     // The reply to a start or stop that ended with `outcome`.
     QCoro::Task<ControlReply> finished(ActionResult outcome);
     // Why a timer command cannot run now, if it cannot.
@@ -57,6 +62,7 @@ private:
     TimerViewModel* m_timer;
     DashboardViewModel* m_totals;
     Actions m_actions;
+    QPointer<AwayWatch> m_away;
     QElapsedTimer m_totalsAge;
 };
 

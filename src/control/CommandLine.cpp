@@ -72,7 +72,7 @@ std::optional<QByteArray> readLine(QLocalSocket& socket, int timeoutMs) {
 bool isTimerCommand(ControlRequest::Command command) {
     using Command = ControlRequest::Command;
     return command == Command::status || command == Command::start || command == Command::stop ||
-           command == Command::toggle;
+           command == Command::toggle || command == Command::resume;
 }
 
 } // namespace
@@ -174,12 +174,13 @@ Commands:
   start                    restart the latest timer, or start one with the options below
   stop                     stop the running timer
   toggle                   stop the running timer, or restart the latest one
+  resume                   start again the timer Kelvo stopped while you were away
   show                     show the window (starting Kelvo if needed)
   panel                    open or close the panel (starting Kelvo if needed)
   quit                     quit the running Kelvo
 
 Options:
-  --json                   status, start, stop, toggle: one JSON object
+  --json                   status, start, stop, toggle, resume: one JSON object
   --format FORMAT          human (default), json, waybar or i3blocks
   --follow                 status: keep printing, a line per change and per second while a
                            timer runs, one a minute while none does
@@ -252,6 +253,11 @@ int CommandLine::runCommand(const Invocation& invocation) {
     case Command::quit:
         Console::tell(u"Kelvo is not running."_s);
         return int(ExitCode::done);
+    case Command::resume:
+        // Only the running program knows what it stopped while the user was away.
+        return finish(invocation, ControlReply::failure(
+                                      ExitCode::failed,
+                                      u"Kelvo is not running: there is no stopped timer to resume."_s));
     case Command::show:
     case Command::popover:
         return startProgram(invocation, socketPath);

@@ -13,11 +13,12 @@ namespace {
 
 using Command = ControlRequest::Command;
 // Each command with the word that names it on the command line and on the wire.
-const std::array<std::pair<Command, QLatin1StringView>, 7> commands{{
+const std::array<std::pair<Command, QLatin1StringView>, 8> commands{{
     {Command::status, "status"_L1},
     {Command::start, "start"_L1},
     {Command::stop, "stop"_L1},
     {Command::toggle, "toggle"_L1},
+    {Command::resume, "resume"_L1},
     {Command::show, "show"_L1},
     {Command::popover, "panel"_L1},
     {Command::quit, "quit"_L1},

@@ -15,7 +15,7 @@ namespace kelvo {
 // It never carries the sign-in: the program uses its own.
 struct ControlRequest {
     // `popover` is the command "panel" (`kelvo panel`).
-    enum class Command { status, start, stop, toggle, show, popover, quit };
+    enum class Command { status, start, stop, toggle, resume, show, popover, quit };
 
     static constexpr qint64 protocolVersion = 1;
     // The longest request line the program reads, newline included.

@@ -32,7 +32,8 @@ constexpr qsizetype longestSocketPath = 107;
 
 bool waitsOnTheServer(ControlRequest::Command command) {
     using Command = ControlRequest::Command;
-    return command == Command::start || command == Command::stop || command == Command::toggle;
+    return command == Command::start || command == Command::stop || command == Command::toggle ||
+           command == Command::resume;
 }
 } // namespace
 

@@ -44,6 +44,10 @@ StatusReport::Entry StatusReport::Entry::fromJson(const JsonReader& r) {
             r.optionalReal("earnings"_L1)};
 }
 
+StatusReport::Away StatusReport::Away::fromJson(const JsonReader& r) {
+    return {r.text("stoppedAt"_L1), r.text("reason"_L1), r.record<Entry>("entry"_L1)};
+}
+
 StatusReport::Total StatusReport::Total::fromJson(const JsonReader& r) {
     return {r.real("earnings"_L1), r.integer("duration"_L1)};
 }
@@ -88,21 +92,24 @@ StatusReport StatusReport::unavailable(State state, QString problem) {
     return report;
 }
 
+namespace {
+QJsonObject entryObject(const StatusReport::Entry& entry) {
+    return QJsonObject{
+        {u"id"_s, entry.id},
+        {u"project"_s, named(entry.project)},
+        {u"task"_s, named(entry.task)},
+        {u"description"_s, orNull(entry.description)},
+        {u"startTime"_s, entry.startTime},
+        {u"elapsedSeconds"_s, entry.elapsedSeconds},
+        // In cents, as shown: the count's fraction of a cent is noise to a reader.
+        {u"earnings"_s, entry.earnings ? QJsonValue(std::round(*entry.earnings * 100) / 100)
+                                       : QJsonValue::Null},
+    };
+}
+} // namespace
+
 QJsonObject StatusReport::toJson() const {
-    QJsonValue entryValue = QJsonValue::Null;
-    if (entry) {
-        entryValue = QJsonObject{
-            {u"id"_s, entry->id},
-            {u"project"_s, named(entry->project)},
-            {u"task"_s, named(entry->task)},
-            {u"description"_s, orNull(entry->description)},
-            {u"startTime"_s, entry->startTime},
-            {u"elapsedSeconds"_s, entry->elapsedSeconds},
-            // In cents, as shown: the count's fraction of a cent is noise to a reader.
-            {u"earnings"_s, entry->earnings ? QJsonValue(std::round(*entry->earnings * 100) / 100)
-                                            : QJsonValue::Null},
-        };
-    }
+    const QJsonValue entryValue = entry ? QJsonValue(entryObject(*entry)) : QJsonValue::Null;
     QJsonObject object{{u"version"_s, 1},
                        {u"running"_s, state == State::running},
                        {u"entry"_s, entryValue},
@@ -110,6 +117,11 @@ QJsonObject StatusReport::toJson() const {
                        {u"thisWeek"_s, total(thisWeek)}};
     if (stopPending) {
         object.insert(u"stopPending"_s, true);
+    }
+    if (away) {
+        object.insert(u"away"_s, QJsonObject{{u"stoppedAt"_s, away->stoppedAt},
+                                             {u"reason"_s, away->reason},
+                                             {u"entry"_s, entryObject(away->entry)}});
     }
     return object;
 }
@@ -121,6 +133,7 @@ StatusReport StatusReport::fromJson(const JsonReader& r) {
     report.today = r.optionalRecord<Total>("today"_L1);
     report.thisWeek = r.optionalRecord<Total>("thisWeek"_L1);
     report.stopPending = r.optionalFlag("stopPending"_L1).value_or(false);
+    report.away = r.optionalRecord<Away>("away"_L1);
     return report;
 }
 

@@ -33,6 +33,14 @@ struct StatusReport {
         bool operator==(const Entry&) const = default;
         static Entry fromJson(const JsonReader& r);
     };
+    // A timer stopped while the user was away, while the line about it is shown.
+    struct Away {
+        QString stoppedAt; // UTC, as the server writes times
+        QString reason;    // "idle", "lock" or "sleep"
+        Entry entry;
+        bool operator==(const Away&) const = default;
+        static Away fromJson(const JsonReader& r);
+    };
     struct Total {
         double earnings = 0;
         qint64 duration = 0;
@@ -48,6 +56,7 @@ struct StatusReport {
     QString problem;
     // The running entry's stop waits for the server.
     bool stopPending = false;
+    std::optional<Away> away;
 
     bool operator==(const StatusReport&) const = default;
 
@@ -59,7 +68,8 @@ struct StatusReport {
     static StatusReport unavailable(State state, QString problem);
 
     // The published object: {"version": 1, "running", "entry", "today", "thisWeek"}, and
-    // "stopPending": true while a stop waits for the server.
+    // "stopPending": true while a stop waits for the server, and "away" while a timer stopped
+    // while the user was away is told of.
     QJsonObject toJson() const;
     // Reads the published object back; `state` says what the absence of an entry means.
     static StatusReport fromJson(const JsonReader& r);
