@@ -7,6 +7,7 @@
 #include "desktop/SleepMonitor.h"
 #include "state/AwayWatch.h"
 #include "state/Preferences.h"
+#include "state/StartReminder.h"
 #include "state/TimerViewModel.h"
 
 #include <QEventLoop>
@@ -20,10 +21,14 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString resumeAction = u"resume"_s;
 const QString dismissAction = u"dismiss"_s;
+const QString startAction = u"start"_s;
+const QString laterAction = u"later"_s;
+const QString openAction = u"open"_s;
 } // namespace
 
-AwayDesk::AwayDesk(TimerViewModel* timer, Preferences* preferences, Clock* clock,
-                   Notifier* notifier, QObject* parent)
+AwayDesk::AwayDesk(TimerViewModel* timer, AuthViewModel* auth, Preferences* preferences,
+                   Clock* clock, Notifier* notifier, std::function<void()> openWindow,
+                   QObject* parent)
     : QObject(parent)
     , m_timer(timer)
     , m_preferences(preferences)
@@ -32,7 +37,14 @@ AwayDesk::AwayDesk(TimerViewModel* timer, Preferences* preferences, Clock* clock
     , m_session(new LogindSession(this))
     , m_idle(new IdleMonitor(m_session, this))
     , m_lock(new LockMonitor(m_session, this))
-    , m_sleep(new SleepMonitor(this)) {
+    , m_sleep(new SleepMonitor(this))
+    , m_startReminder(new StartReminder(timer, auth, preferences, m_watch, clock, this))
+    , m_minute(new QTimer(this))
+    , m_openWindow(std::move(openWindow)) {
+    m_minute->setInterval(std::chrono::minutes(1));
+    connect(m_minute, &QTimer::timeout, this, &AwayDesk::checkStart);
+    connect(m_startReminder, &StartReminder::due, this, &AwayDesk::remindToStart);
+    connect(m_preferences, &Preferences::startReminderChanged, this, &AwayDesk::follow);
     connect(m_idle, &IdleMonitor::idle, m_watch, &AwayWatch::idleFor);
     connect(m_idle, &IdleMonitor::active, m_watch, &AwayWatch::active);
     connect(m_lock, &LockMonitor::lockedChanged, m_watch, &AwayWatch::lockChanged);
@@ -46,20 +58,25 @@ AwayDesk::AwayDesk(TimerViewModel* timer, Preferences* preferences, Clock* clock
     connect(m_timer, &TimerViewModel::currentEntryChanged, this, &AwayDesk::follow);
     connect(m_preferences, &Preferences::awayRulesChanged, this, &AwayDesk::follow);
     connect(m_notifier, &Notifier::actionInvoked, this, [this](uint id, const QString& action) {
-        if (id != m_notice) {
-            return;
-        }
-        if (action == resumeAction) {
+        if (id == m_notice && action == resumeAction) {
             m_watch->resume();
-        } else if (action == dismissAction) {
+        } else if (id == m_notice && action == dismissAction) {
             m_watch->dismiss();
+        } else if (id == m_startNotice && action == startAction && m_offered) {
+            m_timer->restartEntry(*m_offered);
+        } else if (id == m_startNotice && action == openAction) {
+            m_openWindow();
+        } else if (id == m_startNotice && action == laterAction) {
+            m_startReminder->quietForTheHour();
         }
     });
     follow();
 }
 
 void AwayDesk::follow() {
-    if (!m_preferences->watchesAway()) {
+    const bool reminds = m_startReminder->isOn();
+    reminds ? m_minute->start() : m_minute->stop();
+    if (!m_preferences->watchesAway() && !reminds) {
         m_idle->setThreshold(std::chrono::seconds(0));
         m_sleep->setHolding(false);
         return;
@@ -104,6 +121,41 @@ QCoro::Task<void> AwayDesk::stopAndWake(std::shared_ptr<bool> finished,
     if (waiting) {
         waiting->quit();
     }
+}
+
+QString AwayDesk::startReminderProblem() const {
+    return m_started && m_idle->source() == IdleMonitor::Source::none
+               ? u"This desktop does not tell when you are at the machine, so there is no start "
+                 "reminder."_s
+               : QString();
+}
+
+void AwayDesk::checkStart() {
+    QPointer self(this);
+    m_idle->ask([self](std::optional<qint64> idleMs) {
+        if (self && idleMs) {
+            self->m_startReminder->check(*idleMs / 1000);
+        }
+    });
+}
+
+void AwayDesk::remindToStart(const std::optional<TimeEntry>& latest) {
+    m_offered = latest;
+    Notifier::Notice notice{u"No timer running"_s, {}, {{openAction, u"Open Kelvo"_s}}};
+    if (latest) {
+        QString title = m_timer->projectName(*latest);
+        if (latest->task) {
+            title += u" \u00b7 "_s + latest->task->name;
+        }
+        notice = {u"No timer running \u2014 Start "_s + title + u'?', {},
+                  {{startAction, u"Start Latest"_s}, {laterAction, u"Not now"_s}}};
+    }
+    QPointer self(this);
+    m_notifier->show(notice, [self](std::optional<uint> id) {
+        if (self) {
+            self->m_startNotice = id;
+        }
+    });
 }
 
 void AwayDesk::tellBack() {

@@ -155,7 +155,8 @@ void KelvoApp::startAfterFirstFrame() {
             return true;
         },
         this);
-    m_away = new AwayDesk(m_timer, preferences(), m_timer->clock(), m_notifier, this);
+    m_away = new AwayDesk(m_timer, m_auth, preferences(), m_timer->clock(), m_notifier,
+                          [this] { showMainWindow(); }, this);
     m_content->setAwayWatch(m_away->watch());
     if (m_programControl) {
         m_programControl->setAwayWatch(m_away->watch());
