@@ -26,6 +26,8 @@
 #include "ui/Theme.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -263,7 +265,13 @@ bool preferencesShot(Gallery& gallery) {
     Preferences preferences;
     MenuBarManager menuBar(&timer, &auth, [] {}, &preferences, new DashboardViewModel(&client, DashboardViewModel::ShownBy::popover));
     PreferencesDialog dialog(&menuBar, &preferences);
-    return gallery.shoot(u"preferences"_s, dialog, dialog.sizeHint());
+    bool ok = gallery.shoot(u"preferences"_s, dialog, dialog.sizeHint());
+    // Rules on, a field with the keyboard's focus, and what the desktop cannot offer.
+    dialog.awayOnSleep()->setChecked(true);
+    dialog.awayIdle()->setCurrentIndex(2);
+    dialog.setStartReminderProblem(u"This desktop does not tell when you are at the machine, so there is no start reminder."_s);
+    dialog.workHours()->setFocus(Qt::TabFocusReason);
+    return gallery.shoot(u"preferences-away"_s, dialog, dialog.sizeHint()) && ok;
 }
 
 bool timerShots(Gallery& gallery) {

@@ -248,6 +248,8 @@ void KelvoApp::showPreferences() {
     } else {
         m_preferencesDialog->reload();
     }
+    m_preferencesDialog->setStartReminderProblem(m_away ? m_away->startReminderProblem()
+                                                        : QString());
     m_preferencesDialog->show();
     m_preferencesDialog->raise();
     m_preferencesDialog->activateWindow();
