@@ -2,12 +2,15 @@
 #include "ServerProcess.h"
 #include "TestSupport.h"
 
+#include "app/AwayDesk.h"
 #include "app/KelvoApp.h"
 #include "control/ControlServer.h"
 #include "control/StatusFollower.h"
 #include "control/TimerCommands.h"
 #include "settings/SettingsStore.h"
 #include "state/AuthViewModel.h"
+#include "state/AwayWatch.h"
+#include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 
 #include <QApplication>
@@ -541,6 +544,33 @@ void tst_Control::commandsReachTheRunningProgram() {
     }
     follower.kill();
     follower.waitForFinished();
+
+    // A timer stopped while the user was away: in the status, and resumed by the command line.
+    QProcess noAway;
+    kelvo({u"resume"_s}, noAway);
+    QVERIFY(ended(noAway));
+    QCOMPARE(noAway.exitCode(), 1);
+    QVERIFY(app.preferences()->setStopsOnLock(true).has_value());
+    QTRY_VERIFY(app.awayDesk()); // once the first frame is up
+    QProcess start2;
+    kelvo({u"start"_s}, start2);
+    QVERIFY(ended(start2));
+    QTRY_VERIFY(timer->isTimerRunning());
+    app.awayDesk()->watch()->lockChanged(true);
+    QTRY_VERIFY(!timer->isTimerRunning());
+    app.awayDesk()->watch()->lockChanged(false);
+    QProcess status;
+    kelvo({u"status"_s, u"--json"_s}, status);
+    QVERIFY(ended(status));
+    const QJsonObject away = jsonOf(status.readAllStandardOutput()).value(u"away"_s).toObject();
+    QCOMPARE(away.value(u"reason"_s).toString(), u"lock"_s);
+    QCOMPARE(away.value(u"entry"_s).toObject().value(u"project"_s).toObject().value(u"name"_s).toString(), u"Compiler"_s);
+    QProcess resume;
+    kelvo({u"resume"_s}, resume);
+    QVERIFY(ended(resume));
+    QCOMPARE(resume.exitCode(), 0);
+    QVERIFY(timer->isTimerRunning());
+    QVERIFY(!app.awayDesk()->watch()->isShown());
 }
 
 QTEST_MAIN(tst_Control)
