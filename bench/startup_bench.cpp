@@ -17,7 +17,13 @@
 // With --panel instead: the bare window with Qt's own tray icon and Kelvo, each for 60 s with a
 // timer running on a session bus where this program plays the panel (PanelHost): their CPU time
 // and the D-Bus messages their items send the panel per second.
+//
+// With --away [MINUTES] instead: Kelvo with a timer running for MINUTES (10 by default), once
+// with every rule of being away off and once with every rule on, on a session bus where this
+// program plays GNOME's idle monitor (IdleHost): their CPU time, and how often Kelvo asks the idle
+// time (which it should not, having watches).
 #include "BenchServer.h"
+#include "IdleHost.h"
 #include "PanelHost.h"
 
 #include <QCoreApplication>
@@ -181,9 +187,20 @@ private:
 // One launch: the time to the first mapped window and, for Kelvo, to data ready and the memory
 // then; with `cpuWindowS`, the CPU time over that many seconds afterwards.
 std::optional<Figures> launch(const Program& program, QProcessEnvironment environment,
-                              Display& display, int cpuWindowS, PanelHost* panel = nullptr) {
+                              Display& display, int cpuWindowS, PanelHost* panel = nullptr,
+                              IdleHost* idle = nullptr) {
     SessionBus bus;
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    if (idle) {
+        bool idleAttached = false;
+        QMetaObject::invokeMethod(idle, "attach", Qt::BlockingQueuedConnection,
+                                  Q_RETURN_ARG(bool, idleAttached), Q_ARG(QString, bus.address()));
+    }
+    const auto detachIdle = qScopeGuard([idle] {
+        if (idle) {
+            QMetaObject::invokeMethod(idle, "detach", Qt::BlockingQueuedConnection);
+        }
+    });
     bool attached = false;
     if (panel) {
         QMetaObject::invokeMethod(panel, "attach", Qt::BlockingQueuedConnection,
@@ -303,6 +320,48 @@ int panelFigures(const QProcessEnvironment& environment, Display& display) {
     return 0;
 }
 
+// The away rules' cost: Kelvo with a timer running, the rules off and then on, for `minutes`
+// each, on a bus with GNOME's idle monitor.
+int awayFigures(const QProcessEnvironment& environment, Display& display, int minutes) {
+    QThread thread;
+    IdleHost idle;
+    idle.moveToThread(&thread);
+    thread.start();
+    const Program kelvo{QStringLiteral("Kelvo"), QStringLiteral(KELVO_BINARY),
+                        "✅ Data refresh completed", 2};
+    QFile conf(environment.value(QStringLiteral("XDG_CONFIG_HOME")) +
+               QStringLiteral("/Kelvo/Kelvo.conf"));
+    if (!conf.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    const QByteArray signIn = conf.readAll();
+    conf.close();
+    std::optional<Figures> figures[2];
+    int asked[2] = {0, 0};
+    for (int on = 0; on < 2; ++on) {
+        if (!conf.open(QIODevice::WriteOnly)) {
+            return 1;
+        }
+        conf.write(signIn + (on ? "away_idle_minutes=10\naway_on_lock=stop\naway_on_sleep=stop\n" : ""));
+        conf.close();
+        figures[on] = launch(kelvo, environment, display, minutes * 60, nullptr, &idle);
+        asked[on] = idle.idleTimeAsked();
+    }
+    thread.quit();
+    thread.wait();
+    if (!figures[0] || !figures[1]) {
+        return 1;
+    }
+    std::printf("%d min, timer running                  rules off   rules on\n", minutes);
+    std::printf("CPU                                  %8.2f s %8.2f s   %.2fx (goal <= 1.1)\n",
+                figures[0]->cpuSeconds, figures[1]->cpuSeconds,
+                figures[0]->cpuSeconds > 0 ? figures[1]->cpuSeconds / figures[0]->cpuSeconds : 0.0);
+    // One question finds the idle monitor; every other would be a poll.
+    std::printf("idle time asked                      %8d   %8d     (goal: once, to find it)\n",
+                asked[0], asked[1]);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const bool withCpu = app.arguments().contains(QStringLiteral("--cpu"));
@@ -322,6 +381,13 @@ int main(int argc, char** argv) {
     environment.insert(QStringLiteral("DISPLAY"), display.name());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (const qsizetype away = app.arguments().indexOf(QStringLiteral("--away")); away > 0) {
+        const int minutes = app.arguments().value(away + 1).toInt();
+        const int status = awayFigures(environment, display, minutes > 0 ? minutes : 10);
+        server.terminate();
+        server.waitForFinished();
+        return status;
+    }
     if (app.arguments().contains(QStringLiteral("--panel"))) {
         const int status = panelFigures(environment, display);
         server.terminate();
