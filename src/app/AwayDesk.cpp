@@ -116,7 +116,7 @@ void AwayDesk::sessionEnding(std::chrono::milliseconds within) {
 
 QCoro::Task<void> AwayDesk::stopAndWake(std::shared_ptr<bool> finished,
                                         QPointer<QEventLoop> waiting) {
-    co_await m_watch->leaving();
+    co_await m_watch->sessionEnding();
     *finished = true;
     if (waiting) {
         waiting->quit();

@@ -81,6 +81,18 @@ QCoro::Task<ActionResult> AwayWatch::leaving() {
     co_return co_await stopFor(AwayReason::sleep, m_clock->now());
 }
 
+QCoro::Task<ActionResult> AwayWatch::sessionEnding() {
+    if (!m_preferences->stopsOnSleep()) {
+        co_return ActionResult();
+    }
+    QPointer self(this);
+    const ActionResult stopped = co_await stopFor(AwayReason::sleep, m_clock->now());
+    if (self) {
+        userBack();
+    }
+    co_return stopped;
+}
+
 void AwayWatch::resumed() {
     m_asleep = false;
     userBack();

@@ -54,6 +54,9 @@ public:
     QCoro::Task<ActionResult> leaving();
     // Back from sleep.
     void resumed();
+    // The session ends: the stop the sleep rule asks for. Should the end be called off, the user
+    // is still here: the line shows at once.
+    QCoro::Task<ActionResult> sessionEnding();
 
     // Whether the user is away now: idle past the threshold, locked or asleep.
     bool isAway() const { return m_idle || m_locked || m_asleep; }

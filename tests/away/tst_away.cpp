@@ -101,6 +101,8 @@ void tst_Away::rules_data() {
     QTest::newRow("lock") << 0 << true << false << u"lock"_s << 1 << u"Stopped at 10:01 \u2014 away 37 min"_s;
     QTest::newRow("lock, rule off") << 10 << false << true << u"lock"_s << 0 << QString();
     QTest::newRow("sleep") << 0 << false << true << u"sleep"_s << 1 << u"Stopped at 10:01 \u2014 away 37 min"_s;
+    QTest::newRow("the session ends, then stays") << 0 << false << true << u"session"_s << 1
+        << u"Stopped at 10:01 \u2014 away 0 min"_s;
     QTest::newRow("idle, then the lock: one stop") << 10 << true << false << u"idle lock"_s << 1
         << u"Stopped at 10:01 \u2014 away 47 min (the timer counted the first 10)"_s;
     // clang-format on
@@ -124,13 +126,19 @@ void tst_Away::rules() {
             away.idleFor(600);
         } else if (event == u"lock") {
             away.lockChanged(true);
+        } else if (event == u"session") {
+            QCoro::waitFor(away.sessionEnding());
         } else {
             QCoro::waitFor(away.leaving());
         }
     }
     QTRY_COMPARE(stopRequests(), stops);
     QTRY_COMPARE(m_f->timer.isTimerRunning(), stops == 0);
-    QCOMPARE(away.line(), QString()); // told once the user is back, not before
+    if (events != u"session") {
+        QCOMPARE(away.line(), QString()); // told once the user is back, not before
+    } else {
+        QCOMPARE(away.line(), line); // a logout called off: the user never left
+    }
     m_f->clock.advance(37 * 60);
     away.active();
     away.lockChanged(false);
