@@ -8,6 +8,7 @@
 #include "records/Diagnostics.h"
 #include "records/KelvoTask.h"
 #include "records/Project.h"
+#include "records/TimeEntriesResponse.h"
 #include "records/TimeEntry.h"
 
 #include <QCoroTask>
@@ -117,6 +118,8 @@ public:
     // Nothing when no entry runs (the server's answer has no usable entry).
     QCoro::Task<APIResult<std::optional<TimeEntry>>> getCurrentTimeEntry();
     QCoro::Task<APIResult<QList<TimeEntry>>> getTimeEntries(TimeEntriesQuery query);
+    // The same request, keeping the answer's pagination block for a caller that pages.
+    QCoro::Task<APIResult<TimeEntriesResponse>> getTimeEntriesPage(TimeEntriesQuery query);
     QCoro::Task<BodyResult<TimeEntry>> startTimer(std::optional<QString> projectId,
                                                   std::optional<QString> taskId,
                                                   std::optional<QString> description);

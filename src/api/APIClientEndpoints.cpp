@@ -130,6 +130,13 @@ QCoro::Task<APIResult<std::optional<TimeEntry>>> APIClient::getCurrentTimeEntry(
 }
 
 QCoro::Task<APIResult<QList<TimeEntry>>> APIClient::getTimeEntries(TimeEntriesQuery query) {
+    auto answer = co_await getTimeEntriesPage(std::move(query));
+    co_return mapValue(std::move(answer),
+                       [](TimeEntriesResponse&& r) { return std::move(r.entries); });
+}
+
+QCoro::Task<APIResult<TimeEntriesResponse>>
+APIClient::getTimeEntriesPage(TimeEntriesQuery query) {
     QueryItems items;
     if (query.projectId) {
         items.append({QStringLiteral("projectId"), *query.projectId});
@@ -147,10 +154,8 @@ QCoro::Task<APIResult<QList<TimeEntry>>> APIClient::getTimeEntries(TimeEntriesQu
         items.append({QStringLiteral("page"), QString::number(*query.page)});
     }
     items.append({QStringLiteral("limit"), QString::number(query.limit)});
-    auto answer = co_await request<TimeEntriesResponse>(
+    co_return co_await request<TimeEntriesResponse>(
         withQuery(QStringLiteral("/time-entries"), items), HTTPMethod::GET, std::nullopt);
-    co_return mapValue(std::move(answer),
-                       [](TimeEntriesResponse&& r) { return std::move(r.entries); });
 }
 
 QCoro::Task<BodyResult<TimeEntry>> APIClient::startTimer(std::optional<QString> projectId,

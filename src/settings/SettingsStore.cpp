@@ -99,9 +99,11 @@ QString nameOf(SettingsStore::Key key) {
     case Key::startReminderMinutes:
         return u"start_reminder_minutes"_s;
     case Key::workHours:
+        return u"work_hours"_s;
+    case Key::weeklyTargetHours:
         break;
     }
-    return u"work_hours"_s;
+    return u"weekly_target_hours"_s;
 }
 
 // The sign-in, kept in the file beside the preferences.

@@ -40,6 +40,7 @@ public:
         awayOnSleep,          // away_on_sleep: stop or nothing
         startReminderMinutes, // start_reminder_minutes: 0, or 5 to 120
         workHours,            // work_hours: "Mon-Fri 09:00-17:00"
+        weeklyTargetHours,    // weekly_target_hours: 0 to 168
     };
     // The entry's text; nothing when it is unset, not a text, or the file is not read.
     static std::optional<QString> value(Key key);

@@ -62,6 +62,10 @@ Preferences::Preferences(QObject* parent) : QObject(parent) {
         minutes && isStartReminder(*minutes)) {
         m_startReminderMinutes = *minutes;
     }
+    if (const auto hours = number(value(Key::weeklyTargetHours));
+        hours && *hours >= 0 && *hours <= hoursInAWeek) {
+        m_weeklyTargetHours = *hours;
+    }
     if (const auto hours = value(Key::workHours)) {
         if (const auto parsed = WorkHours::parse(*hours)) {
             m_workHours = *parsed;
@@ -129,7 +133,17 @@ std::expected<void, QString> Preferences::setWorkHours(const QString& text) {
     }
     m_workHours = *parsed;
     Q_EMIT startReminderChanged();
+    Q_EMIT weeklyTargetChanged();
     return SettingsStore::setValue(Key::workHours, m_workHours.text());
+}
+
+std::expected<void, QString> Preferences::setWeeklyTargetHours(int hours) {
+    if (hours < 0 || hours > hoursInAWeek) {
+        return std::unexpected(u"A week has 0 to 168 hours to aim for."_s);
+    }
+    m_weeklyTargetHours = hours;
+    Q_EMIT weeklyTargetChanged();
+    return SettingsStore::setValue(Key::weeklyTargetHours, QString::number(hours));
 }
 
 } // namespace kelvo

@@ -13,7 +13,8 @@ namespace kelvo {
 // The program's own settings beside the sign-in in Kelvo.conf: what the panel item's label
 // shows, after how many hours of one running timer to remind the user and which entry was last
 // reminded of (so a restart of the program does not remind again), when a running timer stops
-// because the user is away, when to remind of a timer not started, and the work hours. A file
+// because the user is away, when to remind of a timer not started, the work hours and the hours
+// meant to be worked each week. A file
 // that cannot be read gives the defaults; every write keeps the file the user's alone and leaves
 // the other entries (the sign-in) as they are. Each setter applies at once; its error says why
 // the choice could not be kept.
@@ -26,6 +27,7 @@ public:
     static constexpr int idleChoices[] = {0, 5, 10, 15, 30, 60};
     static constexpr int shortestStartReminder = 5;
     static constexpr int longestStartReminder = 120;
+    static constexpr int hoursInAWeek = 168;
 
     // What the panel item's label shows: the elapsed time, hours and minutes, or nothing.
     enum class PanelText { elapsed, minutes, off };
@@ -55,6 +57,9 @@ public:
     std::expected<void, QString> setStartReminderMinutes(int minutes);
     const WorkHours& workHours() const { return m_workHours; }
     std::expected<void, QString> setWorkHours(const QString& text);
+    // The hours meant to be worked each week (0: no target), shared among the work days.
+    int weeklyTargetHours() const { return m_weeklyTargetHours; }
+    std::expected<void, QString> setWeeklyTargetHours(int hours);
 
     // Why the settings could not be read (the defaults are in use), or empty.
     const QString& readProblem() const { return m_readProblem; }
@@ -64,6 +69,8 @@ Q_SIGNALS:
     void panelTextChanged();
     void awayRulesChanged();
     void startReminderChanged();
+    // The weekly target or the work days.
+    void weeklyTargetChanged();
 
 private:
     PanelText m_panelText = PanelText::elapsed;
@@ -74,6 +81,7 @@ private:
     bool m_stopsOnSleep = false;
     int m_startReminderMinutes = 0;
     WorkHours m_workHours = WorkHours::standard();
+    int m_weeklyTargetHours = 0;
     QString m_readProblem;
 };
 

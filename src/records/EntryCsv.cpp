@@ -1,0 +1,67 @@
+#include "EntryCsv.h"
+
+#include "TimeTally.h"
+
+namespace kelvo {
+
+namespace {
+
+QString twoDecimals(double value) {
+    return QString::number(value, 'f', 2);
+}
+
+} // namespace
+
+QByteArray EntryCsv::header() {
+    return QByteArrayLiteral("date,start,end,hours,project,task,description,rate,amount\r\n");
+}
+
+QString EntryCsv::localText(const QDateTime& instant, const QTimeZone& zone) {
+    return instant.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QByteArray EntryCsv::cell(const QString& text, bool guarded) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    QString value = text;
+    if (guarded && !value.isEmpty() && formulaStarts.contains(value.front())) {
+        value.prepend(u'\'');
+    }
+    if (value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
+        value.contains(u'\r')) {
+        value = u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    }
+    return value.toUtf8();
+}
+
+QByteArray EntryCsv::row(const TimeEntry& entry, const QTimeZone& zone, const QDateTime& now) {
+    const auto span = TimeTally::span(entry, now);
+    if (!span) {
+        return {};
+    }
+    const qint64 ms = span->milliseconds();
+    const auto& rate = entry.hourlyRateSnapshot;
+    const QList<QByteArray> cells{
+        span->start.toTimeZone(zone).date().toString(Qt::ISODate).toUtf8(),
+        localText(span->start, zone).toUtf8(),
+        entry.isRunning ? QByteArray() : localText(span->end, zone).toUtf8(),
+        twoDecimals(double(ms) / 3'600'000.0).toUtf8(),
+        cell(entry.project ? entry.project->name : QString(), true),
+        cell(entry.task ? entry.task->name : QString(), true),
+        cell(entry.description.value_or(QString()), true),
+        rate ? twoDecimals(*rate).toUtf8() : QByteArray(),
+        rate ? twoDecimals(TimeTally::roundedToCents(TimeTally::earningsOf(ms, rate))).toUtf8()
+             : QByteArray(),
+    };
+    return cells.join(',') + "\r\n";
+}
+
+QByteArray EntryCsv::document(const QList<TimeEntry>& entries, const QTimeZone& zone,
+                              const QDateTime& now) {
+    QByteArray text = header();
+    for (const TimeEntry& entry : entries) {
+        text += row(entry, zone, now);
+    }
+    return text;
+}
+
+} // namespace kelvo

@@ -1,0 +1,140 @@
+#include "WeekViewModel.h"
+
+#include "EntryPager.h"
+#include "Preferences.h"
+#include "Publish.h"
+#include "api/APIClient.h"
+#include "records/Clock.h"
+
+#include <QPointer>
+
+namespace kelvo {
+
+namespace {
+
+QDate mondayOf(QDate date) {
+    return date.addDays(1 - date.dayOfWeek());
+}
+
+TimeTally weekOf(QDate date) {
+    const QDate monday = mondayOf(date);
+    return TimeTally(monday, monday.addDays(6), QTimeZone::systemTimeZone());
+}
+
+} // namespace
+
+WeekViewModel::WeekViewModel(APIClient* client, Preferences* preferences, Clock* clock,
+                             QObject* parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_preferences(preferences)
+    , m_clock(clock)
+    , m_tally(weekOf(clock->now().toLocalTime().date())) {
+    m_minute.setInterval(std::chrono::minutes(1));
+    connect(&m_minute, &QTimer::timeout, this, &WeekViewModel::retally);
+    connect(m_preferences, &Preferences::weeklyTargetChanged, this,
+            &WeekViewModel::weeklyTargetChanged);
+}
+
+QDate WeekViewModel::today() const {
+    return m_clock->now().toTimeZone(m_tally.zone()).date();
+}
+
+bool WeekViewModel::isThisWeek() const {
+    return mondayOf(today()) == monday();
+}
+
+QList<TimeEntry> WeekViewModel::startingEntries() const {
+    return m_tally.startingWithin(m_entries);
+}
+
+int WeekViewModel::weeklyTargetHours() const {
+    return m_preferences->weeklyTargetHours();
+}
+
+double WeekViewModel::targetHours(QDate date) const {
+    const QList<int>& days = m_preferences->workHours().days;
+    if (days.isEmpty() || !days.contains(date.dayOfWeek())) {
+        return 0;
+    }
+    return double(weeklyTargetHours()) / double(days.size());
+}
+
+void WeekViewModel::setLive(bool live) {
+    if (live) {
+        m_minute.start();
+    } else {
+        m_minute.stop();
+    }
+}
+
+void WeekViewModel::showWeekOf(QDate date) {
+    ++m_generation;
+    m_tally = weekOf(date);
+    m_entries.clear();
+    publish(this, m_isTruncated, false, &WeekViewModel::tallyChanged);
+    Q_EMIT weekChanged();
+}
+
+QCoro::Task<void> WeekViewModel::step(int weeks) {
+    showWeekOf(monday().addDays(7 * qint64(weeks)));
+    co_await load();
+}
+
+QCoro::Task<void> WeekViewModel::showThisWeek() {
+    showWeekOf(m_clock->now().toLocalTime().date());
+    co_await load();
+}
+
+void WeekViewModel::retally() {
+    m_tally = TimeTally(m_tally.from(), m_tally.to(), m_tally.zone());
+    tallyNew(0);
+}
+
+void WeekViewModel::tallyNew(qsizetype from) {
+    const QDateTime now = m_clock->now();
+    for (qsizetype i = from; i < m_entries.size(); ++i) {
+        m_tally.add(m_entries.at(i), now);
+    }
+    Q_EMIT tallyChanged();
+}
+
+QCoro::Task<void> WeekViewModel::load() {
+    const quint64 generation = ++m_generation;
+    publish(this, m_isLoading, true, &WeekViewModel::isLoadingChanged);
+    publish(this, m_errorMessage, std::nullopt, &WeekViewModel::errorMessageChanged);
+    // The zone may have changed since the week was chosen; its dates stay.
+    m_tally = TimeTally(m_tally.from(), m_tally.to(), QTimeZone::systemTimeZone());
+    m_entries.clear();
+    m_isTruncated = false;
+    tallyNew(0);
+    // The server picks entries by their start: one that began the day before may reach in.
+    const QDateTime from = m_tally.dayStart(m_tally.from()).addDays(-1);
+    const QDateTime to = m_tally.dayStart(m_tally.to().addDays(1));
+    QPointer self(this);
+    const auto onPage = [self, generation](const EntryPager::Entries& kept) {
+        if (!self || generation != self->m_generation) {
+            return false;
+        }
+        // Entries only ever join at the end: each is copied and counted once.
+        const qsizetype tallied = self->m_entries.size();
+        for (qsizetype i = tallied; i < kept.entries.size(); ++i) {
+            self->m_entries.append(kept.entries.at(i));
+        }
+        self->m_isTruncated = kept.truncated;
+        self->tallyNew(tallied);
+        return true;
+    };
+    const auto result = co_await EntryPager::load(m_client, from, to, onPage);
+    if (!self || generation != m_generation) {
+        co_return;
+    }
+    if (!result) {
+        publish(this, m_errorMessage, result.error().message, &WeekViewModel::errorMessageChanged);
+    } else if (result->truncated != m_isTruncated) {
+        publish(this, m_isTruncated, result->truncated, &WeekViewModel::tallyChanged);
+    }
+    publish(this, m_isLoading, false, &WeekViewModel::isLoadingChanged);
+}
+
+} // namespace kelvo
