@@ -37,6 +37,22 @@ std::unique_ptr<QTcpSocket> post(quint16 port, const QByteArray& from, qsizetype
     return socket;
 }
 
+// A blocking socket connected to the server, with one of its buffers (`buffer`: SO_SNDBUF or
+// SO_RCVBUF) as small as a real network's; -1 when it cannot connect.
+int plainSocket(quint16 port, int buffer, int bytes) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::setsockopt(fd, SOL_SOCKET, buffer, &bytes, sizeof bytes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // The status code of the answer, or 0 when none came.
 int status(QTcpSocket& socket) {
     QByteArray got;
@@ -215,17 +231,11 @@ private Q_SLOTS:
         // A client that writes its whole body before it reads the answer, as Python's http.client;
         // a plain blocking socket, whose every call gives up after 20 s (a fault fails, not hangs).
         // Its send buffer is kept as small as a real network's, so the body cannot wait there.
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int small = 64 * 1024;
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        const int fd = plainSocket(port, SO_SNDBUF, 64 * 1024);
+        QVERIFY(fd >= 0);
         const timeval patience{20, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         const QByteArray body(2 * 1024 * 1024, 'b');
         const QByteArray request =
             "POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
@@ -246,14 +256,8 @@ private Q_SLOTS:
     void unreadAnswersStopTheReading() {
         const quint16 port = start({}, 64 * 1024);
         // A client that pipelines requests for large answers and never reads one.
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int small = 4096;
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int fd = plainSocket(port, SO_RCVBUF, 4096);
+        QVERIFY(fd >= 0);
         ::fcntl(fd, F_SETFL, O_NONBLOCK);
         const int requests = 2000;
         QByteArray pipelined;

@@ -432,19 +432,6 @@ private Q_SLOTS:
         QVERIFY(!model->latestEntry());
         QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::anyRate));
     }
-    void overlappingLoadsApplyTheirOwnOutcome() {
-        auto model = settledModel();
-        m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::heldBack(200, json::current(json::entry("slow", true))));
-        m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::entry("fast", false))));
-        auto first = model->loadCurrentEntry();
-        QVERIFY(m_f->server.waitForRequests(1));
-        QCoro::waitFor(model->loadCurrentEntry());
-        QCOMPARE(model->currentEntry()->id, u"fast"_s);
-        m_f->server.release();
-        QCoro::waitFor(first);
-        QCOMPARE(model->currentEntry()->id, u"slow"_s); // the last to complete wins
-        QVERIFY(model->isCounting());
-    }
     void windowFocusReloadsTheCurrentEntry() {
         auto model = settledModel();
         QWindow window;
