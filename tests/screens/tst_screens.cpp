@@ -268,6 +268,24 @@ private Q_SLOTS:
         chooseFromMenu(projectChooser, u"App"_s);
         QTRY_COMPARE(m_f->timer.selectedProjectId(), u"p2"_s);
         QTRY_VERIFY(taskChooser->isEnabled());
+        // The task menu has no icons and keeps no empty column for them: its texts start where the
+        // project menu's dots do.
+        const auto contentLeft = [](PullDownButton* chooser) {
+            QTest::mouseClick(chooser, Qt::LeftButton);
+            const QImage image = chooser->menu()->grab().toImage();
+            chooser->menu()->close();
+            const QRgb background = image.pixel(image.width() - 3, image.height() / 2);
+            for (int x = 2; x < image.width(); ++x) {
+                for (int y = 2; y < image.height() - 2; ++y) {
+                    if (image.pixel(x, y) != background) {
+                        return x;
+                    }
+                }
+            }
+            return -1;
+        };
+        const int dots = contentLeft(projectChooser);
+        QVERIFY2(contentLeft(taskChooser) <= dots + 1, qPrintable(u"dots from %1"_s.arg(dots)));
         chooseFromMenu(taskChooser, u"Build"_s);
         QVERIFY(description->isEnabled());
         description->setText(u"  Spacing kept "_s);
