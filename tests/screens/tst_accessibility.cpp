@@ -233,25 +233,14 @@ private Q_SLOTS:
         // before a task is chosen) is passed over.
         QTest::addColumn<QStringList>("order");
         QTest::addColumn<QStringList>("alsoNamed"); // named though Tab passes them by
+        // clang-format off
         QTest::newRow("sign-in") << Screen::signIn << QStringList{u"Email"_s, u"Password"_s, u"Sign In"_s, u"Sign up"_s} << QStringList();
-        QTest::newRow("registration") << Screen::registration
-                                      << QStringList{u"Full Name"_s,        u"Email Address"_s,  u"Password"_s,
-                                                     u"Confirm Password"_s, u"Create Account"_s, u"Sign in"_s}
-                                      << QStringList();
-        QTest::newRow("dashboard, idle") << Screen::dashboardIdle
-                                         << QStringList{u"Project: Web"_s, u"Task"_s, u"Start timer"_s,
-                                                        u"Earnings and recent entries"_s, u"Restart App"_s}
-                                         << QStringList{u"Description"_s};
-        QTest::newRow("dashboard, running") << Screen::dashboardRunning
-                                            << QStringList{u"Sign out"_s, u"Refresh"_s, u"Stop timer"_s,
-                                                           u"Earnings and recent entries"_s}
-                                            << QStringList{u"Elapsed time"_s};
-        QTest::newRow("popover, idle") << Screen::popoverIdle
-                                       << QStringList{u"Open main window"_s, u"Start Latest"_s, u"Refresh"_s, u"Main Window"_s}
-                                       << QStringList();
-        QTest::newRow("popover, running") << Screen::popoverRunning
-                                          << QStringList{u"Open main window"_s, u"Stop timer"_s, u"Refresh"_s, u"Main Window"_s}
-                                          << QStringList{u"Elapsed time"_s};
+        QTest::newRow("registration") << Screen::registration << QStringList{u"Full Name"_s, u"Email Address"_s, u"Password"_s, u"Confirm Password"_s, u"Create Account"_s, u"Sign in"_s} << QStringList();
+        QTest::newRow("dashboard, idle") << Screen::dashboardIdle << QStringList{u"Project: Web"_s, u"Task"_s, u"Start timer"_s, u"Earnings and recent entries"_s, u"Restart App"_s} << QStringList{u"Description"_s};
+        QTest::newRow("dashboard, running") << Screen::dashboardRunning << QStringList{u"Sign out"_s, u"Refresh"_s, u"Stop timer"_s, u"Earnings and recent entries"_s} << QStringList{u"Elapsed time"_s};
+        QTest::newRow("popover, idle") << Screen::popoverIdle << QStringList{u"Open main window"_s, u"Start Latest"_s, u"Refresh"_s, u"Main Window"_s} << QStringList();
+        QTest::newRow("popover, running") << Screen::popoverRunning << QStringList{u"Open main window"_s, u"Stop timer"_s, u"Refresh"_s, u"Main Window"_s} << QStringList{u"Elapsed time"_s};
+        // clang-format on
     }
     void namedAndReachedByTab() {
         QFETCH(Screen, screen);
