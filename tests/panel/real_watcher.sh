@@ -9,28 +9,12 @@ fi
 kelvo=$1
 export QT_QPA_PLATFORM=offscreen
 unset WAYLAND_DISPLAY DISPLAY
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../support/desktop.sh"
 items() {
     dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
         org.freedesktop.DBus.Properties.Get \
         string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems 2>/dev/null |
         grep -o 'string "[^"]*"' || true
-}
-# Waits up to 20 s for the command to succeed.
-until_true() {
-    for _ in $(seq 200); do
-        if "$@"; then return 0; fi
-        sleep 0.1
-    done
-    return 1
 }
 watcher_there() { dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q true; }
@@ -46,7 +30,7 @@ XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" KELVO_API_URL=http://
     "$kelvo" >"$work/kelvo.log" 2>&1 &
 kelvo_pid=$!
 pids+=("$kelvo_pid")
-until_true registered || { cat "$work/kelvo.log" >&2; fail "Kelvo's item was not registered"; }
+until_true registered || fail "Kelvo's item was not registered"
 echo "registered: $(items)"
 
 kill -TERM "$kelvo_pid"

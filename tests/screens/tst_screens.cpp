@@ -9,9 +9,6 @@
 #include "screens/RegisterView.h"
 #include "screens/TimeEntryRow.h"
 #include "screens/TimerView.h"
-#include "state/AuthViewModel.h"
-#include "state/DashboardViewModel.h"
-#include "state/TimerViewModel.h"
 #include "ui/CircleButton.h"
 #include "ui/FieldEdit.h"
 #include "ui/LinkButton.h"
@@ -25,7 +22,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QScopeGuard>
@@ -88,33 +84,433 @@ QStringList rowIds(QWidget* dashboard) {
     return ids;
 }
 
+// fields: email and password, or name, email, password and confirmation
+struct FormsEnableTheirButtonRow { QStringList fields; bool valid, mismatch; };
+
 } // namespace
 
 class tst_Screens : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void signInButton_data();
-    void signInButton();
-    void emailIsSentAsTypedOrTidied_data();
-    void emailIsSentAsTypedOrTidied();
-    void registrationForm_data();
-    void registrationForm();
-    void formsFitAndReadAsSentences();
-    void routingAndErrorLine();
-    void quietLineWhileTheRestoreRetries();
-    void appearActionsRunOncePerAppearance();
-    void timerPanelChoices();
-    void runningFace();
-    void fieldsMatchTheChoosers();
-    void earningsSection();
-    void figuresFollowTheTimer();
-    void accountWithoutProjects();
-    void entryRowsFollowTheList();
-    void runningDotPulses();
-    void listsAreDrawnWithinWhatWasAsked();
-    void dismissibleSaveWarning();
+    void init() {
+        m_f = std::make_unique<ViewFixture>();
+        m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC));
+        m_f->serveNothingRunning();
+        m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
+        m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+        m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, json::auth()));
+        QTRY_VERIFY(m_f->timer.projects().size() == 3 && !m_f->timer.isRefreshing());
+    }
+    void cleanup() { m_f.reset(); }
+    void emailIsSentAsTypedOrTidied_data() {
+        QTest::addColumn<bool>("registering");
+        QTest::addColumn<QString>("sentEmail");
+        QTest::newRow("sign-in keeps it") << false << u" Ada@Example.COM "_s;
+        QTest::newRow("registration trims and lowers") << true << u"ada@example.com"_s;
+    }
+    void emailIsSentAsTypedOrTidied() {
+        QFETCH(bool, registering);
+        QFETCH(QString, sentEmail);
+        std::unique_ptr<QWidget> view;
+        if (registering) {
+            view = std::make_unique<RegisterView>(&m_f->auth);
+            type(view.get(), u"nameField"_s, u"  Ada  "_s);
+            type(view.get(), u"confirmPasswordField"_s, u"secret"_s);
+        } else {
+            view = std::make_unique<LoginView>(&m_f->auth);
+        }
+        type(view.get(), u"emailField"_s, u" Ada@Example.COM "_s);
+        type(view.get(), u"passwordField"_s, u"secret"_s);
+        QTest::keyClick(find<QLineEdit>(view.get(), u"passwordField"_s), Qt::Key_Return);
+        QCoreApplication::processEvents(); // a scheduled sign-in would have started now
+        QVERIFY(!m_f->auth.isLoading());   // Return sends nothing
+        m_f->server.on("POST", registering ? u"/auth/register"_s : u"/auth/login"_s, FakeResponse::heldBack(200, json::auth()));
+        auto* button = find<PrimaryButton>(view.get(), u"primaryButton"_s);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(m_f->server.heldCount(), 1);
+        QVERIFY(m_f->auth.isLoading() && !button->isEnabled() && button->isBusy());
+        QCOMPARE(button->text(), registering ? u"Creating Account..."_s : u"Signing in..."_s);
+        m_f->server.release();
+        QTRY_VERIFY(m_f->auth.isAuthenticated());
+        QCOMPARE(lastBody(u"email"_s), sentEmail);
+        if (registering) {
+            QCOMPARE(lastBody(u"name"_s), u"Ada"_s);
+        }
+    }
+    void formsEnableTheirButton_data() {
+        QTest::addColumn<FormsEnableTheirButtonRow>("row");
+        QTest::newRow("sign-in, both empty") << FormsEnableTheirButtonRow{QStringList{QString(), QString()}, false, false};
+        QTest::newRow("sign-in, no password") << FormsEnableTheirButtonRow{QStringList{u"a"_s, QString()}, false, false};
+        QTest::newRow("sign-in, no email") << FormsEnableTheirButtonRow{QStringList{QString(), u"b"_s}, false, false};
+        QTest::newRow("sign-in, spaces count") << FormsEnableTheirButtonRow{QStringList{u"   "_s, u"b"_s}, true, false};
+        QTest::newRow("valid") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, u"sixsix"_s}, true, false};
+        QTest::newRow("five characters") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"a@x.io"_s, u"fivee"_s, u"fivee"_s}, false, false};
+        QTest::newRow("six with accents") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"a@x.io"_s, u"e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301"_s, u"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"_s}, true, false};
+        QTest::newRow("blank name") << FormsEnableTheirButtonRow{QStringList{u"   "_s, u"a@x.io"_s, u"sixsix"_s, u"sixsix"_s}, false, false};
+        QTest::newRow("blank email") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"\n "_s, u"sixsix"_s, u"sixsix"_s}, false, false};
+        QTest::newRow("mismatch") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, u"sixsi"_s}, false, true};
+        QTest::newRow("empty confirmation") << FormsEnableTheirButtonRow{QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, QString()}, false, false};
+    }
+    void formsEnableTheirButton() {
+        QFETCH(FormsEnableTheirButtonRow, row);
+        auto [fields, valid, mismatch] = row;
+        const bool registering = fields.size() == 4;
+        std::unique_ptr<QWidget> view;
+        if (registering) {
+            view = std::make_unique<RegisterView>(&m_f->auth);
+        } else {
+            view = std::make_unique<LoginView>(&m_f->auth);
+        }
+        view->show();
+        const QStringList names = QStringList{u"nameField"_s, u"emailField"_s, u"passwordField"_s, u"confirmPasswordField"_s}.mid(registering ? 0 : 1, fields.size());
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            type(view.get(), names[i], fields[i]);
+        }
+        auto* button = find<PrimaryButton>(view.get(), u"primaryButton"_s);
+        QCOMPARE(button->isEnabled(), valid);
+        QCOMPARE(button->fill(), valid ? Theme::blueFill() : Theme::grey());
+        if (registering) {
+            QCOMPARE(find<QLabel>(view.get(), u"mismatchLabel"_s)->isVisible(), mismatch);
+            QCOMPARE(find<FieldEdit>(view.get(), u"confirmPasswordField"_s)->outline(), mismatch ? Theme::red() : QColor(Qt::transparent));
+            type(view.get(), u"passwordField"_s, fields[3]); // editing the password until both agree
+            QVERIFY(!find<QLabel>(view.get(), u"mismatchLabel"_s)->isVisible());
+        }
+    }
+    void routingAndErrorLine() {
+        ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
+        content.show();
+        QVERIFY(qobject_cast<LoginView*>(content.currentScreen()));
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
+        type(content.currentScreen(), u"emailField"_s, u"a"_s);
+        type(content.currentScreen(), u"passwordField"_s, u"b"_s);
+        QTest::mouseClick(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s), Qt::LeftButton);
+        auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
+        QTRY_VERIFY(error->isVisible());
+        QCOMPARE(error->text(), u"Unknown account"_s);
+        QVERIFY(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s)->isEnabled());
+
+        QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+        QCOMPARE(content.screen(), ContentView::Screen::registration);
+        QVERIFY(!find<QLabel>(content.currentScreen(), u"errorLabel"_s)->isVisible()); // cleared on appearance
+        QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+        QCOMPARE(content.screen(), ContentView::Screen::login);
+        QCOMPARE(find<QLineEdit>(content.currentScreen(), u"emailField"_s)->text(), QString()); // a fresh screen
+        QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
+
+        QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
+        QCOMPARE(content.screen(), ContentView::Screen::dashboard);
+        QVERIFY(qobject_cast<DashboardView*>(content.currentScreen()));
+        m_f->auth.logout();
+        QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
+    }
+    void quietLineWhileTheRestoreRetries() {
+        m_f->client.setAuthToken(u"old"_s);
+        m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
+        m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
+        LoginView view(&m_f->auth);
+        view.resize(400, 600);
+        view.show();
+        QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
+        QCoro::waitFor(m_f->auth.checkAuthStatus());
+        QVERIFY(shown(&view, u"restoreRetryLabel"_s));
+        QCOMPARE(text(&view, u"restoreRetryLabel"_s), u"Could not confirm your sign-in \u2014 retrying\u2026"_s);
+        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+        QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
+    }
+    void appearActionsRunOncePerAppearance() {
+        ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
+        content.show();
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
+        QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
+        auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
+        QVERIFY(error->isVisible());
+        content.showMinimized(); // restoring is no new appearance: the error stays
+        content.showNormal();
+        QVERIFY(error->isVisible());
+        content.hide(); // shown again after it was closed: a new appearance
+        content.show();
+        QVERIFY(!error->isVisible());
+
+        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+        const qsizetype before = refreshes();
+        QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
+        QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
+        auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
+        QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_f->timer.isRefreshing());
+        content.showMinimized();
+        content.showNormal();
+        content.hide();
+        content.show();
+        QTRY_VERIFY(refreshes() >= before + 2);
+        QTRY_VERIFY(!m_f->timer.isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
+        QCOMPARE(refreshes(), before + 2); // only the new appearance after closing reloads
+    }
+    void timerPanelChoices() {
+        TimerView panel(&m_f->timer, [] {}, [] {});
+        panel.show(); // preselects the first active project
+        auto* projectChooser = find<PullDownButton>(&panel, u"projectChooser"_s);
+        auto* taskChooser = find<PullDownButton>(&panel, u"taskChooser"_s);
+        auto* description = find<QLineEdit>(&panel, u"descriptionField"_s);
+        auto* start = find<CircleButton>(&panel, u"startButton"_s);
+        QCOMPARE(panel.selectedProjectId(), u"p1"_s);
+        QCOMPARE(projectChooser->text(), u"Web"_s);
+        QCOMPARE(projectChooser->dotColor(), QColor(0x10, 0xB9, 0x81));
+        QTRY_COMPARE(m_f->timer.tasks().size(), 1);
+        QVERIFY(taskChooser->isEnabled() && start->isEnabled() && !description->isEnabled());
+
+        chooseFromMenu(projectChooser, u"No Project"_s);
+        QVERIFY(!start->isEnabled() && !taskChooser->isEnabled() && !description->isEnabled());
+        QCOMPARE(projectChooser->text(), u"Project"_s);
+        QTRY_VERIFY(m_f->timer.tasks().isEmpty());
+        QCOMPARE(projectChooser->menu()->actions().size(), 3); // "No Project" and the two active projects
+
+        chooseFromMenu(projectChooser, u"App"_s);
+        QTRY_COMPARE(m_f->timer.selectedProjectId(), u"p2"_s);
+        QTRY_VERIFY(taskChooser->isEnabled());
+        // The task menu has no icons and keeps no empty column for them: its texts start where the
+        // project menu's dots do.
+        const auto contentLeft = [](PullDownButton* chooser) {
+            QTest::mouseClick(chooser, Qt::LeftButton);
+            const QImage image = chooser->menu()->grab().toImage();
+            chooser->menu()->close();
+            const QRgb background = image.pixel(image.width() - 3, image.height() / 2);
+            for (int x = 2; x < image.width(); ++x) {
+                for (int y = 2; y < image.height() - 2; ++y) {
+                    if (image.pixel(x, y) != background) {
+                        return x;
+                    }
+                }
+            }
+            return -1;
+        };
+        const int dots = contentLeft(projectChooser);
+        QVERIFY2(contentLeft(taskChooser) <= dots + 1, qPrintable(u"dots from %1"_s.arg(dots)));
+        chooseFromMenu(taskChooser, u"Build"_s);
+        QVERIFY(description->isEnabled());
+        description->setText(u"  Spacing kept "_s);
+        // Return ends the edit: the field lets go of the focus.
+        panel.activateWindow(); // back from the menus
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        description->setFocus();
+        QTRY_VERIFY(description->hasFocus());
+        QTest::keyClick(description, Qt::Key_Return);
+        QVERIFY(!description->hasFocus());
+        m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
+        // As a real server would, from now on the running entry is the current one.
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_VERIFY(m_f->timer.isTimerRunning() && !m_f->timer.isLoading()); // stop stays disabled until then
+        QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
+                 QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
+
+        m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current()));
+        QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!m_f->timer.isLoading() && !m_f->timer.isTimerRunning());
+        QTRY_COMPARE(panel.selectedProjectId(), QString());
+        QCOMPARE(description->text(), QString());
+    }
+    void runningFace() {
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
+        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+        TimerView panel(&m_f->timer, [] {}, [] {});
+        panel.show();
+        QVERIFY(find<QWidget>(&panel, u"runningFace"_s)->isVisible());
+        QVERIFY(!find<QWidget>(&panel, u"idleFace"_s)->isVisible());
+        QCOMPARE(find<QLabel>(&panel, u"counter"_s)->text(), u"01:30"_s);
+        QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
+        QCOMPARE(find<CircleButton>(&panel, u"stopButton"_s)->fill(), Theme::redFill()); // as the pills
+
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
+        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+        QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
+    }
+    void fieldsMatchTheChoosers() {
+        TimerView panel(&m_f->timer, [] {}, [] {});
+        panel.show();
+        auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
+        QCOMPARE(description->sizeHint().height(), find<PullDownButton>(&panel, u"projectChooser"_s)->sizeHint().height());
+        // No longer than the server takes.
+        description->setText(QString(2100, u'x'));
+        QCOMPARE(description->text().size(), 2000);
+    }
+    void earningsSection() {
+        m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        auto* today = find<EarningsCard>(&view, u"todayCard"_s);
+        QCOMPARE(today->earnings(), u"$0.00"_s);
+        QCOMPARE(today->duration(), u"0h 0m"_s);
+        view.resize(400, 600);
+        view.show();
+        QTRY_VERIFY(find<QWidget>(&view, u"loadingCards"_s)->isVisible());
+        m_f->server.release();
+        auto* error = find<QLabel>(&view, u"earningsError"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(error->isVisible(), 20000); // behind the refresh, on a loaded machine
+        QCOMPARE(error->text(), u"Failed to load earnings: Server error - please try again later"_s);
+        QVERIFY(!today->isVisible());
+
+        m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
+        QCoro::waitFor(view.dashboardViewModel()->loadEarnings());
+        QVERIFY(today->isVisible());
+        QCOMPARE(today->earnings(), u"$12.50"_s);
+        QCOMPARE(today->duration(), u"1h 5m"_s);
+        QCOMPARE(find<EarningsCard>(&view, u"weekCard"_s)->duration(), u"2m"_s);
+    }
+    void figuresFollowTheTimer() {
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        view.show();
+        QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$12.50"_s);
+        // A start from elsewhere (the popover, the panel, the command line): the totals follow.
+        m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(79.95, 3900, 40, 120)));
+        m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
+        QCoro::waitFor(m_f->timer.startTimer(u"p1"_s, std::nullopt, std::nullopt));
+        QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$79.95"_s);
+    }
+    void accountWithoutProjects() {
+        m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[{"id":"p3","name":"Old","isActive":false}]})"));
+        QCoro::waitFor(m_f->timer.loadProjects());
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        view.show();
+        auto* notice = find<QWidget>(&view, u"noProjects"_s);
+        QTRY_VERIFY(notice->isVisible()); // not a silent, disabled start
+        QVERIFY(!find<CircleButton>(&view, u"startButton"_s)->isEnabled());
+        m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, json::projects()));
+        find<LinkButton>(&view, u"noProjectsRefresh"_s)->click();
+        QTRY_VERIFY(!notice->isVisible());
+    }
+    void entryRowsFollowTheList() {
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        view.show();
+        QCOMPARE(rowIds(&view), QStringList{u"s1"_s});
+        auto* row = view.findChild<TimeEntryRow*>();
+        QVERIFY(row->findChild<QWidget*>(u"restartButton"_s)->isVisible());
+        QCOMPARE(row->findChild<QLabel*>(u"entryDuration"_s)->text(), u"00:01"_s);
+        QCOMPARE(row->findChild<QWidget*>(u"restartButton"_s)->accessibleDescription(), u"Restart this timer: Notes, 00:01"_s);
+
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
+        m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({running, stopped, running})));
+        QCoro::waitFor(m_f->timer.refreshAllData());
+        QCOMPARE(rowIds(&view), (QStringList{u"r1"_s, u"s1"_s, u"r1"_s})); // a repeated id gets a row each time
+        for (TimeEntryRow* each : view.findChildren<TimeEntryRow*>()) {
+            QVERIFY(!each->findChild<QWidget*>(u"restartButton"_s)->isVisible());
+            QCOMPARE(each->isBlinking(), each->entry().isRunning);
+            QCOMPARE(each->findChild<QLabel*>(u"entryDuration"_s)->isVisible(), !each->entry().isRunning);
+        }
+
+        // Stopped from the tray while the window is closed: the dot comes back steady.
+        view.hide();
+        const QByteArray stoppedRunning = json::entry("r1", false);
+        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(stoppedRunning)));
+        m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stoppedRunning})));
+        QCoro::waitFor(m_f->timer.refreshAllData());
+        view.show();
+        QCOMPARE(rowIds(&view), QStringList{u"r1"_s});
+        row = view.findChild<TimeEntryRow*>();
+        QVERIFY(!row->isBlinking());
+        QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
+    }
+    void runningDotPulses() {
+        // A running entry's dot, with motion allowed.
+        ReducedMotion::instance().setReduced(false);
+        PulsingDot dot(8, Theme::appBackground());
+        DotFrames painted(&dot);
+        dot.setPulsing(true);
+        QVERIFY(!dot.isMoving()); // not on screen yet
+        dot.show();
+        QVERIFY(dot.isMoving());
+        // One swing, eased from full opacity down to 0.3 and back.
+        const auto swungBack = [&] {
+            const auto low = std::find_if(painted.frames.begin(), painted.frames.end(), [](auto f) { return f.second < 0.4; });
+            return std::any_of(low, painted.frames.end(), [](auto f) { return f.second > 0.95; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(swungBack(), 20000);
+        QSet<qreal> between;
+        for (const auto& [when, opacity] : painted.frames) {
+            QVERIFY(opacity >= 0.3 - 1e-9 && opacity <= 1.0);
+            if (opacity > 0.35 && opacity < 0.95) {
+                between.insert(opacity);
+            }
+        }
+        QVERIFY2(between.size() >= 3, "a blink, not a pulse");
+        // At most ten frames a second (a slow machine only makes them fewer), besides the first.
+        const qint64 span = painted.frames.last().first - painted.frames.first().first;
+        QVERIFY2((painted.frames.size() - 2) * 90 <= span, qPrintable(u"%1 frames in %2 ms"_s.arg(painted.frames.size()).arg(span)));
+
+        // Off screen it holds still; back on screen the swing starts again from full opacity.
+        dot.hide();
+        QVERIFY(!dot.isMoving());
+        QCOMPARE(dot.currentOpacity(), 1.0);
+        dot.show();
+        QVERIFY(dot.isMoving());
+        QCOMPARE(dot.currentOpacity(), 1.0);
+        QTRY_VERIFY(dot.currentOpacity() < 0.9);
+        // The desktop asks for less motion: at once full opacity and still, not eased; then again.
+        ReducedMotion::instance().setReduced(true);
+        QCOMPARE(dot.currentOpacity(), 1.0);
+        QVERIFY(!dot.isMoving());
+        ReducedMotion::instance().setReduced(false);
+        QVERIFY(dot.isMoving());
+        QTRY_VERIFY(dot.currentOpacity() < 0.9);
+        // The entry stops: the dot eases back to full opacity, then holds still.
+        const qreal before = dot.currentOpacity();
+        dot.setPulsing(false);
+        QCOMPARE(dot.currentOpacity(), before);
+        QTRY_COMPARE(dot.currentOpacity(), 1.0);
+        QTRY_VERIFY(!dot.isMoving());
+    }
+    void listsAreDrawnWithinWhatWasAsked() {
+        QList<QByteArray> entries(20'000, stopped);
+        QByteArray projects = R"({"projects":[)";
+        for (int i = 0; i < 1500; ++i) {
+            projects += (i ? "," : "") + QByteArray(R"({"id":"p%","name":"P%","isActive":true})").replace('%', QByteArray::number(i));
+        }
+        m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries(entries)));
+        m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects + "]}"));
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        view.show();
+        QTRY_COMPARE(m_f->timer.recentEntries().size(), 20'000); // the state keeps all
+        QTRY_VERIFY(!m_f->timer.isRefreshing());
+        QCOMPARE(view.findChildren<TimeEntryRow*>().size(), 10);
+        const QStringList& lines = m_f->lines.lines();
+        QCOMPARE(lines.count(u"📝 Loaded 20000 recent entries"_s), 1);
+        QCOMPARE(lines.count(u"Showing the first 10 of 20000 recent entries received"_s), 1);
+        QCOMPARE(lines.count(u"Showing the first 1000 of 1500 projects received"_s), 1);
+        auto* chooser = find<PullDownButton>(&view, u"projectChooser"_s);
+        QTest::mouseClick(chooser, Qt::LeftButton);
+        QCOMPARE(chooser->menu()->actions().size(), 1 + 1000); // "No Project" and the first thousand
+        chooser->menu()->close();
+    }
+    void dismissibleSaveWarning() {
+        QVERIFY(QDir().mkpath(m_f->home.tokenFile())); // a folder where the file should go
+        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
+        view.resize(400, 600);
+        view.show();
+        QVERIFY(!shown(&view, u"saveWarning"_s));
+        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+        QVERIFY(shown(&view, u"saveWarning"_s));
+        auto* warning = find<QLabel>(&view, u"saveWarningText"_s);
+        QCOMPARE(warning->accessibleName(), *m_f->auth.saveWarning());
+        QCOMPARE(layoutFaults(&view), QStringList());
+        // The path it names is not broken after a slash (or a hyphen), at whatever width it is laid out.
+        QVERIFY(m_f->auth.saveWarning()->contains(m_f->home.path()));
+        for (int width = 100; width <= warning->width(); width += 4) {
+            QTextLayout layout(warning->text(), warning->font());
+            QTextOption wrapped;
+            wrapped.setWrapMode(QTextOption::WordWrap);
+            layout.setTextOption(wrapped);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                QString lineText = warning->text().mid(line.textStart(), line.textLength()).trimmed();
+                lineText.remove(u'\u2060');
+                QVERIFY2(!lineText.endsWith(u'/') && !lineText.endsWith(u'-'), qPrintable(u"%1 px: "_s.arg(width) + lineText));
+            }
+            layout.endLayout();
+        }
+        QTest::mouseClick(find<QWidget>(&view, u"dismissSaveWarning"_s), Qt::LeftButton);
+        QVERIFY(!shown(&view, u"saveWarning"_s));
+    }
 
 private:
     QString lastBody(const QString& member) const {
@@ -125,522 +521,6 @@ private:
 
     std::unique_ptr<ViewFixture> m_f;
 };
-
-void tst_Screens::init() {
-    m_f = std::make_unique<ViewFixture>();
-    m_f->clock.set(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 30), Qt::UTC));
-    m_f->serveNothingRunning();
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
-    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-    m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, json::auth()));
-    QTRY_VERIFY(m_f->timer.projects().size() == 3 && !m_f->timer.isRefreshing());
-}
-
-void tst_Screens::cleanup() {
-    m_f.reset();
-}
-
-void tst_Screens::signInButton_data() {
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("both empty") << QString() << QString() << false;
-    QTest::newRow("no password") << u"a"_s << QString() << false;
-    QTest::newRow("no email") << QString() << u"b"_s << false;
-    QTest::newRow("a and b") << u"a"_s << u"b"_s << true;
-    QTest::newRow("spaces count") << u"   "_s << u"b"_s << true;
-}
-
-void tst_Screens::signInButton() {
-    QFETCH(QString, email);
-    QFETCH(QString, password);
-    QFETCH(bool, enabled);
-    LoginView view(&m_f->auth);
-    type(&view, u"emailField"_s, email);
-    type(&view, u"passwordField"_s, password);
-    auto* button = find<PrimaryButton>(&view, u"primaryButton"_s);
-    QCOMPARE(button->isEnabled(), enabled);
-    QCOMPARE(button->fill(), enabled ? Theme::blueFill() : Theme::grey()); // as on the registration screen
-}
-
-void tst_Screens::emailIsSentAsTypedOrTidied_data() {
-    QTest::addColumn<bool>("registering");
-    QTest::addColumn<QString>("sentEmail");
-    QTest::newRow("sign-in keeps it") << false << u" Ada@Example.COM "_s;
-    QTest::newRow("registration trims and lowers") << true << u"ada@example.com"_s;
-}
-
-void tst_Screens::emailIsSentAsTypedOrTidied() {
-    QFETCH(bool, registering);
-    QFETCH(QString, sentEmail);
-    std::unique_ptr<QWidget> view;
-    if (registering) {
-        view = std::make_unique<RegisterView>(&m_f->auth);
-        type(view.get(), u"nameField"_s, u"  Ada  "_s);
-        type(view.get(), u"confirmPasswordField"_s, u"secret"_s);
-    } else {
-        view = std::make_unique<LoginView>(&m_f->auth);
-    }
-    type(view.get(), u"emailField"_s, u" Ada@Example.COM "_s);
-    type(view.get(), u"passwordField"_s, u"secret"_s);
-    QTest::keyClick(find<QLineEdit>(view.get(), u"passwordField"_s), Qt::Key_Return);
-    QCoreApplication::processEvents(); // a scheduled sign-in would have started now
-    QVERIFY(!m_f->auth.isLoading());   // Return sends nothing
-    m_f->server.on("POST", registering ? u"/auth/register"_s : u"/auth/login"_s, FakeResponse::heldBack(200, json::auth()));
-    auto* button = find<PrimaryButton>(view.get(), u"primaryButton"_s);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_COMPARE(m_f->server.heldCount(), 1);
-    QVERIFY(m_f->auth.isLoading() && !button->isEnabled() && button->isBusy());
-    QCOMPARE(button->text(), registering ? u"Creating Account..."_s : u"Signing in..."_s);
-    m_f->server.release();
-    QTRY_VERIFY(m_f->auth.isAuthenticated());
-    QCOMPARE(lastBody(u"email"_s), sentEmail);
-    QCOMPARE(lastBody(u"password"_s), u"secret"_s);
-    if (registering) {
-        QCOMPARE(lastBody(u"name"_s), u"Ada"_s);
-    }
-}
-
-void tst_Screens::registrationForm_data() {
-    QTest::addColumn<QStringList>("fields"); // name, email, password, confirmation
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<bool>("mismatch");
-    QTest::newRow("valid") << QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, u"sixsix"_s} << true << false;
-    QTest::newRow("five characters") << QStringList{u"Ada"_s, u"a@x.io"_s, u"fivee"_s, u"fivee"_s} << false << false;
-    QTest::newRow("six with accents") << QStringList{u"Ada"_s, u"a@x.io"_s, u"e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301"_s,
-                                                     u"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"_s}
-                                      << true << false;
-    QTest::newRow("blank name") << QStringList{u"   "_s, u"a@x.io"_s, u"sixsix"_s, u"sixsix"_s} << false << false;
-    QTest::newRow("blank email") << QStringList{u"Ada"_s, u"\n "_s, u"sixsix"_s, u"sixsix"_s} << false << false;
-    QTest::newRow("mismatch") << QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, u"sixsi"_s} << false << true;
-    QTest::newRow("empty confirmation") << QStringList{u"Ada"_s, u"a@x.io"_s, u"sixsix"_s, QString()} << false << false;
-}
-
-void tst_Screens::registrationForm() {
-    QFETCH(QStringList, fields);
-    QFETCH(bool, valid);
-    QFETCH(bool, mismatch);
-    RegisterView view(&m_f->auth);
-    view.show();
-    const QStringList names{u"nameField"_s, u"emailField"_s, u"passwordField"_s, u"confirmPasswordField"_s};
-    for (int i = 0; i < 4; ++i) {
-        type(&view, names[i], fields[i]);
-    }
-    auto* button = find<PrimaryButton>(&view, u"primaryButton"_s);
-    QCOMPARE(view.isFormValid(), valid);
-    QCOMPARE(button->isEnabled(), valid);
-    QCOMPARE(button->fill(), valid ? Theme::blueFill() : Theme::grey());
-    QCOMPARE(find<QLabel>(&view, u"mismatchLabel"_s)->isVisible(), mismatch);
-    QCOMPARE(find<FieldEdit>(&view, u"confirmPasswordField"_s)->outline(), mismatch ? Theme::red() : QColor(Qt::transparent));
-    if (mismatch) {
-        type(&view, u"passwordField"_s, fields[3]); // editing the password until both agree
-        QVERIFY(!find<QLabel>(&view, u"mismatchLabel"_s)->isVisible());
-    }
-}
-
-void tst_Screens::formsFitAndReadAsSentences() {
-    m_f->server.on(
-        "POST", u"/auth/register"_s,
-        FakeResponse::json(
-            409, R"({"error":"This e-mail address is already registered; sign in, or register with another address"})"));
-    RegisterView view(&m_f->auth);
-    type(&view, u"passwordField"_s, u"sixsix"_s);
-    type(&view, u"confirmPasswordField"_s, u"sixsi"_s);
-    view.setFixedSize(400, 600); // the window's content, which cannot grow
-    view.show();
-    QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
-    QVERIFY(find<QLabel>(&view, u"errorLabel"_s)->isVisible() && find<QLabel>(&view, u"mismatchLabel"_s)->isVisible());
-    QCOMPARE(layoutFaults(&view), QStringList());
-
-    // "Already have an account? Sign in": one space apart, the pair centred.
-    auto* text = find<QLabel>(&view, u"switchText"_s);
-    auto* link = find<LinkButton>(&view, u"switchButton"_s);
-    const int textEnd = text->x() + text->fontMetrics().horizontalAdvance(text->text());
-    QVERIFY(qAbs(link->x() - textEnd - text->fontMetrics().horizontalAdvance(u' ')) <= 1);
-    const int left = text->mapTo(&view, QPoint()).x();
-    const int right = view.width() - link->mapTo(&view, QPoint(link->width(), 0)).x();
-    QVERIFY2(qAbs(left - right) <= 1, qPrintable(u"%1 vs %2"_s.arg(left).arg(right)));
-}
-
-void tst_Screens::routingAndErrorLine() {
-    ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
-    content.show();
-    QVERIFY(qobject_cast<LoginView*>(content.currentScreen()));
-    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(400, R"({"error":"Unknown account"})"));
-    type(content.currentScreen(), u"emailField"_s, u"a"_s);
-    type(content.currentScreen(), u"passwordField"_s, u"b"_s);
-    QTest::mouseClick(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s), Qt::LeftButton);
-    auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
-    QTRY_VERIFY(error->isVisible());
-    QCOMPARE(error->text(), u"Unknown account"_s);
-    QCOMPARE(error->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    QVERIFY(find<PrimaryButton>(content.currentScreen(), u"primaryButton"_s)->isEnabled());
-
-    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
-    QCOMPARE(content.screen(), ContentView::Screen::registration);
-    QVERIFY(!find<QLabel>(content.currentScreen(), u"errorLabel"_s)->isVisible()); // cleared on appearance
-    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
-    QCOMPARE(content.screen(), ContentView::Screen::login);
-    QCOMPARE(find<QLineEdit>(content.currentScreen(), u"emailField"_s)->text(), QString()); // a fresh screen
-    QTest::mouseClick(find<LinkButton>(content.currentScreen(), u"switchButton"_s), Qt::LeftButton);
-
-    QCoro::waitFor(m_f->auth.registerAccount(u"A"_s, u"a@x.io"_s, u"secret"_s, std::nullopt, std::nullopt));
-    QCOMPARE(content.screen(), ContentView::Screen::dashboard);
-    auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
-    QVERIFY(dashboard);
-    QTRY_VERIFY(dashboard->dashboardViewModel()->earnings().has_value());
-    m_f->auth.logout();
-    QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
-}
-
-void tst_Screens::quietLineWhileTheRestoreRetries() {
-    m_f->client.setAuthToken(u"old"_s);
-    m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
-    m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
-    LoginView view(&m_f->auth);
-    view.resize(400, 600);
-    view.show();
-    QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
-    QCoro::waitFor(m_f->auth.checkAuthStatus());
-    QVERIFY(shown(&view, u"restoreRetryLabel"_s));
-    QCOMPARE(text(&view, u"restoreRetryLabel"_s), u"Could not confirm your sign-in \u2014 retrying\u2026"_s);
-    QCOMPARE(layoutFaults(&view), QStringList());
-    QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
-    QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
-}
-
-void tst_Screens::appearActionsRunOncePerAppearance() {
-    ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
-    content.show();
-    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
-    QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
-    auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
-    QVERIFY(error->isVisible());
-    content.showMinimized(); // restoring is no new appearance: the error stays
-    content.showNormal();
-    QVERIFY(error->isVisible());
-    content.hide(); // shown again after it was closed: a new appearance
-    content.show();
-    QVERIFY(!error->isVisible());
-
-    m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-    const qsizetype before = refreshes();
-    QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
-    QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
-    auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
-    QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_f->timer.isRefreshing());
-    content.showMinimized();
-    content.showNormal();
-    content.hide();
-    content.show();
-    QTRY_VERIFY(refreshes() >= before + 2);
-    QTRY_VERIFY(!m_f->timer.isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
-    QCOMPARE(refreshes(), before + 2); // only the new appearance after closing reloads
-}
-
-void tst_Screens::timerPanelChoices() {
-    TimerView panel(
-        &m_f->timer, [] {}, [] {});
-    panel.show(); // preselects the first active project
-    auto* projectChooser = find<PullDownButton>(&panel, u"projectChooser"_s);
-    auto* taskChooser = find<PullDownButton>(&panel, u"taskChooser"_s);
-    auto* description = find<QLineEdit>(&panel, u"descriptionField"_s);
-    auto* start = find<CircleButton>(&panel, u"startButton"_s);
-    QCOMPARE(panel.selectedProjectId(), u"p1"_s);
-    QCOMPARE(projectChooser->text(), u"Web"_s);
-    QCOMPARE(projectChooser->dotColor(), QColor(0x10, 0xB9, 0x81));
-    QTRY_COMPARE(m_f->timer.tasks().size(), 1);
-    QVERIFY(m_f->server.requestLines().contains(u"GET /tasks?projectId=p1&isCompleted=false"_s));
-    QVERIFY(taskChooser->isEnabled() && start->isEnabled() && !description->isEnabled());
-
-    chooseFromMenu(projectChooser, u"No Project"_s);
-    QVERIFY(!start->isEnabled() && !taskChooser->isEnabled() && !description->isEnabled());
-    QCOMPARE(projectChooser->text(), u"Project"_s);
-    QTRY_VERIFY(m_f->timer.tasks().isEmpty());
-    QCOMPARE(projectChooser->menu()->actions().size(), 3); // "No Project" and the two active projects
-
-    chooseFromMenu(projectChooser, u"App"_s);
-    QTRY_COMPARE(m_f->timer.selectedProjectId(), u"p2"_s);
-    QTRY_VERIFY(taskChooser->isEnabled());
-    // The task menu has no icons and keeps no empty column for them: its texts start where the
-    // project menu's dots do.
-    const auto contentLeft = [](PullDownButton* chooser) {
-        QTest::mouseClick(chooser, Qt::LeftButton);
-        const QImage image = chooser->menu()->grab().toImage();
-        chooser->menu()->close();
-        const QRgb background = image.pixel(image.width() - 3, image.height() / 2);
-        for (int x = 2; x < image.width(); ++x) {
-            for (int y = 2; y < image.height() - 2; ++y) {
-                if (image.pixel(x, y) != background) {
-                    return x;
-                }
-            }
-        }
-        return -1;
-    };
-    const int dots = contentLeft(projectChooser);
-    QVERIFY2(contentLeft(taskChooser) <= dots + 1, qPrintable(u"dots from %1"_s.arg(dots)));
-    chooseFromMenu(taskChooser, u"Build"_s);
-    QVERIFY(description->isEnabled());
-    description->setText(u"  Spacing kept "_s);
-    // Return ends the edit: the field lets go of the focus.
-    panel.activateWindow(); // back from the menus
-    QVERIFY(QTest::qWaitForWindowActive(&panel));
-    description->setFocus();
-    QTRY_VERIFY(description->hasFocus());
-    QTest::keyClick(description, Qt::Key_Return);
-    QVERIFY(!description->hasFocus());
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
-    // As a real server would, from now on the running entry is the current one.
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
-    QTest::mouseClick(start, Qt::LeftButton);
-    QTRY_VERIFY(m_f->timer.isTimerRunning() && !m_f->timer.isLoading()); // stop stays disabled until then
-    QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body,
-             QByteArray(R"({"description":"  Spacing kept ","projectId":"p2","taskId":"t1"})"));
-
-    m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(stopped)));
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current()));
-    QTest::mouseClick(find<CircleButton>(&panel, u"stopButton"_s), Qt::LeftButton);
-    QTRY_VERIFY(!m_f->timer.isLoading() && !m_f->timer.isTimerRunning());
-    QTRY_COMPARE(panel.selectedProjectId(), QString());
-    QCOMPARE(description->text(), QString());
-}
-
-void tst_Screens::runningFace() {
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
-    QCoro::waitFor(m_f->timer.loadCurrentEntry());
-    TimerView panel(
-        &m_f->timer, [] {}, [] {});
-    panel.show();
-    QVERIFY(find<QWidget>(&panel, u"runningFace"_s)->isVisible());
-    QVERIFY(!find<QWidget>(&panel, u"idleFace"_s)->isVisible());
-    QCOMPARE(find<QLabel>(&panel, u"counter"_s)->text(), u"01:30"_s);
-    QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
-    QCOMPARE(find<CircleButton>(&panel, u"stopButton"_s)->fill(), Theme::redFill()); // as the pills
-
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
-    QCoro::waitFor(m_f->timer.loadCurrentEntry());
-    QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
-}
-
-void tst_Screens::fieldsMatchTheChoosers() {
-    // In the program's own colours.
-    const QPalette previous = QApplication::palette();
-    QApplication::setPalette(Theme::palette());
-    const auto restore = qScopeGuard([&] { QApplication::setPalette(previous); });
-    TimerView panel(
-        &m_f->timer, [] {}, [] {});
-    panel.resize(368, panel.sizeHint().height());
-    panel.show();
-    auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
-    QCOMPARE(description->sizeHint().height(), find<PullDownButton>(&panel, u"projectChooser"_s)->sizeHint().height());
-    // Rounded (the corner shows what lies behind) and dimmed while disabled.
-    const QImage disabled = description->grab().toImage();
-    QVERIFY(disabled.pixelColor(0, 0) != disabled.pixelColor(disabled.width() / 2, 1));
-    description->setEnabled(true);
-    QVERIFY(description->grab().toImage().pixelColor(disabled.width() / 2, 1) != disabled.pixelColor(disabled.width() / 2, 1));
-    // The placeholder dims with the box: disabled, it stands out from the box far less.
-    const auto placeholderContrast = [description](bool enabled) {
-        description->setEnabled(enabled);
-        QImage image(description->size(), QImage::Format_RGB32);
-        image.fill(Theme::appBackground());
-        description->render(&image);
-        int brightest = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                brightest = std::max(brightest, qGray(image.pixel(x, y)));
-            }
-        }
-        return brightest - qGray(image.pixel(image.width() - 4, image.height() / 2)); // beyond the text
-    };
-    const int enabledContrast = placeholderContrast(true);
-    const int disabledContrast = placeholderContrast(false);
-    QVERIFY2(disabledContrast < 0.6 * enabledContrast, qPrintable(u"%1 against %2"_s.arg(disabledContrast).arg(enabledContrast)));
-    // No longer than the server takes.
-    description->setText(QString(2100, u'x'));
-    QCOMPARE(description->text().size(), 2000);
-}
-
-void tst_Screens::earningsSection() {
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    auto* today = find<EarningsCard>(&view, u"todayCard"_s);
-    QCOMPARE(today->earnings(), u"$0.00"_s);
-    QCOMPARE(today->duration(), u"0h 0m"_s);
-    view.resize(400, 600);
-    view.show();
-    QTRY_VERIFY(find<QWidget>(&view, u"loadingCards"_s)->isVisible());
-    // At rest the first card lies wholly below the fade at the top of the list.
-    auto* list = view.findChild<QScrollArea*>();
-    QVERIFY(find<QWidget>(&view, u"loadingCards"_s)->mapTo(list, QPoint()).y() >= 20);
-    m_f->server.release();
-    auto* error = find<QLabel>(&view, u"earningsError"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(error->isVisible(), 20000); // behind the refresh, on a loaded machine
-    QCOMPARE(error->text(), u"Failed to load earnings: Server error - please try again later"_s);
-    QCOMPARE(error->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    QVERIFY(!today->isVisible());
-
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
-    QCoro::waitFor(view.dashboardViewModel()->loadEarnings());
-    QVERIFY(today->isVisible());
-    QCOMPARE(today->earnings(), u"$12.50"_s);
-    QCOMPARE(today->duration(), u"1h 5m"_s);
-    QCOMPARE(find<EarningsCard>(&view, u"weekCard"_s)->duration(), u"2m"_s);
-}
-
-void tst_Screens::figuresFollowTheTimer() {
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    view.show();
-    QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$12.50"_s);
-    // A start from elsewhere (the popover, the panel, the command line): the totals follow.
-    m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(79.95, 3900, 40, 120)));
-    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
-    QCoro::waitFor(m_f->timer.startTimer(u"p1"_s, std::nullopt, std::nullopt));
-    QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$79.95"_s);
-}
-
-void tst_Screens::accountWithoutProjects() {
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, R"({"projects":[{"id":"p3","name":"Old","isActive":false}]})"));
-    QCoro::waitFor(m_f->timer.loadProjects());
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    view.show();
-    auto* notice = find<QWidget>(&view, u"noProjects"_s);
-    QTRY_VERIFY(notice->isVisible()); // not a silent, disabled start
-    QVERIFY(!find<CircleButton>(&view, u"startButton"_s)->isEnabled());
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, json::projects()));
-    find<LinkButton>(&view, u"noProjectsRefresh"_s)->click();
-    QTRY_VERIFY(!notice->isVisible());
-}
-
-void tst_Screens::entryRowsFollowTheList() {
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    view.show();
-    QCOMPARE(rowIds(&view), QStringList{u"s1"_s});
-    auto* row = view.findChild<TimeEntryRow*>();
-    QVERIFY(row->findChild<QWidget*>(u"restartButton"_s)->isVisible());
-    QCOMPARE(row->findChild<QLabel*>(u"entryDuration"_s)->text(), u"00:01"_s);
-    QCOMPARE(row->findChild<QWidget*>(u"restartButton"_s)->accessibleDescription(), u"Restart this timer: Notes, 00:01"_s);
-
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({running, stopped, running})));
-    QCoro::waitFor(m_f->timer.refreshAllData());
-    QCOMPARE(rowIds(&view), (QStringList{u"r1"_s, u"s1"_s, u"r1"_s})); // a repeated id gets a row each time
-    for (TimeEntryRow* each : view.findChildren<TimeEntryRow*>()) {
-        QVERIFY(!each->findChild<QWidget*>(u"restartButton"_s)->isVisible());
-        QCOMPARE(each->isBlinking(), each->entry().isRunning);
-        QCOMPARE(each->findChild<QLabel*>(u"entryDuration"_s)->isVisible(), !each->entry().isRunning);
-    }
-
-    // Stopped from the tray while the window is closed: the dot comes back steady.
-    view.hide();
-    const QByteArray stoppedRunning = json::entry("r1", false);
-    m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(stoppedRunning)));
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stoppedRunning})));
-    QCoro::waitFor(m_f->timer.refreshAllData());
-    view.show();
-    QCOMPARE(rowIds(&view), QStringList{u"r1"_s});
-    row = view.findChild<TimeEntryRow*>();
-    QVERIFY(!row->isBlinking());
-    QCOMPARE(row->findChild<PulsingDot*>()->currentOpacity(), 1.0);
-}
-
-void tst_Screens::runningDotPulses() {
-    // A running entry's dot, with motion allowed.
-    ReducedMotion::instance().setReduced(false);
-    PulsingDot dot(8, Theme::appBackground());
-    DotFrames painted(&dot);
-    dot.setPulsing(true);
-    QVERIFY(!dot.isMoving()); // not on screen yet
-    dot.show();
-    QVERIFY(dot.isMoving());
-    // One swing, eased from full opacity down to 0.3 and back.
-    const auto swungBack = [&] {
-        const auto low = std::find_if(painted.frames.begin(), painted.frames.end(), [](auto f) { return f.second < 0.4; });
-        return std::any_of(low, painted.frames.end(), [](auto f) { return f.second > 0.95; });
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(swungBack(), 20000);
-    QSet<qreal> between;
-    for (const auto& [when, opacity] : painted.frames) {
-        QVERIFY(opacity >= 0.3 - 1e-9 && opacity <= 1.0);
-        if (opacity > 0.35 && opacity < 0.95) {
-            between.insert(opacity);
-        }
-    }
-    QVERIFY2(between.size() >= 3, "a blink, not a pulse");
-    // At most ten frames a second (a slow machine only makes them fewer), besides the first.
-    const qint64 span = painted.frames.last().first - painted.frames.first().first;
-    QVERIFY2((painted.frames.size() - 2) * 90 <= span, qPrintable(u"%1 frames in %2 ms"_s.arg(painted.frames.size()).arg(span)));
-
-    // Off screen it holds still; back on screen the swing starts again from full opacity.
-    dot.hide();
-    QVERIFY(!dot.isMoving());
-    QCOMPARE(dot.currentOpacity(), 1.0);
-    dot.show();
-    QVERIFY(dot.isMoving());
-    QCOMPARE(dot.currentOpacity(), 1.0);
-    QTRY_VERIFY(dot.currentOpacity() < 0.9);
-    // The entry stops: the dot eases back to full opacity, then holds still.
-    const qreal before = dot.currentOpacity();
-    dot.setPulsing(false);
-    QCOMPARE(dot.currentOpacity(), before);
-    QTRY_COMPARE(dot.currentOpacity(), 1.0);
-    QTRY_VERIFY(!dot.isMoving());
-}
-
-void tst_Screens::listsAreDrawnWithinWhatWasAsked() {
-    QList<QByteArray> entries(20'000, stopped);
-    QByteArray projects = R"({"projects":[)";
-    for (int i = 0; i < 1500; ++i) {
-        projects += (i ? "," : "") + QByteArray(R"({"id":"p%","name":"P%","isActive":true})").replace('%', QByteArray::number(i));
-    }
-    m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries(entries)));
-    m_f->server.on("GET", u"/projects"_s, FakeResponse::json(200, projects + "]}"));
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    view.show();
-    QTRY_COMPARE(m_f->timer.recentEntries().size(), 20'000); // the state keeps all
-    QTRY_VERIFY(!m_f->timer.isRefreshing());
-    QCOMPARE(view.findChildren<TimeEntryRow*>().size(), 10);
-    const QStringList& lines = m_f->lines.lines();
-    QCOMPARE(lines.count(u"📝 Loaded 20000 recent entries"_s), 1);
-    QCOMPARE(lines.count(u"Showing the first 10 of 20000 recent entries received"_s), 1);
-    QCOMPARE(lines.count(u"Showing the first 1000 of 1500 projects received"_s), 1);
-    auto* chooser = find<PullDownButton>(&view, u"projectChooser"_s);
-    QTest::mouseClick(chooser, Qt::LeftButton);
-    QCOMPARE(chooser->menu()->actions().size(), 1 + 1000); // "No Project" and the first thousand
-    chooser->menu()->close();
-}
-
-void tst_Screens::dismissibleSaveWarning() {
-    QVERIFY(QDir().mkpath(m_f->home.tokenFile())); // a folder where the file should go
-    DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-    view.resize(400, 600);
-    view.show();
-    QVERIFY(!shown(&view, u"saveWarning"_s));
-    QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
-    QVERIFY(shown(&view, u"saveWarning"_s));
-    auto* warning = find<QLabel>(&view, u"saveWarningText"_s);
-    QCOMPARE(warning->accessibleName(), *m_f->auth.saveWarning());
-    QCOMPARE(layoutFaults(&view), QStringList());
-    // The path it names is not broken after a slash (or a hyphen), at whatever width it is laid out.
-    QVERIFY(m_f->auth.saveWarning()->contains(m_f->home.path()));
-    for (int width = 100; width <= warning->width(); width += 4) {
-        QTextLayout layout(warning->text(), warning->font());
-        QTextOption wrapped;
-        wrapped.setWrapMode(QTextOption::WordWrap);
-        layout.setTextOption(wrapped);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            QString lineText = warning->text().mid(line.textStart(), line.textLength()).trimmed();
-            lineText.remove(u'\u2060');
-            QVERIFY2(!lineText.endsWith(u'/') && !lineText.endsWith(u'-'), qPrintable(u"%1 px: "_s.arg(width) + lineText));
-        }
-        layout.endLayout();
-    }
-    QTest::mouseClick(find<QWidget>(&view, u"dismissSaveWarning"_s), Qt::LeftButton);
-    QVERIFY(!shown(&view, u"saveWarning"_s));
-}
 
 QTEST_MAIN(tst_Screens)
 #include "tst_screens.moc"

@@ -33,28 +33,26 @@ Q_SIGNALS:
 class tst_Motion : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void followsThePortal();
+    void followsThePortal() {
+        FakeSettings settings;
+        // A connection of its own, as the portal is another process.
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"portal"_s);
+        QVERIFY(bus.isConnected());
+        QVERIFY(bus.registerObject(u"/org/freedesktop/portal/desktop"_s, &settings,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        QVERIFY(bus.registerService(u"org.freedesktop.portal.Desktop"_s));
+        // Asked at first use: animations are off, so motion is reduced.
+        ReducedMotion& motion = ReducedMotion::instance();
+        QTRY_VERIFY(motion.isReduced());
+        // Turned on and off again while running.
+        Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(true));
+        QTRY_VERIFY(!motion.isReduced());
+        Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"cursor-size"_s, QDBusVariant(false));
+        Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(u"yes"_s));
+        Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(false));
+        QTRY_VERIFY(motion.isReduced());
+    }
 };
-
-void tst_Motion::followsThePortal() {
-    FakeSettings settings;
-    // A connection of its own, as the portal is another process.
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"portal"_s);
-    QVERIFY(bus.isConnected());
-    QVERIFY(bus.registerObject(u"/org/freedesktop/portal/desktop"_s, &settings,
-                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-    QVERIFY(bus.registerService(u"org.freedesktop.portal.Desktop"_s));
-    // Asked at first use: animations are off, so motion is reduced.
-    ReducedMotion& motion = ReducedMotion::instance();
-    QTRY_VERIFY(motion.isReduced());
-    // Turned on and off again while running.
-    Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(true));
-    QTRY_VERIFY(!motion.isReduced());
-    Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"cursor-size"_s, QDBusVariant(false));
-    Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(u"yes"_s));
-    Q_EMIT settings.SettingChanged(u"org.gnome.desktop.interface"_s, u"enable-animations"_s, QDBusVariant(false));
-    QTRY_VERIFY(motion.isReduced());
-}
 
 QTEST_GUILESS_MAIN(tst_Motion)
 #include "tst_motion.moc"

@@ -9,10 +9,8 @@
 #include "desktop/Notifier.h"
 #include "menubar/MenuBarManager.h"
 #include "screens/DashboardView.h"
-#include "settings/SettingsStore.h"
 #include "state/Connectivity.h"
 #include "state/OfflineNotice.h"
-#include "state/Preferences.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,8 +19,6 @@
 #include <QDBusMessage>
 #include <QLabel>
 #include <QProcess>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <algorithm>
@@ -104,247 +100,213 @@ qsizetype countOf(const FakeServer& server, const QString& line) {
 class tst_Session : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void autostartEntry();
-    void autostartReadBack_data();
-    void autostartReadBack();
-    void preferencesKeepTheSignIn();
-    void dialogSaysWhatFailed();
-    void reminderOncePerEntry();
-    void reminderButtonStopsTheTimer();
-    void wakeReloadsOnce();
-    void offlineLine();
-};
-
-void tst_Session::autostartEntry() {
-    TemporaryConfigHome home;
-    QVERIFY(!Autostart::isEnabled());
-    QVERIFY(Autostart::setEnabled(true).has_value());
-    QVERIFY(Autostart::isEnabled());
-    QCOMPARE(Autostart::entryPath(), home.path() + u"/autostart/app.kelvo.Kelvo.desktop"_s);
-    QProcess validate;
-    validate.start(u"desktop-file-validate"_s, {Autostart::entryPath()});
-    QVERIFY(validate.waitForFinished());
-    QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
-    QFile entry(Autostart::entryPath());
-    QVERIFY(entry.open(QIODevice::ReadOnly));
-    QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --hidden\n"));
-    QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).isAbsolute());
-    // Quoting for a path with the characters the format reserves.
-    QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/my $apps/kel\"vo"_s)).section(u'\n', 4, 4),
-             uR"(Exec="/opt/my \\$apps/kel\\"vo" --hidden)"_s);
-    QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/100%/a\tb"_s)).section(u'\n', 4, 4),
-             uR"(Exec="/opt/100%%/a\tb" --hidden)"_s);
-    // A line break would end the Exec line where the launcher reads it: refused, with the reason.
-    for (const QString& path : {u"/opt/a\nExec=/tmp/x"_s, u"/opt/a\rb"_s}) {
-        QVERIFY(Autostart::entryText(path).error().startsWith(u"Kelvo's path holds a line break"_s));
+    void autostartEntry() {
+        TemporaryConfigHome home;
+        QVERIFY(!Autostart::isEnabled());
+        QVERIFY(Autostart::setEnabled(true).has_value());
+        QCOMPARE(Autostart::entryPath(), home.path() + u"/autostart/app.kelvo.Kelvo.desktop"_s);
+        QProcess validate;
+        validate.start(u"desktop-file-validate"_s, {Autostart::entryPath()});
+        QVERIFY(validate.waitForFinished());
+        QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+        QFile file(Autostart::entryPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        file.close();
+        QVERIFY(written.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --hidden\n"));
+        // Read back as written; marked hidden, or off for GNOME, it reads as off.
+        for (const auto& [extra, enabled] :
+             {std::pair{""_ba, true}, {"Hidden=true\n"_ba, false}, {"X-GNOME-Autostart-enabled=false\n"_ba, false}}) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(written).replace("X-GNOME-Autostart-enabled=true\n", "") + extra);
+            file.close();
+            QCOMPARE(Autostart::isEnabled(), enabled);
+        }
+        // Quoting for a path with the characters the format reserves.
+        QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/my $apps/kel\"vo"_s)).section(u'\n', 4, 4),
+                 u"Exec=\"/opt/my \\\\$apps/kel\\\\\"vo\" --hidden"_s);
+        QCOMPARE(QString::fromUtf8(*Autostart::entryText(u"/opt/100%/a\tb"_s)).section(u'\n', 4, 4),
+                 u"Exec=\"/opt/100%%/a\\tb\" --hidden"_s);
+        // A line break would end the Exec line where the launcher reads it: refused, with the reason.
+        for (const QString& path : {u"/opt/a\nExec=/tmp/x"_s, u"/opt/a\rb"_s}) {
+            QVERIFY(Autostart::entryText(path).error().startsWith(u"Kelvo's path holds a line break"_s));
+        }
+        QVERIFY(Autostart::setEnabled(false).has_value());
+        QVERIFY(!QFile::exists(Autostart::entryPath()));
+        QVERIFY(Autostart::setEnabled(false).has_value()); // nothing to remove is no failure
     }
-    QVERIFY(Autostart::setEnabled(false).has_value());
-    QVERIFY(!QFile::exists(Autostart::entryPath()));
-    QVERIFY(Autostart::setEnabled(false).has_value()); // nothing to remove is no failure
-}
-
-void tst_Session::autostartReadBack_data() {
-    QTest::addColumn<QByteArray>("extra");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("as written") << QByteArray() << true;
-    QTest::newRow("hidden") << "Hidden=true\n"_ba << false;
-    QTest::newRow("disabled for GNOME") << "X-GNOME-Autostart-enabled=false\n"_ba << false;
-}
-
-void tst_Session::autostartReadBack() {
-    QFETCH(QByteArray, extra);
-    QFETCH(bool, enabled);
-    TemporaryConfigHome home;
-    QVERIFY(Autostart::setEnabled(true).has_value());
-    QFile file(Autostart::entryPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll().replace("X-GNOME-Autostart-enabled=true\n", "") + extra;
-    file.close();
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
-    QCOMPARE(Autostart::isEnabled(), enabled);
-}
-
-void tst_Session::preferencesKeepTheSignIn() {
-    TemporaryConfigHome home;
-    APIClient client(u"http://127.0.0.1:9"_s, &SettingsStore::tokenStore());
-    QVERIFY(client.setAuthToken(u"secret-token"_s).has_value());
-    {
+    void preferencesKeepTheSignIn() {
+        TemporaryConfigHome home;
+        APIClient client(u"http://127.0.0.1:9"_s, &SettingsStore::tokenStore());
+        QVERIFY(client.setAuthToken(u"secret-token"_s).has_value());
+        {
+            Preferences preferences;
+            QCOMPARE(preferences.reminderHours(), 8);
+            QVERIFY(preferences.setReminderHours(3).has_value());
+            QVERIFY(preferences.setRemindedEntry(u"e1"_s).has_value());
+            QVERIFY(!preferences.setReminderHours(25).has_value());
+        }
+        QCOMPARE(home.storedToken(), u"secret-token"_s);
+        Preferences reread;
+        QCOMPARE(reread.reminderHours(), 3);
+        QCOMPARE(reread.remindedEntry(), u"e1"_s);
+        QVERIFY(reread.readProblem().isEmpty());
+        // A file that cannot be read gives the defaults and says so; a write leaves it as it was.
+        QFile file(home.tokenFile());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("garbage without a value\n[broken\n");
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray damaged = file.readAll();
+        file.close();
+        Preferences corrupt;
+        QCOMPARE(corrupt.reminderHours(), 8);
+        QVERIFY(!corrupt.readProblem().isEmpty());
+        QVERIFY(!corrupt.setReminderHours(5).has_value());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), damaged);
+    }
+    void dialogSaysWhatFailed() {
+        ViewFixture f;
+        f.serveNothingRunning();
+        KelvoApp app(&f.client, &f.clock);
+        app.start();
+        // The autostart folder is a file: the switch cannot go on, and the dialog says why.
+        QFile blocker(f.home.path() + u"/autostart"_s);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QList<QAction*> actions = app.mainWindow()->actions();
+        const auto found = std::find_if(actions.begin(), actions.end(),
+                                        [](QAction* action) { return action->objectName() == u"preferencesAction"; });
+        QVERIFY(found != actions.end());
+        QAction* shortcut = *found;
+        QCOMPARE(shortcut->shortcut(), QKeySequence(u"Ctrl+,"_s));
+        shortcut->trigger();
+        PreferencesDialog* dialog = app.preferencesDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->startAtLogin()->click();
+        QVERIFY(!dialog->startAtLogin()->isChecked());
+        QVERIFY(dialog->problem()->isVisible());
+        QVERIFY2(dialog->problem()->text().contains(u"autostart"_s), qPrintable(dialog->problem()->text()));
+        QVERIFY(app.mainWindow()->isVisible()); // Kelvo goes on
+        // "Preferences…" is the last item of the tray and panel menus.
+        QCOMPARE(app.menuBarManager()->menuEntries().last().label, u"Preferences…"_s);
+    }
+    void reminderOncePerEntry() {
+        ViewFixture f;
         Preferences preferences;
-        QCOMPARE(preferences.reminderHours(), 8);
-        QVERIFY(preferences.setReminderHours(3).has_value());
-        QVERIFY(preferences.setRemindedEntry(u"e1"_s).has_value());
-        QVERIFY(!preferences.setReminderHours(25).has_value());
+        QVERIFY(preferences.setReminderHours(1).has_value());
+        Notifier notifier(QImage(u":/kelvo-64.png"_s));
+        QStringList shown;
+        const auto tray = [&shown](const QString& text) {
+            shown.append(text);
+            return true;
+        };
+        auto reminder = std::make_unique<Reminder>(&f.timer, &preferences, &notifier, tray);
+        // No notification server on this bus yet: the tray's message.
+        const QByteArray entry =
+            json::entry("e1", true, "2025-03-01T09:01:06.000Z", R"(,"project":{"id":"p1","name":"Website Redesign"})");
+        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
+        QCoro::waitFor(f.timer.loadCurrentEntry()); // 59:59
+        QVERIFY(shown.isEmpty());
+        f.clock.advance(1);
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        QTRY_COMPARE(shown, QStringList{u"Timer running for 1 hour — Website Redesign"_s});
+        f.clock.advance(60);
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        // A new timer replacing it is not past the hours, whatever the count said a moment before.
+        f.server.on("GET", u"/time-entries/current"_s,
+                    FakeResponse::json(200, json::current(json::entry("e3", true, "2025-03-01T10:01:00.000Z"))));
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        // A restart of the program: the same entry is not reminded of again.
+        Preferences restarted;
+        reminder = std::make_unique<Reminder>(&f.timer, &restarted, &notifier, tray);
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        // A stopped timer past the hours is never reminded of.
+        f.server.on("GET", u"/time-entries/current"_s,
+                    FakeResponse::json(200, json::current(json::entry("e2", false, "2025-03-01T01:00:00.000Z"))));
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.size(), 1);
     }
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup |
-                          QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    QCOMPARE(QFile::permissions(home.tokenFile()) & everyone, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(home.storedToken(), u"secret-token"_s);
-    Preferences reread;
-    QCOMPARE(reread.reminderHours(), 3);
-    QCOMPARE(reread.remindedEntry(), u"e1"_s);
-    QVERIFY(reread.readProblem().isEmpty());
-    // A file that cannot be read gives the defaults and says so; a write leaves it as it was.
-    QFile file(home.tokenFile());
-    QVERIFY(file.open(QIODevice::Append));
-    file.write("garbage without a value\n[broken\n");
-    file.close();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray damaged = file.readAll();
-    file.close();
-    Preferences corrupt;
-    QCOMPARE(corrupt.reminderHours(), 8);
-    QVERIFY(!corrupt.readProblem().isEmpty());
-    QVERIFY(!corrupt.setReminderHours(5).has_value());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), damaged);
-}
-
-void tst_Session::dialogSaysWhatFailed() {
-    ViewFixture f;
-    f.serveNothingRunning();
-    KelvoApp app(&f.client, &f.clock);
-    app.start();
-    // The autostart folder is a file: the switch cannot go on, and the dialog says why.
-    QFile blocker(f.home.path() + u"/autostart"_s);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QList<QAction*> actions = app.mainWindow()->actions();
-    const auto found = std::find_if(actions.begin(), actions.end(),
-                                    [](QAction* action) { return action->objectName() == u"preferencesAction"; });
-    QVERIFY(found != actions.end());
-    QAction* shortcut = *found;
-    QCOMPARE(shortcut->shortcut(), QKeySequence(u"Ctrl+,"_s));
-    shortcut->trigger();
-    PreferencesDialog* dialog = app.preferencesDialog();
-    QVERIFY(dialog && dialog->isVisible());
-    dialog->startAtLogin()->click();
-    QVERIFY(!dialog->startAtLogin()->isChecked());
-    QVERIFY(dialog->problem()->isVisible());
-    QVERIFY2(dialog->problem()->text().contains(u"autostart"_s), qPrintable(dialog->problem()->text()));
-    QVERIFY(app.mainWindow()->isVisible()); // Kelvo goes on
-    // "Preferences…" is the last item of the tray and panel menus.
-    QCOMPARE(app.menuBarManager()->menuEntries().last().label, u"Preferences…"_s);
-}
-
-void tst_Session::reminderOncePerEntry() {
-    ViewFixture f;
-    Preferences preferences;
-    QVERIFY(preferences.setReminderHours(1).has_value());
-    Notifier notifier(QImage(u":/kelvo-64.png"_s));
-    QStringList shown;
-    const auto tray = [&shown](const QString& text) {
-        shown.append(text);
-        return true;
-    };
-    auto reminder = std::make_unique<Reminder>(&f.timer, &preferences, &notifier, tray);
-    // No notification server on this bus yet: the tray's message.
-    const QByteArray entry =
-        json::entry("e1", true, "2025-03-01T09:01:06.000Z", R"(,"project":{"id":"p1","name":"Website Redesign"})");
-    f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-    QCoro::waitFor(f.timer.loadCurrentEntry()); // 59:59
-    QVERIFY(shown.isEmpty());
-    f.clock.advance(1);
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    QTRY_COMPARE(shown, QStringList{u"Timer running for 1 hour — Website Redesign"_s});
-    f.clock.advance(60);
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    // A new timer replacing it is not past the hours, whatever the count said a moment before.
-    f.server.on("GET", u"/time-entries/current"_s,
-                FakeResponse::json(200, json::current(json::entry("e3", true, "2025-03-01T10:01:00.000Z"))));
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    // A restart of the program: the same entry is not reminded of again.
-    Preferences restarted;
-    reminder = std::make_unique<Reminder>(&f.timer, &restarted, &notifier, tray);
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    // A stopped timer past the hours is never reminded of.
-    f.server.on("GET", u"/time-entries/current"_s,
-                FakeResponse::json(200, json::current(json::entry("e2", false, "2025-03-01T01:00:00.000Z"))));
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    QCoreApplication::processEvents();
-    QCOMPARE(shown.size(), 1);
-}
-
-void tst_Session::reminderButtonStopsTheTimer() {
-    ViewFixture f;
-    FakeNotifications notifications;
-    Preferences preferences;
-    QVERIFY(preferences.setReminderHours(2).has_value());
-    Notifier notifier(QImage(u":/kelvo-64.png"_s));
-    Reminder reminder(&f.timer, &preferences, &notifier, [](const QString&) { return false; });
-    const QByteArray entry = json::entry("e7", true, "2025-03-01T08:00:00.000Z",
-                                         R"(,"project":{"id":"p1","name":"<a href='x'>R&D</a>"})");
-    f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-    QCoro::waitFor(f.timer.loadCurrentEntry());
-    // The time it has really run, the names as text under a server that reads markup, the icon.
-    QTRY_COMPARE(notifications.summaries, QStringList{u"Timer running for 2 hours 1 minute"_s});
-    QCOMPARE(notifications.body, u"&lt;a href=&#39;x&#39;&gt;R&amp;D&lt;/a&gt;"_s);
-    QCOMPARE(notifications.iconWidth, 64);
-    QCOMPARE(notifications.actions, (QStringList{u"stop"_s, u"Stop timer"_s}));
-    f.server.on("POST", u"/time-entries/e7/stop"_s, FakeResponse::json(200, json::timer(json::entry("e7", false))));
-    notifications.press(u"stop"_s);
-    QTRY_COMPARE(countOf(f.server, u"POST /time-entries/e7/stop"_s), 1);
-}
-
-void tst_Session::wakeReloadsOnce() {
-    ViewFixture f;
-    f.serveNothingRunning();
-    f.server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-    KelvoApp app(&f.client, &f.clock);
-    app.start();
-    QCoro::waitFor(app.authViewModel()->login(u"a@b.c"_s, u"secret"_s));
-    QTRY_VERIFY(app.mainWindow()->isVisible());
-    QTRY_COMPARE(countOf(f.server, u"GET /users/dashboard-earnings"_s), 1); // the dashboard's first load
-    f.server.clearRequests();
-    // logind's resume (listened to once the first frame is up), then the network's return.
-    QVERIFY(QTest::qWaitFor([&] {
+    void reminderButtonStopsTheTimer() {
+        ViewFixture f;
+        FakeNotifications notifications;
+        Preferences preferences;
+        QVERIFY(preferences.setReminderHours(2).has_value());
+        Notifier notifier(QImage(u":/kelvo-64.png"_s));
+        Reminder reminder(&f.timer, &preferences, &notifier, [](const QString&) { return false; });
+        const QByteArray entry = json::entry("e7", true, "2025-03-01T08:00:00.000Z",
+                                             R"(,"project":{"id":"p1","name":"<a href='x'>R&D</a>"})");
+        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
+        QCoro::waitFor(f.timer.loadCurrentEntry());
+        // The time it has really run, the names as text under a server that reads markup, the icon.
+        QTRY_COMPARE(notifications.summaries, QStringList{u"Timer running for 2 hours 1 minute"_s});
+        QCOMPARE(notifications.body, u"&lt;a href=&#39;x&#39;&gt;R&amp;D&lt;/a&gt;"_s);
+        QCOMPARE(notifications.iconWidth, 64);
+        QCOMPARE(notifications.actions, (QStringList{u"stop"_s, u"Stop timer"_s}));
+        f.server.on("POST", u"/time-entries/e7/stop"_s, FakeResponse::json(200, json::timer(json::entry("e7", false))));
+        notifications.press(u"stop"_s);
+        QTRY_COMPARE(countOf(f.server, u"POST /time-entries/e7/stop"_s), 1);
+    }
+    void wakeReloadsOnce() {
+        ViewFixture f;
+        f.serveNothingRunning();
+        f.server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
+        KelvoApp app(&f.client, &f.clock);
+        app.start();
+        QCoro::waitFor(app.authViewModel()->login(u"a@b.c"_s, u"secret"_s));
+        QTRY_VERIFY(app.mainWindow()->isVisible());
+        QTRY_COMPARE(countOf(f.server, u"GET /users/dashboard-earnings"_s), 1); // the dashboard's first load
+        f.server.clearRequests();
+        // logind's resume (listened to once the first frame is up), then the network's return.
+        QVERIFY(QTest::qWaitFor([&] {
+            announceResume();
+            return countOf(f.server, u"GET /time-entries/current"_s) > 0;
+        }));
+        Q_EMIT app.connectivity()->regained();
         announceResume();
-        return countOf(f.server, u"GET /time-entries/current"_s) > 0;
-    }));
-    Q_EMIT app.connectivity()->regained();
-    announceResume();
-    QTRY_COMPARE(countOf(f.server, u"GET /users/dashboard-earnings"_s), 1);
-    QCoreApplication::processEvents();
-    QCOMPARE(countOf(f.server, u"GET /time-entries/current"_s), 1);
-}
-
-void tst_Session::offlineLine() {
-    ViewFixture f;
-    f.serveNothingRunning();
-    Connectivity connectivity;
-    APIClient remote(u"https://api.kelvo.app"_s, nullptr);
-    OfflineNotice notice(&remote, &connectivity);
-    f.timer.setOfflineNotice(&notice);
-    DashboardView view(&f.auth, &f.timer, f.earnings());
-    view.show();
-    auto* line = view.findChild<QLabel*>(u"offlineLine"_s);
-    QVERIFY(line && !line->isVisible());
-    Q_EMIT remote.reached(false);
-    QVERIFY(!line->isVisible()); // the system does not know the network is down
-    connectivity.setKnownOffline(true);
-    QVERIFY(line->isVisible());
-    QCOMPARE(line->text(), u"Offline — figures may be out of date"_s);
-    Q_EMIT remote.reached(true); // the server answered after all
-    QVERIFY(!line->isVisible());
-    Q_EMIT remote.reached(false);
-    QVERIFY(line->isVisible());
-    connectivity.setKnownOffline(false);
-    QVERIFY(!line->isVisible());
-    // A server on this machine needs no network: never the line.
-    for (const QString& url : {u"http://127.0.0.1:8787"_s, u"http://localhost"_s, u"http://[::1]:80"_s}) {
-        APIClient local(url, nullptr);
-        QVERIFY2(local.isLoopback(), qPrintable(url));
-        OfflineNotice quiet(&local, &connectivity);
-        connectivity.setKnownOffline(true);
-        Q_EMIT local.reached(false);
-        QVERIFY(!quiet.isShown());
-        connectivity.setKnownOffline(false);
+        QTRY_COMPARE(countOf(f.server, u"GET /users/dashboard-earnings"_s), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(countOf(f.server, u"GET /time-entries/current"_s), 1);
     }
-    QVERIFY(!APIClient(u"http://192.168.1.2"_s, &SettingsStore::tokenStore()).isLoopback());
-}
+    void offlineLine() {
+        ViewFixture f;
+        f.serveNothingRunning();
+        Connectivity connectivity;
+        APIClient remote(u"https://api.kelvo.app"_s, nullptr);
+        OfflineNotice notice(&remote, &connectivity);
+        f.timer.setOfflineNotice(&notice);
+        DashboardView view(&f.auth, &f.timer, f.earnings());
+        view.show();
+        auto* line = view.findChild<QLabel*>(u"offlineLine"_s);
+        QVERIFY(line && !line->isVisible());
+        Q_EMIT remote.reached(false);
+        QVERIFY(!line->isVisible()); // the system does not know the network is down
+        connectivity.setKnownOffline(true);
+        QVERIFY(line->isVisible());
+        QCOMPARE(line->text(), u"Offline — figures may be out of date"_s);
+        Q_EMIT remote.reached(true); // the server answered after all
+        QVERIFY(!line->isVisible());
+        Q_EMIT remote.reached(false);
+        QVERIFY(line->isVisible());
+        connectivity.setKnownOffline(false);
+        QVERIFY(!line->isVisible());
+        // A server on this machine needs no network: never the line.
+        for (const QString& url : {u"http://127.0.0.1:8787"_s, u"http://localhost"_s, u"http://[::1]:80"_s}) {
+            APIClient local(url, nullptr);
+            QVERIFY2(local.isLoopback(), qPrintable(url));
+            OfflineNotice quiet(&local, &connectivity);
+            connectivity.setKnownOffline(true);
+            Q_EMIT local.reached(false);
+            QVERIFY(!quiet.isShown());
+            connectivity.setKnownOffline(false);
+        }
+        QVERIFY(!APIClient(u"http://192.168.1.2"_s, &SettingsStore::tokenStore()).isLoopback());
+    }
+};
 
 int main(int argc, char** argv) {
     // The private session bus of dbus-run-session stands for the system bus too.

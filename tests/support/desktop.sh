@@ -16,13 +16,21 @@ fail() {
     exit 1
 }
 
+# Waits up to 20 s (tries=N tenths of a second) for the command to succeed.
+until_true() {
+    for _ in $(seq "${tries:-200}"); do
+        if "$@"; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
 # Xvfb on a free display number, which it writes to a descriptor; exports DISPLAY.
 start_display() {
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     pids+=($!)
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    [ -s "$work/display" ] || fail "Xvfb did not start"
+    until_true test -s "$work/display" || fail "Xvfb did not start"
     DISPLAY=":$(cat "$work/display")"
     export DISPLAY
 }
@@ -62,6 +70,5 @@ start_kelvo() {
 
 # Waits up to 30 s for Kelvo's first load to finish.
 wait_for_data() {
-    for _ in $(seq 300); do grep -q "Data refresh completed" "$work/kelvo.log" && return; sleep 0.1; done
-    fail "Kelvo did not load its data"
+    tries=300 until_true grep -q "Data refresh completed" "$work/kelvo.log" || fail "Kelvo did not load its data"
 }

@@ -4,8 +4,6 @@
 
 #include "menubar/MenuBarManager.h"
 #include "menubar/PopoverWindow.h"
-#include "state/AuthViewModel.h"
-#include "state/TimerViewModel.h"
 
 #include <QMouseEvent>
 #include <QProcess>
@@ -42,35 +40,33 @@ protected:
 class tst_TrayClicks : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void rightClickOnTheItemKeepsThePopover();
-};
+    void rightClickOnTheItemKeepsThePopover() {
+        ViewFixture f;
+        f.serveNothingRunning();
+        MenuBarManager manager(&f.timer, &f.auth, {}, &f.preferences, f.earnings(DashboardViewModel::ShownBy::popover));
+        manager.setupMenuBar();
+        QTRY_VERIFY(manager.statusItem()); // once the bus has said that no panel watcher is there
+        // Docked into the tray at the top right of the screen (until then it sits at 0,0).
+        QTRY_VERIFY_WITH_TIMEOUT(manager.statusItem()->geometry().left() > 0, 20000);
+        // A busy tray may still move the icon after docking it; each try clicks where it is now.
+        QPoint item;
+        for (int attempt = 0; attempt < 5 && !manager.popover()->isVisible(); ++attempt) {
+            item = manager.statusItem()->geometry().center();
+            QVERIFY(click(item, 1));
+            (void)QTest::qWaitFor([&] { return manager.popover()->isVisible(); }, 5000);
+        }
+        QVERIFY(manager.popover()->isVisible());
 
-void tst_TrayClicks::rightClickOnTheItemKeepsThePopover() {
-    ViewFixture f;
-    f.serveNothingRunning();
-    MenuBarManager manager(&f.timer, &f.auth, {}, &f.preferences, f.earnings(DashboardViewModel::ShownBy::popover));
-    manager.setupMenuBar();
-    QTRY_VERIFY(manager.statusItem()); // once the bus has said that no panel watcher is there
-    // Docked into the tray at the top right of the screen (until then it sits at 0,0).
-    QTRY_VERIFY_WITH_TIMEOUT(manager.statusItem()->geometry().left() > 0, 20000);
-    // A busy tray may still move the icon after docking it; each try clicks where it is now.
-    QPoint item;
-    for (int attempt = 0; attempt < 5 && !manager.popover()->isVisible(); ++attempt) {
-        item = manager.statusItem()->geometry().center();
-        QVERIFY(click(item, 1));
-        (void)QTest::qWaitFor([&] { return manager.popover()->isVisible(); }, 5000);
+        RightClicks clicks;
+        manager.popover()->installEventFilter(&clicks);
+        QVERIFY(click(item, 3)); // the popover holds the pointer: the click reaches it
+        QTRY_COMPARE(clicks.count, 1);
+        QVERIFY(manager.popover()->isVisible());
+
+        QVERIFY(click(manager.popover()->geometry().bottomLeft() + QPoint(-40, 40), 3)); // a right click elsewhere closes it
+        QTRY_VERIFY(!manager.popover()->isVisible());
     }
-    QVERIFY(manager.popover()->isVisible());
-
-    RightClicks clicks;
-    manager.popover()->installEventFilter(&clicks);
-    QVERIFY(click(item, 3)); // the popover holds the pointer: the click reaches it
-    QTRY_COMPARE(clicks.count, 1);
-    QVERIFY(manager.popover()->isVisible());
-
-    QVERIFY(click(manager.popover()->geometry().bottomLeft() + QPoint(-40, 40), 3)); // a right click elsewhere closes it
-    QTRY_VERIFY(!manager.popover()->isVisible());
-}
+};
 
 QTEST_MAIN(tst_TrayClicks)
 #include "tst_trayclicks.moc"
