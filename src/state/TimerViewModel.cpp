@@ -149,7 +149,11 @@ QCoro::Task<ActionResult> TimerViewModel::load(Request&& request, const QString&
 }
 
 QCoro::Task<ActionResult> TimerViewModel::loadCurrentEntry() {
-    const auto loaded = [this](std::optional<TimeEntry> entry) {
+    const auto loaded = [this, asked = ++m_entryAsked](std::optional<TimeEntry> entry) {
+        if (asked < m_entryShownAsOf) {
+            return; // a start or stop (or a later look) was answered meanwhile
+        }
+        m_entryShownAsOf = asked;
         // A waiting stop of an entry that no longer runs (stopped elsewhere) has nothing to do.
         if (m_pendingStop && !(entry && entry->isRunning && entry->id == *m_pendingStop)) {
             setPendingStop(std::nullopt);
@@ -250,6 +254,7 @@ QCoro::Task<ActionResult> TimerViewModel::startTimer(std::optional<QString> proj
     beginTimerAction();
     QPointer self(this);
     const quint64 account = m_account;
+    const quint64 asked = ++m_entryAsked;
     auto result = co_await m_apiClient->startTimer(std::move(projectId), std::move(taskId),
                                                    std::move(description));
     if (!self || account != m_account) {
@@ -261,6 +266,7 @@ QCoro::Task<ActionResult> TimerViewModel::startTimer(std::optional<QString> proj
         setIsLoading(false);
         co_return std::unexpected(ActionError::of(result.error()));
     }
+    m_entryShownAsOf = std::max(m_entryShownAsOf, asked);
     setCurrentEntry(std::move(*result));
     updateElapsedTime(m_currentEntry->startTime);
     startElapsedTimer();
@@ -281,6 +287,7 @@ QCoro::Task<ActionResult> TimerViewModel::stopTimer() {
     QPointer self(this);
     const quint64 account = m_account;
     const QString id = m_currentEntry->id;
+    const quint64 asked = ++m_entryAsked;
     auto result = co_await m_apiClient->stopTimer(id);
     if (!self || account != m_account) {
         co_return signedOutMeanwhile();
@@ -299,11 +306,12 @@ QCoro::Task<ActionResult> TimerViewModel::stopTimer() {
         setIsLoading(false);
         co_return std::unexpected(failure);
     }
-    applyStopped(std::move(*result));
+    applyStopped(std::move(*result), asked);
     co_return co_await finishTimerAction();
 }
 
-void TimerViewModel::applyStopped(TimeEntry entry) {
+void TimerViewModel::applyStopped(TimeEntry entry, quint64 asked) {
+    m_entryShownAsOf = std::max(m_entryShownAsOf, asked);
     setCurrentEntry(std::move(entry));
     stopElapsedTimer();
     setElapsedTime(0);
@@ -317,6 +325,7 @@ QCoro::Task<ActionResult> TimerViewModel::sendPendingStop() {
     QPointer self(this);
     const quint64 account = m_account;
     const QString id = *m_pendingStop;
+    const quint64 asked = ++m_entryAsked;
     auto result = co_await m_apiClient->stopTimer(id);
     if (!self || account != m_account) {
         co_return signedOutMeanwhile();
@@ -342,7 +351,7 @@ QCoro::Task<ActionResult> TimerViewModel::sendPendingStop() {
     }
     setErrorMessage(std::nullopt);
     if (m_currentEntry && m_currentEntry->id == id) {
-        applyStopped(std::move(*result));
+        applyStopped(std::move(*result), asked);
     } else {
         co_await loadCurrentEntry(); // kept from before a restart: what runs now is not known
         if (!self) {

@@ -148,7 +148,7 @@ private:
     // after it; a failure sets the error text and changes nothing else.
     void beginTimerAction();
     QCoro::Task<ActionResult> finishTimerAction();
-    void applyStopped(TimeEntry entry);
+    void applyStopped(TimeEntry entry, quint64 asked);
     // Sends the waiting stop; a failure for want of the server leaves it waiting.
     QCoro::Task<ActionResult> sendPendingStop();
     void setPendingStop(std::optional<QString> entryId);
@@ -190,6 +190,10 @@ private:
     bool m_errorWaitsForServer = false;
     // Counts sign-outs: an answer for an account that is gone changes nothing.
     quint64 m_account = 0;
+    // Answers about what runs may overtake each other on parallel connections: each question is
+    // numbered, and an answer to one asked before what is shown now is old news.
+    quint64 m_entryAsked = 0;
+    quint64 m_entryShownAsOf = 0;
     Backoff* m_retry;
 };
 

@@ -290,6 +290,18 @@ private Q_SLOTS:
         QVERIFY(model->elapsedTime() >= 65);
         QVERIFY(model->isCounting());
     }
+    void anAnswerOvertakenByAStopIsOldNews() {
+        auto model = settledModel();
+        loadCurrent(*model, json::entry("e9", true));
+        m_f->server.enqueue("GET", u"/time-entries/current"_s, FakeResponse::heldBack(200, json::current(json::entry("e9", true))));
+        auto looking = model->loadCurrentEntry();
+        QVERIFY(m_f->server.waitForRequests(m_f->server.requests().size() + 1));
+        m_f->server.on("POST", u"/time-entries/e9/stop"_s, FakeResponse::json(200, json::timer(json::entry("e9", false))));
+        QVERIFY(QCoro::waitFor(model->stopTimer()).has_value());
+        m_f->server.release();
+        QCoro::waitFor(looking);
+        QVERIFY(!model->isTimerRunning());
+    }
     void stopWaitsForTheServer() {
         m_f->client.setAuthToken(u"token-1234"_s);
         auto model = settledModel();
