@@ -18,7 +18,7 @@ void HashWorkers::yieldToRequests() {
 void HashWorkers::enqueue(Kind kind, std::function<void()> task) {
     {
         std::lock_guard lock(m_mutex);
-        (kind == Kind::signIn ? m_signIns : m_registrations).push_back(std::move(task));
+        m_queue.push(kind, std::move(task));
     }
     // One run per task queued, each taking whichever task's turn it is when it starts.
     m_pool.start([this] { runNext(); });
@@ -28,12 +28,11 @@ void HashWorkers::runNext() {
     std::function<void()> task;
     {
         std::lock_guard lock(m_mutex);
-        const bool registrationsTurn = ++m_started % 4 == 0 && !m_registrations.empty();
-        auto& queue = registrationsTurn || m_signIns.empty() ? m_registrations : m_signIns;
-        task = std::move(queue.front());
-        queue.pop_front();
+        task = m_queue.take();
     }
-    task();
+    if (task) { // always: one run is started per task queued
+        task();
+    }
 }
 
 HashWorkers::~HashWorkers() {

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "HashQueue.h"
+
 #include <QObject>
 #include <QThread>
 #include <QThreadPool>
 
-#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -15,9 +16,8 @@ namespace kelvo::server {
 class HashWorkers : public QObject {
     Q_OBJECT
 public:
-    // Sign-ins go first, but every fourth hash to start is a registration's when one waits: a
-    // stream of sign-ins (guessing, say) can slow registrations down but never stop them.
-    enum class Kind { signIn, registration };
+    // In which order waiting hashes start: see HashQueue.
+    using Kind = HashQueue::Kind;
 
     explicit HashWorkers(int threads = QThread::idealThreadCount(), QObject* parent = nullptr);
     // Work not yet started is dropped; work under way is waited for.
@@ -64,9 +64,7 @@ private:
     int m_underWay = 0; // on this object's thread
     std::function<void()> m_gate;
     std::mutex m_mutex; // guards what follows
-    std::deque<std::function<void()>> m_signIns;
-    std::deque<std::function<void()>> m_registrations;
-    unsigned m_started = 0;
+    HashQueue m_queue;
 };
 
 } // namespace kelvo::server
