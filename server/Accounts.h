@@ -33,6 +33,9 @@ public:
         QString password;
         std::optional<QString> userId; // nothing for an unknown e-mail
         QString storedHash;            // for an unknown e-mail, a hash of no one's password
+        // Neither the account nor the address failed lately, and no other try at the account
+        // is under way: its password is checked before those of sign-ins that did (HashQueue).
+        bool clean = false;
     };
     // Reads a sign-in from `clientAddress`; too many failures for the account or the address
     // within a while are answered 429 before any password is checked.

@@ -3,12 +3,25 @@
 namespace kelvo::server {
 
 void HashQueue::push(Kind kind, Task task) {
-    (kind == Kind::signIn ? m_signIns : m_registrations).push_back(std::move(task));
+    switch (kind) {
+    case Kind::cleanSignIn:
+        m_cleanSignIns.push_back(std::move(task));
+        break;
+    case Kind::signIn:
+        m_signIns.push_back(std::move(task));
+        break;
+    case Kind::registration:
+        m_registrations.push_back(std::move(task));
+        break;
+    }
 }
 
 HashQueue::Task HashQueue::take() {
     const bool registrationsTurn = ++m_taken % 4 == 0 && !m_registrations.empty();
-    auto& queue = registrationsTurn || m_signIns.empty() ? m_registrations : m_signIns;
+    std::deque<Task>& queue = registrationsTurn         ? m_registrations
+                              : !m_cleanSignIns.empty() ? m_cleanSignIns
+                              : !m_signIns.empty()      ? m_signIns
+                                                        : m_registrations;
     if (queue.empty()) {
         return {};
     }

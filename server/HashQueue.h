@@ -5,12 +5,16 @@
 
 namespace kelvo::server {
 
-// The password hashes waiting for a thread, and which of them starts next. Sign-ins go first,
-// but every fourth hash to start is a waiting registration's: a stream of sign-ins (guessing,
-// say) can slow registrations down but never stop them. Not thread-safe: its owner guards it.
+// The password hashes waiting for a thread, and which of them starts next.
+//
+// Clean sign-ins (from an address and for an account without recent failures) go first, then
+// the other sign-ins: guessing always has recent failures, so an honest sign-in waits for a
+// thread to come free (and for clean sign-ins ahead of it), never behind the queue of guesses.
+// Every fourth hash to start is a waiting registration's: no stream of sign-ins, clean or not,
+// can stop registrations. Not thread-safe: its owner guards it.
 class HashQueue {
 public:
-    enum class Kind { signIn, registration };
+    enum class Kind { cleanSignIn, signIn, registration };
     using Task = std::function<void()>;
 
     void push(Kind kind, Task task);
@@ -18,6 +22,7 @@ public:
     Task take();
 
 private:
+    std::deque<Task> m_cleanSignIns;
     std::deque<Task> m_signIns;
     std::deque<Task> m_registrations;
     unsigned m_taken = 0;

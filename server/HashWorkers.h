@@ -29,7 +29,7 @@ public:
     // Whether as much work waits as may: more is to be turned away until some is done.
     // Registrations get half the places, so a stream of them cannot turn sign-ins away.
     bool isFull(Kind kind) const {
-        return m_underWay >= (kind == Kind::signIn ? maxUnderWay : maxUnderWay / 2);
+        return m_underWay >= (kind == Kind::registration ? maxUnderWay / 2 : maxUnderWay);
     }
 
     // Runs `work` on a hashing thread when its turn comes, then `done` with its result here.

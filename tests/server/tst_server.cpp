@@ -1,7 +1,7 @@
 #include "HttpProbe.h"
 
 #include "Credentials.h"
-#include "HashWorkers.h"
+#include "HashQueue.h"
 #include "KelvoServer.h"
 
 #include <QJsonArray>
@@ -61,7 +61,7 @@ private Q_SLOTS:
     void forwardedAddresses();
     void unknownEmailCostsTheSameWork();
     void hashingHoldsUpNoOne();
-    void registrationsGetATurn();
+    void hashesTakeTurns();
     void addressesAndPasswordsComposed();
     void databaseIsPrivate();
 
@@ -610,28 +610,26 @@ void tst_Server::hashingHoldsUpNoOne() {
     QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
 }
 
-void tst_Server::registrationsGetATurn() {
-    // One thread, held on its first hash while sign-ins queue up and then a registration.
-    HashWorkers workers(1);
-    std::counting_semaphore<64> gate(0);
-    workers.setGate([&] { (void)gate.try_acquire_for(std::chrono::seconds(60)); }); // a hung test ends, failing
-    QStringList started;                                                            // on the hashing thread, one at a time
-    int done = 0;
-    const int signIns = 12;
-    const auto hash = [&](const QString& kind) {
-        return [&started, kind] {
-            started.append(kind);
-            return 0;
-        };
+void tst_Server::hashesTakeTurns() {
+    // Sign-ins after failures queued, then a registration and a clean sign-in.
+    HashQueue queue;
+    QStringList started;
+    const auto push = [&](HashQueue::Kind kind, const QString& name) {
+        queue.push(kind, [&started, name] { started.append(name); });
     };
-    for (int i = 0; i < signIns; ++i) {
-        workers.run(HashWorkers::Kind::signIn, hash(u"sign-in"_s), [&](int) { ++done; });
+    for (int i = 0; i < 12; ++i) {
+        push(HashQueue::Kind::signIn, u"sign-in"_s);
     }
-    workers.run(HashWorkers::Kind::registration, hash(u"registration"_s), [&](int) { ++done; });
-    gate.release(signIns + 1);
-    QTRY_COMPARE_WITH_TIMEOUT(done, signIns + 1, 20000);
-    // Its turn came before every sign-in queued ahead of it had gone.
-    QVERIFY2(started.indexOf(u"registration"_s) < signIns, qPrintable(started.join(u' ')));
+    push(HashQueue::Kind::registration, u"registration"_s);
+    push(HashQueue::Kind::cleanSignIn, u"clean"_s);
+    while (const auto task = queue.take()) {
+        task();
+    }
+    // The clean sign-in first; the registration at the fourth turn, before the sign-ins queued
+    // ahead of it.
+    QCOMPARE(started.indexOf(u"clean"_s), 0);
+    QCOMPARE(started.indexOf(u"registration"_s), 3);
+    QCOMPARE(started.size(), 14);
 }
 
 void tst_Server::addressesAndPasswordsComposed() {
