@@ -16,15 +16,22 @@ void HashQueue::push(Kind kind, Task task) {
     }
 }
 
-HashQueue::Task HashQueue::take() {
-    const bool registrationsTurn = ++m_taken % 4 == 0 && !m_registrations.empty();
-    std::deque<Task>& queue = registrationsTurn         ? m_registrations
-                              : !m_cleanSignIns.empty() ? m_cleanSignIns
-                              : !m_signIns.empty()      ? m_signIns
-                                                        : m_registrations;
+std::deque<HashQueue::Task>& HashQueue::next(Priority priority) {
+    if ((m_started + 1) % 4 == 0 && !m_registrations.empty()) {
+        return m_registrations;
+    }
+    if (priority == Priority::normal) {
+        return m_cleanSignIns;
+    }
+    return m_signIns.empty() ? m_registrations : m_signIns;
+}
+
+HashQueue::Task HashQueue::take(Priority priority) {
+    std::deque<Task>& queue = next(priority);
     if (queue.empty()) {
         return {};
     }
+    ++m_started;
     Task task = std::move(queue.front());
     queue.pop_front();
     return task;

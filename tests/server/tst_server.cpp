@@ -2,6 +2,7 @@
 
 #include "Credentials.h"
 #include "HashQueue.h"
+#include "HashWorkers.h"
 #include "KelvoServer.h"
 
 #include <QJsonArray>
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void unknownEmailCostsTheSameWork();
     void hashingHoldsUpNoOne();
     void hashesTakeTurns();
+    void cleanSignInsStartAtOnce();
     void addressesAndPasswordsComposed();
     void databaseIsPrivate();
 
@@ -622,14 +624,43 @@ void tst_Server::hashesTakeTurns() {
     }
     push(HashQueue::Kind::registration, u"registration"_s);
     push(HashQueue::Kind::cleanSignIn, u"clean"_s);
-    while (const auto task = queue.take()) {
+    // A thread at normal priority takes the clean sign-in and nothing else; those at the lowest
+    // give the registration the fourth turn, before the sign-ins queued ahead of it, and leave
+    // clean sign-ins alone.
+    const auto clean = queue.take(HashQueue::Priority::normal);
+    QVERIFY(clean);
+    clean();
+    QVERIFY(!queue.take(HashQueue::Priority::normal));
+    while (const auto task = queue.take(HashQueue::Priority::lowest)) {
         task();
     }
-    // The clean sign-in first; the registration at the fourth turn, before the sign-ins queued
-    // ahead of it.
     QCOMPARE(started.indexOf(u"clean"_s), 0);
     QCOMPARE(started.indexOf(u"registration"_s), 3);
     QCOMPARE(started.size(), 14);
+    push(HashQueue::Kind::cleanSignIn, u"clean"_s);
+    QVERIFY(!queue.take(HashQueue::Priority::lowest));
+}
+
+void tst_Server::cleanSignInsStartAtOnce() {
+    // The one low-priority thread is held on a sign-in, two more wait; a clean sign-in starts all
+    // the same, on its own thread.
+    HashWorkers workers(1);
+    std::atomic<int> held = 0;
+    std::counting_semaphore<64> gate(0);
+    workers.setGate([&] {
+        ++held;
+        (void)gate.try_acquire_for(std::chrono::seconds(60)); // a hung test ends, failing
+    });
+    int done = 0;
+    const auto run = [&](HashWorkers::Kind kind) { workers.run(kind, [] { return 0; }, [&](int) { ++done; }); };
+    for (int i = 0; i < 3; ++i) {
+        run(HashWorkers::Kind::signIn);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(held.load(), 1, 20000);
+    run(HashWorkers::Kind::cleanSignIn);
+    QTRY_COMPARE_WITH_TIMEOUT(held.load(), 2, 20000);
+    gate.release(4);
+    QTRY_COMPARE_WITH_TIMEOUT(done, 4, 20000);
 }
 
 void tst_Server::addressesAndPasswordsComposed() {
