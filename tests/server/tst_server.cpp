@@ -1,6 +1,8 @@
 #include "HttpProbe.h"
 
+#include "Accounts.h"
 #include "Credentials.h"
+#include "Database.h"
 #include "HashQueue.h"
 #include "HashWorkers.h"
 #include "KelvoServer.h"
@@ -62,6 +64,7 @@ private Q_SLOTS:
     void forwardedAddresses();
     void unknownEmailCostsTheSameWork();
     void hashingHoldsUpNoOne();
+    void cleanSignIns();
     void hashesTakeTurns();
     void cleanSignInsStartAtOnce();
     void addressesAndPasswordsComposed();
@@ -610,6 +613,24 @@ void tst_Server::hashingHoldsUpNoOne() {
     QCOMPARE(answered(401), 0);
     gate.release(3);
     QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
+}
+
+void tst_Server::cleanSignIns() {
+    auto db = Database::open(m_dir->filePath(u"clean.db"_s));
+    QVERIFY(db.has_value());
+    ServerContext context{**db, [this] { return m_now; }, 1000};
+    Accounts accounts(context, {});
+    const auto signIn = [&](const char* email, const QString& from) {
+        return *accounts.beginLogin(QByteArray(R"({"email":")") + email + R"(","password":"wrong1"})", from);
+    };
+    const auto first = signIn("ann@x.io", u"192.0.2.1"_s);
+    QVERIFY(first.clean);
+    QVERIFY(!signIn("ann@x.io", u"192.0.2.2"_s).clean); // another try at the account under way
+    QVERIFY(!accounts.finishLogin(first, {}));
+    QVERIFY(!signIn("bob@x.io", u"192.0.2.1"_s).clean); // the address failed
+    QVERIFY(signIn("cat@x.io", u"192.0.2.3"_s).clean);
+    m_now += 16 * 60 * 1000; // past the window
+    QVERIFY(signIn("dan@x.io", u"192.0.2.1"_s).clean);
 }
 
 void tst_Server::hashesTakeTurns() {
