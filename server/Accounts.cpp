@@ -136,6 +136,12 @@ Accounts::beginLogin(const QByteArray& bytes, const QString& clientAddress) {
         attempt.userId = row->value(0).toString();
         attempt.storedHash = row->value(1).toString();
     }
+    // Guessing fails, so a guesser's tries are not clean once its first has failed; of tries
+    // sent at once at an account, only the first is. Other tries from the address are not counted:
+    // people behind one address (an office, a carrier's NAT) sign in at once too.
+    attempt.clean = !m_accountThrottle.hasRecentFailures(account) &&
+                    !m_accountThrottle.hasTryUnderWay(account) &&
+                    !m_addressThrottle.hasRecentFailures(clientAddress);
     // Counted while its password is checked: tries sent at once cannot all slip under the limit.
     m_accountThrottle.begin(account);
     m_addressThrottle.begin(clientAddress);

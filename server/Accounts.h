@@ -33,6 +33,10 @@ public:
         QString password;
         std::optional<QString> userId; // nothing for an unknown e-mail
         QString storedHash;            // for an unknown e-mail, a hash of no one's password
+        // Neither the account nor the address failed lately, and no other try at the account
+        // is under way: its password is checked apart from those of the others, at normal
+        // priority (see HashQueue).
+        bool clean = false;
     };
     // Reads a sign-in from `clientAddress`; too many failures for the account or the address
     // within a while are answered 429 before any password is checked.

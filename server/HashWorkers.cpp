@@ -5,8 +5,9 @@
 
 namespace kelvo::server {
 
-HashWorkers::HashWorkers(int threads, QObject* parent) : QObject(parent) {
-    m_pool.setMaxThreadCount(threads);
+HashWorkers::HashWorkers(int threads, QObject* parent) : QObject(parent), m_threads(threads) {
+    m_lowPriority.setMaxThreadCount(threads);
+    m_normalPriority.setMaxThreadCount(threads);
 }
 
 void HashWorkers::yieldToRequests() {
@@ -16,29 +17,46 @@ void HashWorkers::yieldToRequests() {
 }
 
 void HashWorkers::enqueue(Kind kind, std::function<void()> task) {
-    {
-        std::lock_guard lock(m_mutex);
-        (kind == Kind::signIn ? m_signIns : m_registrations).push_back(std::move(task));
+    const Priority priority = kind == Kind::cleanSignIn ? Priority::normal : Priority::lowest;
+    std::lock_guard lock(m_mutex);
+    m_queue.push(kind, std::move(task));
+    // A thread at work takes hashes until the queue gives it none, and gives up its place under
+    // this lock: while all places of this priority are taken, a thread holding one is sure to
+    // come to this hash (or find it taken). Never more threads than places, nor runs waiting.
+    int& working = m_working[int(priority)];
+    if (working < m_threads) {
+        ++working;
+        (priority == Priority::normal ? m_normalPriority : m_lowPriority).start([this, priority] {
+            work(priority);
+        });
     }
-    // One run per task queued, each taking whichever task's turn it is when it starts.
-    m_pool.start([this] { runNext(); });
 }
 
-void HashWorkers::runNext() {
-    std::function<void()> task;
-    {
-        std::lock_guard lock(m_mutex);
-        const bool registrationsTurn = ++m_started % 4 == 0 && !m_registrations.empty();
-        auto& queue = registrationsTurn || m_signIns.empty() ? m_registrations : m_signIns;
-        task = std::move(queue.front());
-        queue.pop_front();
+void HashWorkers::work(Priority priority) {
+    if (priority == Priority::lowest) {
+        yieldToRequests();
     }
-    task();
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(m_mutex);
+            task = m_stopping ? nullptr : m_queue.take(priority);
+            if (!task) {
+                --m_working[int(priority)];
+                return;
+            }
+        }
+        task();
+    }
 }
 
 HashWorkers::~HashWorkers() {
-    m_pool.clear();
-    m_pool.waitForDone();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_lowPriority.waitForDone();
+    m_normalPriority.waitForDone();
 }
 
 } // namespace kelvo::server

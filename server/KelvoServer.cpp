@@ -158,7 +158,7 @@ void KelvoServer::logIn(const HttpRequest& request, const HttpServer::Respond& r
         return;
     }
     m_hashing.run(
-        HashWorkers::Kind::signIn,
+        attempt->clean ? HashWorkers::Kind::cleanSignIn : HashWorkers::Kind::signIn,
         [attempt = *attempt, iterations = m_context.passwordIterations] {
             return Accounts::checkPassword(attempt, iterations);
         },

@@ -32,6 +32,17 @@ qint64 LoginThrottle::waitMs(const QString& key) const {
     return blockedMs;
 }
 
+bool LoginThrottle::hasRecentFailures(const QString& key) const {
+    const auto found = m_records.constFind(slot(key));
+    const qint64 now = m_nowMs();
+    return found != m_records.constEnd() && found->failures > 0 &&
+           (now - found->lastFailureMs <= m_limits.windowMs || found->blockedUntilMs > now);
+}
+
+bool LoginThrottle::hasTryUnderWay(const QString& key) const {
+    return m_underWay.contains(slot(key));
+}
+
 void LoginThrottle::begin(const QString& key) {
     ++m_underWay[slot(key)];
 }

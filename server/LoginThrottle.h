@@ -25,6 +25,10 @@ public:
 
     // How long `key` must wait before its next try, in milliseconds; 0 when it may try now.
     qint64 waitMs(const QString& key) const;
+    // Whether `key` failed within the window, or still waits out its last failure.
+    bool hasRecentFailures(const QString& key) const;
+    // Whether a try for `key` is under way.
+    bool hasTryUnderWay(const QString& key) const;
     // A try under way counts towards the limit until it ends, failed or not.
     void begin(const QString& key);
     void end(const QString& key);

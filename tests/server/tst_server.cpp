@@ -1,6 +1,9 @@
 #include "HttpProbe.h"
 
+#include "Accounts.h"
 #include "Credentials.h"
+#include "Database.h"
+#include "HashQueue.h"
 #include "HashWorkers.h"
 #include "KelvoServer.h"
 
@@ -440,28 +443,71 @@ private Q_SLOTS:
         gate.release(3);
         QTRY_COMPARE_WITH_TIMEOUT(answered(401), 3, 20000);
     }
-    void registrationsGetATurn() {
-        // One thread, held on its first hash while sign-ins queue up and then a registration.
-        HashWorkers workers(1);
-        std::counting_semaphore<64> gate(0);
-        workers.setGate([&] { (void)gate.try_acquire_for(std::chrono::seconds(60)); }); // a hung test ends, failing
-        QStringList started;                                                            // on the hashing thread, one at a time
-        int done = 0;
-        const int signIns = 12;
-        const auto hash = [&](const QString& kind) {
-            return [&started, kind] {
-                started.append(kind);
-                return 0;
-            };
+    void cleanSignIns() {
+        auto db = Database::open(m_dir->filePath(u"clean.db"_s));
+        QVERIFY(db.has_value());
+        ServerContext context{**db, [this] { return m_now; }, 1000};
+        Accounts accounts(context, {});
+        const auto signIn = [&](const char* email, const QString& from) {
+            return *accounts.beginLogin("{\"email\":\"" + QByteArray(email) + "\",\"password\":\"wrong1\"}", from);
         };
-        for (int i = 0; i < signIns; ++i) {
-            workers.run(HashWorkers::Kind::signIn, hash(u"sign-in"_s), [&](int) { ++done; });
+        const auto first = signIn("ann@x.io", u"192.0.2.1"_s);
+        QVERIFY(first.clean);
+        QVERIFY(!signIn("ann@x.io", u"192.0.2.2"_s).clean); // another try at the account under way
+        QVERIFY(!accounts.finishLogin(first, {}));
+        QVERIFY(!signIn("bob@x.io", u"192.0.2.1"_s).clean); // the address failed
+        QVERIFY(signIn("cat@x.io", u"192.0.2.3"_s).clean);
+        m_now += 16 * 60 * 1000; // past the window
+        QVERIFY(signIn("dan@x.io", u"192.0.2.1"_s).clean);
+    }
+    void hashesTakeTurns() {
+        // Sign-ins after failures queued, then a registration and a clean sign-in.
+        HashQueue queue;
+        QStringList started;
+        const auto push = [&](HashQueue::Kind kind, const QString& name) {
+            queue.push(kind, [&started, name] { started.append(name); });
+        };
+        for (int i = 0; i < 12; ++i) {
+            push(HashQueue::Kind::signIn, u"sign-in"_s);
         }
-        workers.run(HashWorkers::Kind::registration, hash(u"registration"_s), [&](int) { ++done; });
-        gate.release(signIns + 1);
-        QTRY_COMPARE_WITH_TIMEOUT(done, signIns + 1, 20000);
-        // Its turn came before every sign-in queued ahead of it had gone.
-        QVERIFY2(started.indexOf(u"registration"_s) < signIns, qPrintable(started.join(u' ')));
+        push(HashQueue::Kind::registration, u"registration"_s);
+        push(HashQueue::Kind::cleanSignIn, u"clean"_s);
+        // A thread at normal priority takes the clean sign-in and nothing else; those at the lowest
+        // give the registration the fourth turn, before the sign-ins queued ahead of it, and leave
+        // clean sign-ins alone.
+        const auto clean = queue.take(HashQueue::Priority::normal);
+        QVERIFY(clean);
+        clean();
+        QVERIFY(!queue.take(HashQueue::Priority::normal));
+        while (const auto task = queue.take(HashQueue::Priority::lowest)) {
+            task();
+        }
+        QCOMPARE(started.indexOf(u"clean"_s), 0);
+        QCOMPARE(started.indexOf(u"registration"_s), 3);
+        QCOMPARE(started.size(), 14);
+        push(HashQueue::Kind::cleanSignIn, u"clean"_s);
+        QVERIFY(!queue.take(HashQueue::Priority::lowest));
+    }
+    void cleanSignInsStartAtOnce() {
+        // The one low-priority thread is held on a sign-in, two more wait; a clean sign-in starts all
+        // the same, on its own thread.
+        HashWorkers workers(1);
+        std::atomic<int> held = 0;
+        std::counting_semaphore<64> gate(0);
+        workers.setGate([&] {
+            ++held;
+            (void)gate.try_acquire_for(std::chrono::seconds(60)); // a hung test ends, failing
+        });
+        int done = 0;
+        const auto run = [&](HashWorkers::Kind kind) { workers.run(kind, [] { return 0; }, [&](int) { ++done; }); };
+        for (int i = 0; i < 3; ++i) {
+            run(HashWorkers::Kind::signIn);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(held.load(), 1, 20000);
+        run(HashWorkers::Kind::cleanSignIn);
+        QTRY_COMPARE_WITH_TIMEOUT(held.load(), 2, 20000);
+        gate.release(4);
+        QTRY_COMPARE_WITH_TIMEOUT(done, 4, 20000);
     }
     void addressesAndPasswordsComposed() {
         const QString typedApart = u"Re\u0301my@X.io"_s; // e and a combining accent, capitals
