@@ -4,6 +4,7 @@
 #include "ControlServer.h"
 #include "DirectControl.h"
 #include "StatusFollower.h"
+#include "TimerCommands.h"
 #include "api/APIClient.h"
 #include "records/Clock.h"
 #include "records/Diagnostics.h"
@@ -32,6 +33,8 @@ struct Options {
     QCommandLineOption format{u"format"_s,
                               u"Print the status as FORMAT: human, json, waybar or i3blocks."_s,
                               u"FORMAT"_s};
+    QCommandLineOption from{u"from"_s, u"report: the first date."_s, u"YYYY-MM-DD"_s};
+    QCommandLineOption to{u"to"_s, u"report: the last date."_s, u"YYYY-MM-DD"_s};
     QCommandLineOption follow{u"follow"_s,
                               u"Keep printing: a line per change and per second while a timer "
                               "runs, one a minute while none does."_s};
@@ -47,7 +50,8 @@ struct Options {
 
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions(
-            {json, format, follow, project, task, description, verbose, hidden, help, version});
+            {json, format, from, to, follow, project, task, description, verbose, hidden, help,
+             version});
     }
 };
 
@@ -69,6 +73,43 @@ std::optional<QByteArray> readLine(QLocalSocket& socket, int timeoutMs) {
     return received.first(end);
 }
 
+using Invocation = CommandLine::Invocation;
+
+std::expected<Invocation, QString> parseReport(const QCommandLineParser& parser,
+                                               const Options& options, Invocation invocation,
+                                               QDate today) {
+    for (const QCommandLineOption* option :
+         {&options.follow, &options.project, &options.task, &options.description,
+          &options.hidden}) {
+        if (parser.isSet(*option)) {
+            return std::unexpected(u"--%1 does not go with \"report\""_s.arg(option->names().last()));
+        }
+    }
+    if (parser.isSet(options.json) && parser.isSet(options.format)) {
+        return std::unexpected(u"--json and --format cannot be given together"_s);
+    }
+    invocation.kind = Invocation::Kind::report;
+    if (parser.isSet(options.json)) {
+        invocation.reportFormat = TimeReport::Format::json;
+    } else if (parser.isSet(options.format)) {
+        const auto format = TimeReport::formatNamed(parser.value(options.format));
+        if (!format) {
+            return std::unexpected(
+                u"unknown format \"%1\" (table, csv, json)"_s.arg(parser.value(options.format)));
+        }
+        invocation.reportFormat = *format;
+    }
+    const auto value = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
+        return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
+    };
+    const auto dates = TimeReport::datesFor(value(options.from), value(options.to), today);
+    if (!dates) {
+        return std::unexpected(dates.error());
+    }
+    invocation.dates = *dates;
+    return invocation;
+}
+
 bool isTimerCommand(ControlRequest::Command command) {
     using Command = ControlRequest::Command;
     return command == Command::status || command == Command::start || command == Command::stop ||
@@ -87,11 +128,12 @@ bool CommandLine::isCommand(const QStringList& arguments) {
     static const QStringList commandOptions{
         u"--help"_s,   u"-h"_s,       u"--version"_s, u"-v"_s,     u"--json"_s,
         u"--format"_s, u"--follow"_s, u"--project"_s, u"--task"_s, u"--description"_s,
-        u"--verbose"_s};
+        u"--verbose"_s, u"--from"_s,   u"--to"_s};
     return !first.startsWith(u'-') || commandOptions.contains(first.section(u'=', 0, 0));
 }
 
-std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QStringList& arguments) {
+std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QStringList& arguments,
+                                                                  QDate today) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const Options options;
@@ -112,16 +154,19 @@ std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QString
     if (words.isEmpty()) {
         return std::unexpected(u"no command given"_s);
     }
+    invocation.verbose = parser.isSet(options.verbose);
     const auto command = ControlRequest::commandNamed(words.first());
-    if (!command) {
+    if (!command && words.first() != u"report") {
         return std::unexpected(u"unknown command \"%1\""_s.arg(words.first()));
     }
     if (words.size() > 1) {
         return std::unexpected(u"unexpected argument \"%1\""_s.arg(words.at(1)));
     }
+    if (!command) {
+        return parseReport(parser, options, std::move(invocation), today);
+    }
     using Command = ControlRequest::Command;
     invocation.request.command = *command;
-    invocation.verbose = parser.isSet(options.verbose);
     const auto onlyWith = [&](const QCommandLineOption& option, bool allowed) {
         return !parser.isSet(option) || allowed;
     };
@@ -133,6 +178,8 @@ std::expected<CommandLine::Invocation, QString> CommandLine::parse(const QString
                                           {&options.json, prints},
                                           {&options.format, prints},
                                           {&options.follow, *command == Command::status},
+                                          {&options.from, false},
+                                          {&options.to, false},
                                           {&options.hidden, false}}) {
         if (!onlyWith(*option, allowed)) {
             return std::unexpected(
@@ -175,13 +222,18 @@ Commands:
   stop                     stop the running timer
   toggle                   stop the running timer, or restart the latest one
   resume                   start again the timer Kelvo stopped while you were away
+  report                   the entries and what they add up to, by day and by project
   show                     show the window (starting Kelvo if needed)
   panel                    open or close the panel (starting Kelvo if needed)
   quit                     quit the running Kelvo
 
 Options:
-  --json                   status, start, stop, toggle, resume: one JSON object
+  --json                   status, start, stop, toggle, resume, report: one JSON object
   --format FORMAT          human (default), json, waybar or i3blocks
+  --from YYYY-MM-DD        report: the first date (alone: up to today)
+  --to YYYY-MM-DD          report: the last date (alone: from the Monday of its week);
+                           with neither, this week, Monday to Sunday, in the local time zone
+  --format table|csv|json  report: a table (default), CSV for a spreadsheet, or JSON
   --follow                 status: keep printing, a line per change and per second while a
                            timer runs, one a minute while none does
   --project NAME|ID        start: the project (id, whole name or a unique beginning)
@@ -193,8 +245,10 @@ Options:
 
 Exit status:
   0  done
-  1  server or network error (the reason on standard error)
-  2  usage error, or a name that matches nothing or more than one
+  1  server or network error (the reason on standard error), or a report of more than
+     10,000 entries
+  2  usage error (a bad date, --from after --to), or a name that matches nothing or more
+     than one
   3  not signed in, or the server refused the stored sign-in
   4  nothing to do: no timer to stop, none to restart, or one already running
   Status-bar formats (waybar, i3blocks) always print a line and exit 0.
@@ -226,6 +280,7 @@ int CommandLine::run(const QStringList& arguments) {
         Console::writeOut(versionText().toUtf8() + '\n');
         return int(ExitCode::done);
     case Invocation::Kind::command:
+    case Invocation::Kind::report:
         break;
     }
     // The client's diagnostic lines never mix with a command's output.
@@ -239,6 +294,9 @@ int CommandLine::run(const QStringList& arguments) {
 }
 
 int CommandLine::runCommand(const Invocation& invocation) {
+    if (invocation.kind == Invocation::Kind::report) {
+        return runReport(invocation); // large, and not the program's business: never through it
+    }
     const QString socketPath = ControlServer::defaultSocketPath();
     if (invocation.request.follow) {
         return follow(invocation, socketPath);
@@ -306,6 +364,27 @@ int CommandLine::runDirect(const Invocation& invocation) {
         QCoreApplication::exec();
     }
     return finish(invocation, *reply);
+}
+
+int CommandLine::runReport(const Invocation& invocation) {
+    APIClient client(APIClient::baseURLFromEnvironment(), &SettingsStore::tokenStore());
+    if (!client.authToken()) {
+        return finish(invocation, TimerCommands::notSignedIn());
+    }
+    std::optional<std::expected<TimeReport::Text, ControlReply>> report;
+    auto work = [&]() -> QCoro::Task<void> {
+        report = co_await TimeReport::run(&client, invocation.dates, invocation.reportFormat,
+                                          Clock::system()->now());
+        QCoreApplication::exit(0);
+    };
+    work();
+    if (!report) {
+        QCoreApplication::exec();
+    }
+    if (!*report) {
+        return finish(invocation, report->error());
+    }
+    return Console::writeOut((*report)->bytes) ? int(ExitCode::done) : int(ExitCode::failed);
 }
 
 int CommandLine::follow(const Invocation& invocation, const QString& socketPath) {

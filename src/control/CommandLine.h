@@ -3,6 +3,7 @@
 #include "ControlReply.h"
 #include "ControlRequest.h"
 #include "StatusFormatter.h"
+#include "TimeReport.h"
 
 #include <QStringList>
 
@@ -16,9 +17,11 @@ class CommandLine {
 public:
     // A command line as understood.
     struct Invocation {
-        enum class Kind { command, help, version };
+        enum class Kind { command, report, help, version };
         Kind kind = Kind::command;
         ControlRequest request;
+        TimeReport::Dates dates;
+        TimeReport::Format reportFormat = TimeReport::Format::table;
         StatusFormatter::Format format = StatusFormatter::Format::human;
         bool verbose = false;
     };
@@ -26,8 +29,9 @@ public:
     // Whether `arguments` (the program's name first) ask for a command rather than the window:
     // the first argument is a word (not an option), --help or --version.
     static bool isCommand(const QStringList& arguments);
-    // The invocation, or the usage error to print.
-    static std::expected<Invocation, QString> parse(const QStringList& arguments);
+    // The invocation, or the usage error to print; a report's dates are counted from `today`.
+    static std::expected<Invocation, QString> parse(const QStringList& arguments,
+                                                    QDate today = QDate::currentDate());
     static QString helpText();
     static QString versionText();
 
@@ -38,6 +42,7 @@ private:
     static int runCommand(const Invocation& invocation);
     static int runWithProgram(const Invocation& invocation, const QString& socketPath);
     static int runDirect(const Invocation& invocation);
+    static int runReport(const Invocation& invocation);
     static int follow(const Invocation& invocation, const QString& socketPath);
     static int startProgram(const Invocation& invocation, const QString& socketPath);
     // Prints `reply` as the command's outcome; the exit status.

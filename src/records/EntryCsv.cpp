@@ -1,5 +1,6 @@
 #include "EntryCsv.h"
 
+#include "PlainText.h"
 #include "TimeTally.h"
 
 namespace kelvo {
@@ -22,12 +23,13 @@ QString EntryCsv::localText(const QDateTime& instant, const QTimeZone& zone) {
 
 QByteArray EntryCsv::cell(const QString& text, bool guarded) {
     static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-    QString value = text;
-    if (guarded && !value.isEmpty() && formulaStarts.contains(value.front())) {
+    const auto formula = [](const QString& t) { return !t.isEmpty() && formulaStarts.contains(t.front()); };
+    // One row per entry, and nothing a terminal would act on when the rows are printed.
+    QString value = PlainText::line(text);
+    if (guarded && (formula(text) || formula(value))) {
         value.prepend(u'\'');
     }
-    if (value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
-        value.contains(u'\r')) {
+    if (value.contains(u',') || value.contains(u'"')) {
         value = u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
     }
     return value.toUtf8();

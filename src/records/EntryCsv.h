@@ -23,8 +23,9 @@ public:
                                const QDateTime& now);
     // "2026-12-07T09:30:00": `instant` in `zone`, to the second.
     static QString localText(const QDateTime& instant, const QTimeZone& zone);
-    // A cell as written: an apostrophe before a leading "=", "+", "-", "@", tab or carriage return
-    // when `guarded`, and quotes around it when it holds a comma, a quote or a line break.
+    // A cell as written: on one line without control characters, an apostrophe before a leading
+    // "=", "+", "-", "@", tab or carriage return when `guarded`, and quotes around it when it
+    // holds a comma or a quote.
     static QByteArray cell(const QString& text, bool guarded);
 };
 

@@ -64,6 +64,14 @@ QString elapsedText(qint64 seconds) {
     return QString::asprintf("%02lld:%02lld:%02lld", e / 3600, (e % 3600) / 60, e % 60);
 }
 
+QString hoursText(qint64 seconds) {
+    if (!isShowableSpan(seconds)) {
+        return unshowableFigure();
+    }
+    const long long minutes = seconds / 60;
+    return QString::asprintf("%lld h %02lld m", minutes / 60, minutes % 60);
+}
+
 std::optional<QColor> colorFromHex(QStringView hex) {
     const QStringView trimmed = trimToAlphanumerics(hex);
     const quint64 n = leadingHex(trimmed);

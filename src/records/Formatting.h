@@ -26,6 +26,9 @@ bool isShowableSpan(qint64 seconds);
 // not capped); beyond a showable span, the placeholder.
 QString elapsedText(qint64 seconds);
 
+// A span in hours and minutes: "31 h 20 m", "0 h 05 m"; beyond a showable span, the placeholder.
+QString hoursText(qint64 seconds);
+
 // User-perceived characters (grapheme clusters), not UTF-16 units.
 qsizetype perceivedLength(const QString& text);
 

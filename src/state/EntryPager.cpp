@@ -29,6 +29,11 @@ bool keepNew(EntryPager::Entries& kept, QSet<QString>& ids, QList<TimeEntry>&& p
 
 } // namespace
 
+std::pair<QDateTime, QDateTime> EntryPager::requestSpan(QDate from, QDate to,
+                                                       const QTimeZone& zone) {
+    return {from.addDays(-1).startOfDay(zone), to.addDays(1).startOfDay(zone)};
+}
+
 QString EntryPager::instantText(const QDateTime& instant) {
     return instant.toUTC().toString(Qt::ISODateWithMs);
 }

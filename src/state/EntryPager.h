@@ -6,6 +6,7 @@
 #include <QCoroTask>
 #include <QDateTime>
 #include <QList>
+#include <QTimeZone>
 
 #include <expected>
 #include <functional>
@@ -33,6 +34,9 @@ public:
     // From `from` to `to` inclusive. The client outlives the reading.
     static QCoro::Task<std::expected<Entries, ActionError>>
     load(APIClient* client, QDateTime from, QDateTime to, PageHandler onPage = {});
+    // What to ask for to get every entry that reaches into the local dates `from` to `to`: the
+    // server picks entries by their start, so one that began the day before is asked for too.
+    static std::pair<QDateTime, QDateTime> requestSpan(QDate from, QDate to, const QTimeZone& zone);
     // "2026-11-29T23:00:00.000Z", as the server reads an instant.
     static QString instantText(const QDateTime& instant);
 };

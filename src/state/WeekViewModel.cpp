@@ -108,9 +108,7 @@ QCoro::Task<void> WeekViewModel::load() {
     m_entries.clear();
     m_isTruncated = false;
     tallyNew(0);
-    // The server picks entries by their start: one that began the day before may reach in.
-    const QDateTime from = m_tally.dayStart(m_tally.from()).addDays(-1);
-    const QDateTime to = m_tally.dayStart(m_tally.to().addDays(1));
+    const auto [from, to] = EntryPager::requestSpan(m_tally.from(), m_tally.to(), m_tally.zone());
     QPointer self(this);
     const auto onPage = [self, generation](const EntryPager::Entries& kept) {
         if (!self || generation != self->m_generation) {
