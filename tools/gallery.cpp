@@ -20,6 +20,7 @@
 #include "state/OfflineNotice.h"
 #include "state/Preferences.h"
 #include "state/TimerViewModel.h"
+#include "state/WeekViewModel.h"
 #include "ui/DarkStyle.h"
 #include "ui/PullDownButton.h"
 #include "ui/Symbols.h"
@@ -417,9 +418,74 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
     return ok;
 }
 
+// A week's entries: `perDay` spans a day on weekdays (fewer at the weekend), each on the next of
+// `projects` in turn, from 08:00 UTC on.
+QByteArray weekEntries(QDate monday, int projects, int perDay, double hoursEach) {
+    static const char* const colors[] = {"#10B981", "#3B82F6", "#F59E0B", "#EF4444",
+                                         "#8B5CF6", "#EC4899", "#14B8A6", "#F97316",
+                                         "#6366F1", "#84CC16", "#06B6D4", "#A855F7"};
+    QList<QByteArray> items;
+    int n = 0;
+    for (int day = 0; day < 7; ++day) {
+        for (int i = 0; i < (day < 5 ? perDay : perDay / 3); ++i, ++n) {
+            const QByteArray name = "Project " + QByteArray::number(n % projects + 1);
+            const QDateTime start(monday.addDays(day), QTime(8, 0).addSecs(int(i * hoursEach * 3600)), Qt::UTC);
+            items.append(entry(QByteArray("w" + QByteArray::number(n)).constData(), name.constData(),
+                               colors[n % projects % 12], nullptr, "Work",
+                               start.toString(Qt::ISODateWithMs).toLatin1().constData(),
+                               int(hoursEach * 3600 * (0.6 + 0.1 * (n % 5))), 60 + 10 * (n % 4)));
+        }
+    }
+    return "{\"entries\":[" + items.join(',') + "]}";
+}
+
+// The dashboard turned to the week: `entries` for every page, a weekly target, `weeksBack`
+// from the clock's week.
+bool weekShot(Gallery& gallery, const QString& name, const QByteArray& entries, int target,
+              int weeksBack = 0) {
+    FakeServer server;
+    gallery.serve(server, weeksBack == 0, true, FakeResponse::json(200, earnings));
+    server.on("GET", u"/time-entries"_s, FakeResponse::json(200, entries));
+    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
+    AuthViewModel auth(&client);
+    TimerViewModel timer(&client, &fixedClock);
+    Preferences preferences;
+    (void)preferences.setWeeklyTargetHours(target);
+    DashboardView view(&auth, &timer, new DashboardViewModel(&client, DashboardViewModel::ShownBy::dashboard));
+    auto* week = new WeekViewModel(&client, &preferences, &fixedClock);
+    view.setWeek(week);
+    view.resize(400, 600);
+    view.show();
+    waitUntil([&] { return !timer.isRefreshing(); });
+    view.showWeek(true);
+    if (weeksBack != 0) {
+        QCoro::waitFor(week->step(-weeksBack));
+    }
+    waitUntil([&] { return !week->isLoading(); });
+    return gallery.shoot(name, view);
+}
+
+bool weekShots(Gallery& gallery) {
+    const QDate monday(2025, 3, 3);
+    bool ok = weekShot(gallery, u"week-this-week"_s, weekEntries(monday, 3, 3, 2.5), 0);
+    ok &= weekShot(gallery, u"week-target"_s, weekEntries(monday, 3, 3, 2.5), 40);
+    ok &= weekShot(gallery, u"week-empty"_s, R"({"entries":[]})", 40, 1);
+    ok &= weekShot(gallery, u"week-12-projects"_s, weekEntries(monday, 12, 6, 1.5), 40);
+    // Berlin's clocks go forward on Sunday 30 March 2025: a night's work across it, 01:00 to
+    // 06:00 local, is four hours.
+    const QByteArray dst = "{\"entries\":[" +
+                           entry("d1", "Night shift", "#6366F1", nullptr, "Release", "2025-03-30T00:00:00.000Z", 4 * 3600, 80) +
+                           "," + entry("d2", "Night shift", "#6366F1", nullptr, "Release", "2025-03-28T20:00:00.000Z", 8 * 3600, 80) +
+                           "]}";
+    ok &= weekShot(gallery, u"week-clock-change"_s, dst, 0, -3);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // The clock-change week is Berlin's.
+    qputenv("TZ", "Europe/Berlin");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc != 2) {
@@ -456,5 +522,6 @@ int main(int argc, char** argv) {
     ok &= popoverShot(gallery, u"popover-long-content"_s, PanelState::longContent);
     ok &= popoverShot(gallery, u"popover-absurd-values"_s, PanelState::absurdValues);
     ok &= trayIconShots(gallery, QString::fromLocal8Bit(argv[1]));
+    ok &= weekShots(gallery);
     return ok ? 0 : 1;
 }

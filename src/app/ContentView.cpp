@@ -4,7 +4,9 @@
 #include "screens/LoginView.h"
 #include "screens/RegisterView.h"
 #include "state/AuthViewModel.h"
+#include "records/Clock.h"
 #include "state/DashboardViewModel.h"
+#include "state/WeekViewModel.h"
 
 #include <QVBoxLayout>
 
@@ -32,6 +34,13 @@ void ContentView::setAwayWatch(AwayWatch* away) {
     m_away = away;
     if (auto* dashboard = qobject_cast<DashboardView*>(m_current)) {
         dashboard->setAwayWatch(away);
+    }
+}
+
+void ContentView::setPreferences(Preferences* preferences) {
+    m_preferences = preferences;
+    if (auto* dashboard = qobject_cast<DashboardView*>(m_current); dashboard && !dashboard->weekView()) {
+        dashboard->setWeek(new WeekViewModel(m_client, m_preferences, Clock::system()));
     }
 }
 
@@ -65,6 +74,9 @@ QWidget* ContentView::build(Screen screen) {
             m_auth, m_timer,
             new DashboardViewModel(m_client, DashboardViewModel::ShownBy::dashboard));
         dashboard->setAwayWatch(m_away);
+        if (m_preferences) {
+            dashboard->setWeek(new WeekViewModel(m_client, m_preferences, Clock::system()));
+        }
         return dashboard;
     }
     case Screen::registration: {

@@ -7,6 +7,7 @@ namespace kelvo {
 class APIClient;
 class AuthViewModel;
 class AwayWatch;
+class Preferences;
 class TimerViewModel;
 
 // The main window's root: the dashboard while someone is signed in, otherwise the sign-in or
@@ -26,6 +27,8 @@ public:
     void setShowingRegister(bool showing);
     // What the dashboard says of a timer stopped while the user was away.
     void setAwayWatch(AwayWatch* away);
+    // With them, the dashboard offers the week (its target among them).
+    void setPreferences(Preferences* preferences);
 
 Q_SIGNALS:
     // Each time the view comes on screen.
@@ -42,6 +45,7 @@ private:
     TimerViewModel* m_timer;
     APIClient* m_client;
     AwayWatch* m_away = nullptr;
+    Preferences* m_preferences = nullptr;
     bool m_showingRegister = false;
     Screen m_screen = Screen::login;
     QWidget* m_current = nullptr;

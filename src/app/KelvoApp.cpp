@@ -90,6 +90,7 @@ void KelvoApp::start(bool hidden) {
     QCoreApplication::sendPostedEvents(m_auth, QEvent::MetaCall);
     QCoreApplication::sendPostedEvents(m_timer, QEvent::MetaCall);
     auto* content = new ContentView(m_auth, m_timer, m_client);
+    content->setPreferences(preferences());
     m_content = content;
     connect(content, &ContentView::appeared, this, &KelvoApp::createMenuBarIfNeeded);
     // The system's network and sleep signals are not needed for the first frame.

@@ -7,10 +7,13 @@
 #include "OfflineLine.h"
 #include "TimeEntryRow.h"
 #include "TimerView.h"
+#include "WeekChart.h"
+#include "WeekView.h"
 #include "records/Formatting.h"
 #include "state/AuthViewModel.h"
 #include "state/DashboardViewModel.h"
 #include "state/TimerViewModel.h"
+#include "state/WeekViewModel.h"
 #include "ui/Appearance.h"
 #include "ui/CardFrame.h"
 #include "ui/Labels.h"
@@ -27,6 +30,8 @@
 #include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace kelvo {
@@ -119,7 +124,9 @@ DashboardView::DashboardView(AuthViewModel* auth, TimerViewModel* timer,
     layout->addWidget(m_timerCard);
     layout->addWidget(buildSaveWarning());
     layout->addWidget(new OfflineLine(m_timer->offlineNotice(), this));
-    layout->addWidget(m_scroll, 1);
+    m_pages = new QStackedWidget;
+    m_pages->addWidget(m_scroll);
+    layout->addWidget(m_pages, 1);
     // Over the top of the scrolling area, fixed while the list moves beneath it.
     m_fade = new Fade(m_scroll);
     m_fade->raise();
@@ -289,6 +296,71 @@ void DashboardView::setAwayWatch(AwayWatch* away) {
     m_timerView->setAwayWatch(away);
 }
 
+void DashboardView::setWeek(WeekViewModel* week) {
+    m_weekModel = week;
+    week->setParent(this);
+    m_weekView = new WeekView(week);
+    auto* weekScroll = new QScrollArea;
+    weekScroll->setWidget(m_weekView);
+    weekScroll->setWidgetResizable(true);
+    weekScroll->setFrameShape(QFrame::NoFrame);
+    weekScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    weekScroll->verticalScrollBar()->setStyleSheet(m_scroll->verticalScrollBar()->styleSheet());
+    weekScroll->viewport()->setAutoFillBackground(false);
+    m_weekView->setAutoFillBackground(false);
+    m_pages->addWidget(weekScroll);
+
+    m_weekToggle = new LinkButton(QStringLiteral("Week"), Theme::blue());
+    m_weekToggle->setObjectName(QStringLiteral("weekToggle"));
+    m_weekToggle->setFont(Theme::font(Theme::TextStyle::headline));
+    m_weekToggle->setCheckable(true);
+    m_weekToggle->setShortcut(QKeySequence(Qt::ALT | Qt::Key_W));
+    m_weekToggle->setAccessibleDescription(QStringLiteral("Shows the week by day and project (Alt+W)"));
+    connect(m_weekToggle, &LinkButton::toggled, this, &DashboardView::showWeek);
+    auto* bar = new QWidget;
+    bar->setObjectName(QStringLiteral("weekBar"));
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(padding, 10, padding, 0);
+    barLayout->addWidget(m_weekView->navigation());
+    barLayout->addStretch();
+    barLayout->addWidget(m_weekToggle);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(layout()->indexOf(m_pages), bar);
+    m_weekView->navigation()->hide();
+
+    m_closeWeek = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { showWeek(false); },
+                                Qt::WidgetWithChildrenShortcut);
+    m_closeWeek->setEnabled(false);
+    // What was started or stopped, wherever, is in the week too.
+    connect(m_timer, &TimerViewModel::actionSucceeded, m_weekModel, [this] {
+        if (isShowingWeek()) {
+            m_weekModel->load();
+        }
+    });
+}
+
+bool DashboardView::isShowingWeek() const {
+    return m_weekView && m_pages->currentIndex() == 1;
+}
+
+void DashboardView::showWeek(bool shown) {
+    if (!m_weekView || shown == isShowingWeek()) {
+        return;
+    }
+    const QSignalBlocker quiet(m_weekToggle);
+    m_weekToggle->setChecked(shown);
+    m_weekToggle->setText(shown ? QStringLiteral("Done") : QStringLiteral("Week"));
+    m_weekToggle->updateGeometry();
+    m_weekView->navigation()->setVisible(shown);
+    m_pages->setCurrentIndex(shown ? 1 : 0);
+    m_fade->setVisible(!shown);
+    m_closeWeek->setEnabled(shown);
+    m_weekModel->setLive(shown);
+    if (shown) {
+        m_weekModel->load();
+        m_weekView->chart()->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 void DashboardView::reload() {
     refreshSequence();
 }
@@ -301,6 +373,9 @@ QCoro::Task<void> DashboardView::refreshSequence() {
         co_return;
     }
     co_await m_dashboard->loadEarnings();
+    if (self && isShowingWeek()) {
+        co_await m_weekModel->load();
+    }
     if (self) {
         m_turn->stop();
         m_timerView->setRotationDegrees(0);

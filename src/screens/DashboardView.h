@@ -7,6 +7,8 @@
 class QLabel;
 class QPropertyAnimation;
 class QScrollArea;
+class QShortcut;
+class QStackedWidget;
 class QVBoxLayout;
 
 namespace kelvo {
@@ -16,12 +18,15 @@ class AwayWatch;
 class CardFrame;
 class DashboardViewModel;
 class EarningsCard;
+class LinkButton;
 class TimeEntryRow;
 class TimerView;
 class TimerViewModel;
+class WeekView;
+class WeekViewModel;
 
 // The signed-in screen: the timer card pinned at the top, then a scrolling area with today's
-// and this week's earnings and the recent entries. It loads its data each time it appears and
+// and this week's earnings and the recent entries, or in its place the week. It loads its data each time it appears and
 // when the panel's refresh button is pressed; the panel's gear signs out.
 class DashboardView : public QWidget {
     Q_OBJECT
@@ -36,6 +41,12 @@ public:
     void reload();
     // Tells of a timer stopped while the user was away (in the timer card).
     void setAwayWatch(AwayWatch* away);
+    // Adds the Week control and the week in place of the earnings and entries while it is on;
+    // the screen keeps `week` for as long as it lives.
+    void setWeek(WeekViewModel* week);
+    bool isShowingWeek() const;
+    void showWeek(bool shown);
+    WeekView* weekView() const { return m_weekView; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +80,11 @@ private:
     QVBoxLayout* m_rows;
     QMultiHash<QString, TimeEntryRow*> m_rowsById;
     QPropertyAnimation* m_turn;
+    QStackedWidget* m_pages;
+    WeekViewModel* m_weekModel = nullptr;
+    WeekView* m_weekView = nullptr;
+    LinkButton* m_weekToggle = nullptr;
+    QShortcut* m_closeWeek = nullptr;
 };
 
 } // namespace kelvo

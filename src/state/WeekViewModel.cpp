@@ -5,6 +5,7 @@
 #include "Publish.h"
 #include "api/APIClient.h"
 #include "records/Clock.h"
+#include "records/EntryCsv.h"
 
 #include <QPointer>
 
@@ -46,6 +47,10 @@ bool WeekViewModel::isThisWeek() const {
 
 QList<TimeEntry> WeekViewModel::startingEntries() const {
     return m_tally.startingWithin(m_entries);
+}
+
+QByteArray WeekViewModel::csv() const {
+    return EntryCsv::document(startingEntries(), m_tally.zone(), m_clock->now());
 }
 
 int WeekViewModel::weeklyTargetHours() const {

@@ -30,6 +30,8 @@ public:
     const TimeTally& tally() const { return m_tally; }
     // The entries that start within the week, oldest first: what an export writes.
     QList<TimeEntry> startingEntries() const;
+    // Those entries as CSV, a running one counted up to now.
+    QByteArray csv() const;
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     // Whether the week holds more entries than are read at once.
