@@ -206,7 +206,9 @@ bool dashboardShot(Gallery& gallery, const QString& name, bool running, bool wit
     APIClient client(server.baseURL(), &SettingsStore::tokenStore());
     AuthViewModel auth(&client);
     TimerViewModel timer(&client, &fixedClock);
+    Preferences preferences;
     DashboardView view(&auth, &timer, new DashboardViewModel(&client, DashboardViewModel::ShownBy::dashboard));
+    view.setWeek(new WeekViewModel(&client, &preferences, &fixedClock)); // as the window has it
     view.resize(400, 600);
     view.show();
     waitUntil([&] { return !timer.isRefreshing() && timer.projects().size() == 3; });

@@ -1,5 +1,7 @@
 #include "Formatting.h"
 
+#include <QLocale>
+
 #include <QTextBoundaryFinder>
 
 #include <cmath>
@@ -70,6 +72,17 @@ QString hoursText(qint64 seconds) {
     }
     const long long minutes = seconds / 60;
     return QString::asprintf("%lld h %02lld m", minutes / 60, minutes % 60);
+}
+
+QString dayCaption(QDate date, QDate today) {
+    if (date == today) {
+        return {};
+    }
+    if (date == today.addDays(-1)) {
+        return QStringLiteral("Yesterday");
+    }
+    return QLocale::c().toString(date, date.year() == today.year() ? QStringLiteral("ddd d MMM")
+                                                                   : QStringLiteral("ddd d MMM yyyy"));
 }
 
 std::optional<QColor> colorFromHex(QStringView hex) {

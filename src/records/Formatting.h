@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDate>
 #include <QString>
 #include <QStringView>
 
@@ -28,6 +29,10 @@ QString elapsedText(qint64 seconds);
 
 // A span in hours and minutes: "31 h 20 m", "0 h 05 m"; beyond a showable span, the placeholder.
 QString hoursText(qint64 seconds);
+
+// Which day `date` was, seen from `today`: nothing for today, "Yesterday", else "Mon 30 Nov"
+// (with the year when it is another).
+QString dayCaption(QDate date, QDate today);
 
 // User-perceived characters (grapheme clusters), not UTF-16 units.
 qsizetype perceivedLength(const QString& text);

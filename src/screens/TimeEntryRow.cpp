@@ -1,6 +1,7 @@
 #include "TimeEntryRow.h"
 
 #include "records/Formatting.h"
+#include "records/Timestamp.h"
 #include "state/TimerViewModel.h"
 #include "ui/CardFrame.h"
 #include "ui/ElidedLabel.h"
@@ -41,6 +42,8 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     m_description =
         new ElidedLabel(Theme::font(Theme::TextStyle::subheadline), Theme::secondaryText());
     m_description->setObjectName(QStringLiteral("entryDescription"));
+    m_day = makeLabel(QStringLiteral("entryDay"), {}, Theme::font(Theme::TextStyle::caption),
+                      Theme::secondaryText());
     m_restart = new SymbolButton(QStringLiteral("play.circle.fill"), Theme::accentGreen(),
                                  Theme::pixelSize(Theme::TextStyle::title2));
     m_restart->setObjectName(QStringLiteral("restartButton"));
@@ -57,7 +60,11 @@ TimeEntryRow::TimeEntryRow(TimerViewModel* timer, const TimeEntry& entry, QWidge
     box->setContentsMargins(16, 16, 16, 16);
     box->setSpacing(4);
     box->addLayout(top);
-    box->addWidget(m_description);
+    auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(8);
+    bottom->addWidget(m_description, 1);
+    bottom->addWidget(m_day, 0, Qt::AlignRight | Qt::AlignBottom);
+    box->addLayout(bottom);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
@@ -88,11 +95,17 @@ void TimeEntryRow::setEntry(const TimeEntry& entry) {
     const bool described = entry.description && !entry.description->isEmpty();
     m_description->setText(described ? *entry.description : QString());
     m_description->setVisible(described);
+    // Under a heading of "Today", an older entry says which day it was.
+    const QDateTime now = m_timer->clock()->now().toLocalTime();
+    const auto start = Timestamp::parseInternetDateTime(entry.startTime);
+    m_day->setText(start ? dayCaption(start->toLocalTime().date(), now.date()) : QString());
+    m_day->setVisible(!m_day->text().isEmpty());
     // Rows of the same project and task share a name; what was done and for how long tell them
     // apart when read out.
     m_restart->setAccessibleDescription(
         QStringLiteral("Restart this timer: ") +
-        (described ? *entry.description + QStringLiteral(", ") : QString()) + m_duration->text());
+        (described ? *entry.description + QStringLiteral(", ") : QString()) + m_duration->text() +
+        (m_day->text().isEmpty() ? QString() : QStringLiteral(", ") + m_day->text()));
     m_box->setLook(boxLook(entry.isRunning));
     // Also while the window is hidden: an entry stopped from the tray must not come back with a
     // dot that still pulses, or that stays dimmed.

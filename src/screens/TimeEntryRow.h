@@ -37,6 +37,7 @@ private:
     ElidedLabel* m_task;
     QLabel* m_duration;
     ElidedLabel* m_description;
+    QLabel* m_day;
     SymbolButton* m_restart;
 };
 

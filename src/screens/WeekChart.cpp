@@ -89,7 +89,7 @@ QString WeekChart::cellText(int day, int column) const {
     const TimeTally::Day& d = days.at(day);
     switch (column) {
     case 0:
-        return QLocale().toString(d.date, u"dddd d MMMM"_s);
+        return QLocale::c().toString(d.date, u"dddd d MMMM"_s);
     case 1:
         return hoursText(TimeTally::seconds(d.milliseconds));
     case 2:
@@ -187,7 +187,7 @@ void WeekChart::paintEvent(QPaintEvent*) {
         painter.setFont(name);
         painter.setPen(isToday ? Theme::accentGreen() : Theme::primaryText());
         painter.drawText(QRectF(col.left() - gap / 2.0, bottom + 4, col.width() + gap, line),
-                         Qt::AlignHCenter, QLocale().toString(d.date, u"ddd"_s));
+                         Qt::AlignHCenter, QLocale::c().toString(d.date, u"ddd"_s));
         painter.setPen(isToday ? Theme::accentGreen() : Theme::secondaryText());
         painter.drawText(QRectF(col.left() - gap / 2.0, bottom + 4 + line, col.width() + gap, line),
                          Qt::AlignHCenter, QString::number(d.date.day()));

@@ -115,7 +115,7 @@ QWidget* WeekView::buildNavigation() {
 void WeekView::updateWeek() {
     const QDate monday = m_week->monday();
     const QDate sunday = monday.addDays(6);
-    const QLocale locale;
+    const QLocale locale = QLocale::c();
     m_title->setText(m_week->isThisWeek()
                          ? u"This Week"_s
                          : locale.toString(monday, u"d MMM"_s) + u" \u2013 "_s +
