@@ -43,6 +43,7 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
     , m_panelText(new QComboBox)
     , m_reminder(new QSpinBox)
     , m_startReminder(new QSpinBox)
+    , m_weeklyTarget(new QSpinBox)
     , m_startReminderProblem(note(u"startReminderProblem"_s, Theme::secondaryText()))
     , m_workHours(new QLineEdit)
     , m_awayIdle(new QComboBox)
@@ -65,6 +66,11 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
     m_startReminder->setSingleStep(Preferences::shortestStartReminder);
     m_startReminder->setSpecialValueText(u"Never"_s);
     m_startReminder->setSuffix(u" minutes"_s);
+    m_weeklyTarget->setObjectName(u"weeklyTarget"_s);
+    m_weeklyTarget->setRange(0, Preferences::hoursInAWeek);
+    m_weeklyTarget->setSpecialValueText(u"None"_s);
+    m_weeklyTarget->setSuffix(u" hours"_s);
+    m_weeklyTarget->setToolTip(u"Drawn across the week, shared among the work days"_s);
     m_workHours->setObjectName(u"workHours"_s);
     m_workHours->setPlaceholderText(WorkHours::standard().text());
     m_awayIdle->setObjectName(u"awayIdle"_s);
@@ -81,6 +87,7 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     addSection(form, u"General"_s);
     form->addRow(m_startAtLogin);
+    form->addRow(u"Hours per week:"_s, m_weeklyTarget);
     addSection(form, u"Panel"_s);
     form->addRow(u"Panel text:"_s, m_panelText);
     addSection(form, u"Reminders"_s);
@@ -122,6 +129,11 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
                    minutes > 0 ? std::max(minutes, Preferences::shortestStartReminder) : 0),
                u"start reminder"_s);
     });
+    connect(m_weeklyTarget, &QSpinBox::editingFinished, this, [this] {
+        if (m_weeklyTarget->value() != m_preferences->weeklyTargetHours()) {
+            settle(m_preferences->setWeeklyTargetHours(m_weeklyTarget->value()), u"weekly target"_s);
+        }
+    });
     connect(m_workHours, &QLineEdit::editingFinished, this, [this] {
         if (m_workHours->text() != m_preferences->workHours().text()) {
             settle(m_preferences->setWorkHours(m_workHours->text()), u"work hours"_s);
@@ -158,6 +170,7 @@ void PreferencesDialog::reload() {
     m_reminder->setValue(m_preferences->reminderHours());
     m_startReminder->setValue(m_preferences->startReminderMinutes());
     m_workHours->setText(m_preferences->workHours().text());
+    m_weeklyTarget->setValue(m_preferences->weeklyTargetHours());
     m_awayIdle->setCurrentIndex(m_awayIdle->findData(m_preferences->awayIdleMinutes()));
     m_awayOnLock->setChecked(m_preferences->stopsOnLock());
     m_awayOnSleep->setChecked(m_preferences->stopsOnSleep());

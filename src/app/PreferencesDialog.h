@@ -54,6 +54,7 @@ private:
     QComboBox* m_panelText;
     QSpinBox* m_reminder;
     QSpinBox* m_startReminder;
+    QSpinBox* m_weeklyTarget;
     QLabel* m_startReminderProblem;
     QLineEdit* m_workHours;
     QComboBox* m_awayIdle;
