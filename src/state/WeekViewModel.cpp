@@ -32,7 +32,7 @@ WeekViewModel::WeekViewModel(APIClient* client, Preferences* preferences, Clock*
     , m_clock(clock)
     , m_tally(weekOf(clock->now().toLocalTime().date())) {
     m_minute.setInterval(std::chrono::minutes(1));
-    connect(&m_minute, &QTimer::timeout, this, &WeekViewModel::retally);
+    connect(&m_minute, &QTimer::timeout, this, &WeekViewModel::recount);
     connect(m_preferences, &Preferences::weeklyTargetChanged, this,
             &WeekViewModel::weeklyTargetChanged);
 }
@@ -91,7 +91,7 @@ QCoro::Task<void> WeekViewModel::showThisWeek() {
     co_await load();
 }
 
-void WeekViewModel::retally() {
+void WeekViewModel::recount() {
     m_tally = TimeTally(m_tally.from(), m_tally.to(), m_tally.zone());
     tallyNew(0);
 }

@@ -47,6 +47,8 @@ public:
     QCoro::Task<void> showThisWeek();
     // Whether a running entry is counted up to now once a minute.
     void setLive(bool live);
+    // Counts every entry again up to now, as each minute does while live.
+    void recount();
 
 Q_SIGNALS:
     void weekChanged();
@@ -57,7 +59,6 @@ Q_SIGNALS:
 
 private:
     void showWeekOf(QDate date);
-    void retally();
     void tallyNew(qsizetype from);
 
     APIClient* m_client;
