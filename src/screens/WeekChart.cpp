@@ -1,5 +1,7 @@
 #include "WeekChart.h"
 
+#include "WeekChartAccessible.h"
+
 #include "records/Formatting.h"
 #include "records/NamedColors.h"
 #include "state/WeekViewModel.h"
@@ -40,9 +42,16 @@ QString money(double amount) {
 WeekChart::WeekChart(WeekViewModel* week, QWidget* parent)
     : QWidget(parent)
     , m_week(week) {
+    // Before anything here asks for this widget's interface, which is then kept.
+    static const bool installed = [] {
+        QAccessible::installFactory(&WeekChartAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setObjectName(u"weekChart"_s);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(u"Hours by day"_s);
+
     connect(m_week, &WeekViewModel::tallyChanged, this, &WeekChart::refresh);
     connect(m_week, &WeekViewModel::weeklyTargetChanged, this, &WeekChart::refresh);
     connect(m_week, &WeekViewModel::weekChanged, this, [this] {
@@ -75,8 +84,10 @@ void WeekChart::setSelectedDay(int day) {
 void WeekChart::refresh() {
     setAccessibleDescription(dayReading(m_selected));
     if (hasFocus()) {
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
+        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
+        QAccessibleEvent chosen(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&chosen);
     }
     update();
 }
@@ -123,6 +134,10 @@ double WeekChart::scaleHours() const {
                           m_week->targetHours(day.date)});
     }
     return std::ceil(hours);
+}
+
+QRect WeekChart::dayRect(int day) const {
+    return column(day).adjusted(-gap / 2.0, 0, gap / 2.0, 0).toAlignedRect();
 }
 
 QRectF WeekChart::column(int day) const {

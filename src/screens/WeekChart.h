@@ -22,6 +22,8 @@ public:
     QString dayReading(int day) const;
     // The table's cells: day, hours, earnings, top project.
     QString cellText(int day, int column) const;
+    // Where `day` is drawn, with its highlight.
+    QRect dayRect(int day) const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -14,6 +14,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 
@@ -195,6 +196,9 @@ private Q_SLOTS:
         QCOMPARE(chart.selectedDay(), 2); // today, Wednesday
         QTest::keyClick(&chart, Qt::Key_Left);
         QCOMPARE(chart.accessibleDescription(), u"Tuesday 4 March: 0 h 01 m, $1.08. Web 0 h 01 m."_s);
+        QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(&chart)->tableInterface();
+        QVERIFY(table && table->isRowSelected(1));
+        QCOMPARE(table->cellAt(1, 2)->text(QAccessible::Name) + u' ' + table->cellAt(1, 3)->text(QAccessible::Name), u"$1.08 Web"_s);
         // A week left behind while it loads brings nothing into the one shown.
         f.server.on("GET", u"/time-entries"_s, FakeResponse::heldBack(200, json::entries({json::entry("e2", false, "2025-02-25T09:00:00.000Z")})));
         auto left = week.step(-1);
