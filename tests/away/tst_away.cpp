@@ -152,7 +152,7 @@ void tst_Away::resumeStartsItAgain() {
     AwayWatch away(&m_f->timer, &m_f->preferences, &m_f->clock);
     run(running);
     away.lockChanged(true);
-    QTRY_VERIFY(!m_f->timer.isTimerRunning());
+    QTRY_VERIFY(!m_f->timer.isTimerRunning() && !m_f->timer.isLoading()); // the stop is done
     away.lockChanged(false);
     QVERIFY(away.isShown());
     m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(json::entry("e10", true))));
