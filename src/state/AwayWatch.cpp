@@ -5,6 +5,7 @@
 #include "records/Clock.h"
 #include "records/Timestamp.h"
 
+#include <QCoroSignal>
 #include <QPointer>
 
 namespace kelvo {
@@ -99,6 +100,15 @@ void AwayWatch::resumed() {
 }
 
 QCoro::Task<ActionResult> AwayWatch::stopFor(AwayReason reason, QDateTime since) {
+    QPointer self(this);
+    // A start or stop on its way ends first (a stop asked meanwhile would be turned away); what
+    // runs after it is what the absence stops.
+    while (m_timer->isLoading()) {
+        co_await qCoro(m_timer, &TimerViewModel::isLoadingChanged);
+        if (!self) {
+            co_return ActionResult();
+        }
+    }
     // Only a timer that runs now, and only once for one absence.
     if (!m_timer->isTimerRunning() || (m_stop && !isShown())) {
         co_return ActionResult();
@@ -106,7 +116,6 @@ QCoro::Task<ActionResult> AwayWatch::stopFor(AwayReason reason, QDateTime since)
     const TimeEntry entry = *m_timer->currentEntry();
     m_stop = AwayStop{entry, reason, since, m_clock->now(), {}};
     Q_EMIT awayStopChanged();
-    QPointer self(this);
     const ActionResult stopped = co_await m_timer->stopTimer();
     if (!self) {
         co_return stopped;

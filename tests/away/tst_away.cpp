@@ -34,6 +34,7 @@ private Q_SLOTS:
     void rules_data();
     void rules();
     void resumeStartsItAgain();
+    void lockDuringAStart();
     void startReminder_data();
     void startReminder();
 
@@ -159,6 +160,19 @@ void tst_Away::resumeStartsItAgain() {
     QVERIFY(QCoro::waitFor(away.resume()).has_value());
     QCOMPARE(m_f->server.last("POST", u"/time-entries/start"_s).body, QByteArray(R"({"description":"Notes","projectId":"p1"})"));
     QVERIFY(!away.isShown());
+}
+
+void tst_Away::lockDuringAStart() {
+    QVERIFY(m_f->preferences.setStopsOnLock(true).has_value());
+    AwayWatch away(&m_f->timer, &m_f->preferences, &m_f->clock);
+    m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::heldBack(201, json::timer(running)));
+    auto starting = m_f->timer.startTimer(u"p1"_s, std::nullopt, std::nullopt);
+    QTRY_COMPARE(m_f->server.heldCount(), 1);
+    away.lockChanged(true); // the stop waits for the start, rather than being turned away
+    m_f->server.release();
+    QCoro::waitFor(starting);
+    QTRY_COMPARE(stopRequests(), 1);
+    QTRY_VERIFY(!m_f->timer.isTimerRunning());
 }
 
 void tst_Away::startReminder_data() {

@@ -506,9 +506,9 @@ private Q_SLOTS:
         QProcess start2;
         kelvo({u"start"_s}, start2);
         QVERIFY(ended(start2));
-        QTRY_VERIFY(timer->isTimerRunning());
+        QTRY_VERIFY(timer->isTimerRunning() && !timer->isLoading()); // the start is done
         app.awayDesk()->watch()->lockChanged(true);
-        QTRY_VERIFY(!timer->isTimerRunning());
+        QTRY_VERIFY(!timer->isTimerRunning() && !timer->isLoading());
         app.awayDesk()->watch()->lockChanged(false);
         QProcess status;
         kelvo({u"status"_s, u"--json"_s}, status);
