@@ -103,12 +103,7 @@ private Q_SLOTS:
         QList<qint64> seconds;
         while (seconds.size() < 2 && follow.waitForReadyRead(20000)) {
             while (follow.canReadLine()) {
-                seconds.append(QJsonDocument::fromJson(follow.readLine())
-                                   .object()
-                                   .value(u"entry"_s)
-                                   .toObject()
-                                   .value(u"elapsedSeconds"_s)
-                                   .toInteger());
+                seconds.append(QJsonDocument::fromJson(follow.readLine())[u"entry"][u"elapsedSeconds"].toInteger());
             }
         }
         QVERIFY(seconds.size() >= 2);
