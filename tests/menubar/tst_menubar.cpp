@@ -232,7 +232,7 @@ private Q_SLOTS:
         const QByteArray longNames =
             R"(,"hourlyRateSnapshot":1250,"projectId":"p","project":{"id":"p","name":"Quarterly infrastructure migration for the EMEA region"},)"
             R"("task":{"id":"t","name":"Database replication and failover rehearsal"},"description":"Walk through every step of the runbook with the on-call team and write down what broke")";
-        QTest::newRow("short") << running << json::earnings();
+        // (A short running entry: tst_accessibility checks that layout at every text scale.)
         QTest::newRow("long names, big amounts, 100 hours")
             << json::entry("r1", true, "2025-02-25T06:01:40.000Z", longNames) << json::earnings(12345.67, 360000, 98765.43, 999999);
         QTest::newRow("stopped, no task or rate") << json::entry("r1", false) << json::earnings();
