@@ -69,8 +69,8 @@ private Q_SLOTS:
     void headers_data() {
         QTest::addColumn<std::optional<QString>>("token");
         QTest::addColumn<QByteArray>("authorization"); // empty: no header at all
+        // (A stored token: tst_state's restore table asserts the header it goes in.)
         QTest::newRow("no token") << std::optional<QString>() << QByteArray();
-        QTest::newRow("token") << std::optional<QString>(u"T0k3n"_s) << QByteArray("Bearer T0k3n");
         QTest::newRow("empty token") << std::optional<QString>(QString()) << QByteArray("Bearer");
     }
     void headers() {

@@ -102,9 +102,7 @@ private Q_SLOTS:
         app.start();
         app.mainWindow()->hide();
         QProcess relaunch;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
-        relaunch.setProcessEnvironment(environment);
+        relaunch.setProcessEnvironment(programEnvironment(runtime));
         relaunch.start(QStringLiteral(KELVO_BINARY), {});
         QTRY_VERIFY_WITH_TIMEOUT(app.mainWindow()->isVisible(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(relaunch.state(), QProcess::NotRunning, 20000);

@@ -116,98 +116,92 @@ private:
 class tst_Desktop : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void idleFromGnomeWatches();
-    void lockFromScreenSaverAndSession();
-    void sleepWaitsForTheStop();
-};
-
-void tst_Desktop::idleFromGnomeWatches() {
-    FakeMutter mutter;
-    DiagnosticsCapture lines;
-    LogindSession session;
-    IdleMonitor idle(&session);
-    QSignalSpy idled(&idle, &IdleMonitor::idle);
-    QSignalSpy back(&idle, &IdleMonitor::active);
-    idle.setThreshold(std::chrono::minutes(10));
-    idle.start();
-    QTRY_COMPARE(idle.source(), IdleMonitor::Source::mutter);
-    QCOMPARE(lines.lines(), QStringList{u"Idle time from GNOME's idle monitor"_s});
-    QTRY_COMPARE(mutter.idleWatches, QList<quint64>{600'000});
-    mutter.fire(1);
-    QTRY_COMPARE(idled.size(), 1);
-    QTRY_COMPARE(mutter.activeWatch, 100u); // the return is watched for, once
-    mutter.fire(100);
-    QTRY_COMPARE(back.size(), 1);
-    QCOMPARE(mutter.idleTimeAsked, 1); // asked once to find it: watches, no polling
-}
-
-void tst_Desktop::lockFromScreenSaverAndSession() {
-    FakeLogind logind;
-    QDBusConnection saver = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-saver"_s);
-    saver.registerService(u"org.freedesktop.ScreenSaver"_s);
-    const auto screenSaver = [&saver](bool active) {
-        QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/ScreenSaver"_s,
-                                                         u"org.freedesktop.ScreenSaver"_s, u"ActiveChanged"_s);
-        signal << active;
-        saver.send(signal);
-    };
-    LogindSession session;
-    LockMonitor lock(&session);
-    QSignalSpy changed(&lock, &LockMonitor::lockedChanged);
-    lock.start();
-    QDBusObjectPath found;
-    session.find([&found](const QDBusObjectPath& path) { found = path; });
-    QTRY_COMPARE(found.path(), FakeLogind::sessionPath);
-    // Either source tells it: the screen saver, and the session's own hint.
-    const std::function<void(bool)> sessionHint = [&logind](bool locked) { logind.lockedHint(locked); };
-    for (const std::function<void(bool)>& tell : {std::function<void(bool)>(screenSaver), sessionHint}) {
-        const qsizetype before = changed.size();
-        tell(true);
-        QTRY_COMPARE(changed.size(), before + 1);
-        QVERIFY(lock.isLocked());
-        tell(false);
-        QTRY_COMPARE(changed.size(), before + 2);
-        QVERIFY(!lock.isLocked());
+    void idleFromGnomeWatches() {
+        FakeMutter mutter;
+        DiagnosticsCapture lines;
+        LogindSession session;
+        IdleMonitor idle(&session);
+        QSignalSpy idled(&idle, &IdleMonitor::idle);
+        QSignalSpy back(&idle, &IdleMonitor::active);
+        idle.setThreshold(std::chrono::minutes(10));
+        idle.start();
+        QTRY_COMPARE(idle.source(), IdleMonitor::Source::mutter);
+        QCOMPARE(lines.lines(), QStringList{u"Idle time from GNOME's idle monitor"_s});
+        QTRY_COMPARE(mutter.idleWatches, QList<quint64>{600'000});
+        mutter.fire(1);
+        QTRY_COMPARE(idled.size(), 1);
+        QTRY_COMPARE(mutter.activeWatch, 100u); // the return is watched for, once
+        mutter.fire(100);
+        QTRY_COMPARE(back.size(), 1);
+        QCOMPARE(mutter.idleTimeAsked, 1); // asked once to find it: watches, no polling
     }
-    QDBusConnection::disconnectFromBus(u"fake-saver"_s);
-}
-
-void tst_Desktop::sleepWaitsForTheStop() {
-    // A real server with a timer running, the sleep rule on, and logind about to sleep.
-    QTemporaryDir data;
-    ServerProcess server;
-    QVERIFY(server.start(data.filePath(u"db.sqlite"_s)));
-    HttpProbe http(server.baseURL());
-    const QString token = http.registerUser(u"sleepy@example.com"_s);
-    QVERIFY(http.post(u"/time-entries/start"_s, "{}", token).status < 300);
-    TemporaryConfigHome home;
-    FakeLogind logind;
-    APIClient client(server.baseURL(), &SettingsStore::tokenStore());
-    QVERIFY(client.setAuthToken(token).has_value());
-    AuthViewModel auth(&client);
-    TimerViewModel timer(&client, Clock::system());
-    QTRY_VERIFY(timer.isTimerRunning());
-    Preferences preferences;
-    QVERIFY(preferences.setStopsOnSleep(true).has_value());
-    Notifier notifier(QImage(u":/kelvo-64.png"_s));
-    AwayDesk desk(&timer, &auth, &preferences, Clock::system(), &notifier, [] {});
-    QTRY_VERIFY(desk.sleepMonitor()->isHolding());
-    // The moment the machine is let go, the server has the entry stopped already.
-    std::optional<bool> stoppedWhenReleased;
-    QSocketNotifier released(logind.held(), QSocketNotifier::Read);
-    connect(&released, &QSocketNotifier::activated, this, [&] {
-        released.setEnabled(false);
-        stoppedWhenReleased = http.get(u"/time-entries/current"_s, token).json.value(u"timeEntry"_s).isNull();
-    });
-    logind.prepareForSleep(true);
-    QTRY_VERIFY_WITH_TIMEOUT(stoppedWhenReleased.has_value(), 20000);
-    QVERIFY(*stoppedWhenReleased);
-    QVERIFY(!timer.isTimerRunning());
-    // Back from sleep, with nothing running: no inhibitor is held.
-    logind.prepareForSleep(false);
-    QTRY_VERIFY(desk.watch()->isShown());
-    QVERIFY(!desk.sleepMonitor()->isHolding());
-}
+    void lockFromScreenSaverAndSession() {
+        FakeLogind logind;
+        QDBusConnection saver = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-saver"_s);
+        saver.registerService(u"org.freedesktop.ScreenSaver"_s);
+        const auto screenSaver = [&saver](bool active) {
+            QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/ScreenSaver"_s,
+                                                             u"org.freedesktop.ScreenSaver"_s, u"ActiveChanged"_s);
+            signal << active;
+            saver.send(signal);
+        };
+        LogindSession session;
+        LockMonitor lock(&session);
+        QSignalSpy changed(&lock, &LockMonitor::lockedChanged);
+        lock.start();
+        QDBusObjectPath found;
+        session.find([&found](const QDBusObjectPath& path) { found = path; });
+        QTRY_COMPARE(found.path(), FakeLogind::sessionPath);
+        // Either source tells it: the screen saver, and the session's own hint.
+        const std::function<void(bool)> sessionHint = [&logind](bool locked) { logind.lockedHint(locked); };
+        for (const std::function<void(bool)>& tell : {std::function<void(bool)>(screenSaver), sessionHint}) {
+            const qsizetype before = changed.size();
+            tell(true);
+            QTRY_COMPARE(changed.size(), before + 1);
+            QVERIFY(lock.isLocked());
+            tell(false);
+            QTRY_COMPARE(changed.size(), before + 2);
+            QVERIFY(!lock.isLocked());
+        }
+        QDBusConnection::disconnectFromBus(u"fake-saver"_s);
+    }
+    void sleepWaitsForTheStop() {
+        // A real server with a timer running, the sleep rule on, and logind about to sleep.
+        QTemporaryDir data;
+        ServerProcess server;
+        QVERIFY(server.start(data.filePath(u"db.sqlite"_s)));
+        HttpProbe http(server.baseURL());
+        const QString token = http.registerUser(u"sleepy@example.com"_s);
+        QVERIFY(http.post(u"/time-entries/start"_s, "{}", token).status < 300);
+        TemporaryConfigHome home;
+        FakeLogind logind;
+        APIClient client(server.baseURL(), &SettingsStore::tokenStore());
+        QVERIFY(client.setAuthToken(token).has_value());
+        AuthViewModel auth(&client);
+        TimerViewModel timer(&client, Clock::system());
+        QTRY_VERIFY(timer.isTimerRunning());
+        Preferences preferences;
+        QVERIFY(preferences.setStopsOnSleep(true).has_value());
+        Notifier notifier(QImage(u":/kelvo-64.png"_s));
+        AwayDesk desk(&timer, &auth, &preferences, Clock::system(), &notifier, [] {});
+        QTRY_VERIFY(desk.sleepMonitor()->isHolding());
+        // The moment the machine is let go, the server has the entry stopped already.
+        std::optional<bool> stoppedWhenReleased;
+        QSocketNotifier released(logind.held(), QSocketNotifier::Read);
+        connect(&released, &QSocketNotifier::activated, this, [&] {
+            released.setEnabled(false);
+            stoppedWhenReleased = http.get(u"/time-entries/current"_s, token).json.value(u"timeEntry"_s).isNull();
+        });
+        logind.prepareForSleep(true);
+        QTRY_VERIFY_WITH_TIMEOUT(stoppedWhenReleased.has_value(), 20000);
+        QVERIFY(*stoppedWhenReleased);
+        QVERIFY(!timer.isTimerRunning());
+        // Back from sleep, with nothing running: no inhibitor is held.
+        logind.prepareForSleep(false);
+        QTRY_VERIFY(desk.watch()->isShown());
+        QVERIFY(!desk.sleepMonitor()->isHolding());
+    }
+};
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

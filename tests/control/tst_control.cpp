@@ -8,7 +8,6 @@
 #include "control/StatusFollower.h"
 #include "control/TimerCommands.h"
 #include "state/AwayWatch.h"
-#include "state/Preferences.h"
 #include "state/TimerViewModel.h"
 
 #include <QCoroSignal>
@@ -102,6 +101,25 @@ bool ended(QProcess& process) {
     return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000);
 }
 
+// Starts `kelvo arguments` with nothing of the environment but `environment`.
+void start(QProcess& process, const QProcessEnvironment& environment, const QStringList& arguments) {
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KELVO_BINARY), arguments);
+}
+
+// `kelvo arguments` run to its end: its exit code (-1 when it did not end), its output in `out`.
+int runKelvo(const QProcessEnvironment& environment, const QStringList& arguments, QByteArray* out = nullptr) {
+    QProcess process;
+    start(process, environment, arguments);
+    if (!ended(process)) {
+        return -1;
+    }
+    if (out) {
+        *out = process.readAllStandardOutput();
+    }
+    return process.exitCode();
+}
+
 struct StatusShapesRow { StatusReport report; QString human, waybarText, waybarClass, i3Short; };
 // picked: empty: refused, listing `listed`
 struct NameMatchingRow { QString query, picked; QStringList listed; };
@@ -111,6 +129,10 @@ struct NameMatchingRow { QString query, picked; QStringList listed; };
 class tst_Control : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void cleanup() {
+        m_server.reset();
+        m_runtime.reset();
+    }
     void statusShapes_data() {
         QTest::addColumn<StatusShapesRow>("row");
         QTest::newRow("running") << StatusShapesRow{running(), u"▶ Website Redesign · Frontend build · 01:02:03 · $41.38"_s, u"▶ 01:02:03"_s, u"running"_s, u"▶ 01:02:03"_s};
@@ -247,17 +269,9 @@ private Q_SLOTS:
         }
     }
     void badMessagesChangeNothing() {
-        QTemporaryDir runtime;
-        int handled = 0;
-        ControlServer server(
-            runtime.filePath(u"k.socket"_s),
-            [&handled](ControlRequest) -> QCoro::Task<ControlReply> {
-                ++handled;
-                co_return ControlReply{};
-            },
-            [] { return ControlReply{}; });
+        ControlServer& server = serve();
         server.setLimits({std::chrono::milliseconds(200), 64 * 1024});
-        const QString path = runtime.filePath(u"k.socket"_s);
+        const QString& path = m_path;
         for (const QByteArray& bytes : {"garbage\n"_ba,
                                         R"({"kelvo":1,"command":"quit","follow":1})"
                                         "\n"_ba,
@@ -267,10 +281,10 @@ private Q_SLOTS:
             QVERIFY2(reply, answer.constData());
             QCOMPARE(reply->exit, ExitCode::usage);
         }
-        QCOMPARE(handled, 0);
+        QCOMPARE(m_handled, 0);
         // A sound request after all that is still served.
         QVERIFY(ControlReply::fromLine(exchange(path, ControlRequest{}.toLine()).trimmed()));
-        QCOMPARE(handled, 1);
+        QCOMPARE(m_handled, 1);
         // Connections beyond the limit are closed at once; one that ends makes room again.
         server.setLimits({std::chrono::seconds(30), 64 * 1024, 2});
         std::array<QLocalSocket, 2> idle;
@@ -280,44 +294,37 @@ private Q_SLOTS:
         QVERIFY(exchange(path, ControlRequest{}.toLine()).isEmpty());
         idle[0].abort();
         QVERIFY(QTest::qWaitFor([&] { return !exchange(path, ControlRequest{}.toLine()).isEmpty(); }));
-        QCOMPARE(handled, 2);
+        QCOMPARE(m_handled, 2);
     }
     void followersHaveTheirOwnCap() {
-        QTemporaryDir runtime;
-        const QString path = runtime.filePath(u"k.socket"_s);
-        ControlServer server(
-            path, [](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply{}; }, [] { return ControlReply{}; });
+        ControlServer& server = serve();
         server.setLimits({std::chrono::seconds(30), 64 * 1024, 1, 2});
         ControlRequest follow;
         follow.follow = true;
         std::array<QLocalSocket, 2> followers;
         for (qsizetype i = 0; i < 2; ++i) {
-            followers[i].connectToServer(path);
+            followers[i].connectToServer(m_path);
             followers[i].write(follow.toLine());
             QTRY_COMPARE(server.followerCount(), i + 1);
         }
         // One follower more is told no; a command still gets its one connection.
-        const auto refused = ControlReply::fromLine(exchange(path, follow.toLine()).trimmed());
+        const auto refused = ControlReply::fromLine(exchange(m_path, follow.toLine()).trimmed());
         QVERIFY(refused && refused->exit == ExitCode::failed);
-        QVERIFY(ControlReply::fromLine(exchange(path, ControlRequest{}.toLine()).trimmed()));
+        QVERIFY(ControlReply::fromLine(exchange(m_path, ControlRequest{}.toLine()).trimmed()));
     }
     void requestsServedInArrivalOrder() {
-        QTemporaryDir runtime;
         QStringList order;
         Gate gate; // a stop waits on a slow server until the gate opens
-        ControlServer server(
-            runtime.filePath(u"k.socket"_s),
-            [&](ControlRequest request) -> QCoro::Task<ControlReply> {
-                order.append(ControlRequest::commandName(request.command));
-                if (request.command == ControlRequest::Command::stop) {
-                    co_await qCoro(&gate, &Gate::opened);
-                }
-                co_return ControlReply{};
-            },
-            [] { return ControlReply{}; });
+        serve([&](ControlRequest request) -> QCoro::Task<ControlReply> {
+            order.append(ControlRequest::commandName(request.command));
+            if (request.command == ControlRequest::Command::stop) {
+                co_await qCoro(&gate, &Gate::opened);
+            }
+            co_return ControlReply{};
+        });
         std::array<QLocalSocket, 3> sockets;
         const auto send = [&](QLocalSocket& socket, ControlRequest::Command command) {
-            socket.connectToServer(runtime.filePath(u"k.socket"_s));
+            socket.connectToServer(m_path);
             ControlRequest request;
             request.command = command;
             socket.write(request.toLine());
@@ -333,20 +340,17 @@ private Q_SLOTS:
         QTRY_COMPARE(order, (QStringList{u"stop"_s, u"show"_s, u"toggle"_s}));
     }
     void stalledFollowerIsDropped() {
-        QTemporaryDir runtime;
         qint64 seconds = 0;
-        ControlServer server(
-            runtime.filePath(u"k.socket"_s), [](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply{}; },
-            [&seconds] {
-                StatusReport report = running();
-                report.entry->elapsedSeconds = seconds;
-                return ControlReply::of(report);
-            });
+        ControlServer& server = serve({}, [&seconds] {
+            StatusReport report = running();
+            report.entry->elapsedSeconds = seconds;
+            return ControlReply::of(report);
+        });
         QSignalSpy dropped(&server, &ControlServer::followerDropped);
         server.setLimits({std::chrono::seconds(5), 4096});
         QLocalSocket stalled;
         stalled.setReadBufferSize(1); // reads nothing more than a byte
-        stalled.connectToServer(runtime.filePath(u"k.socket"_s));
+        stalled.connectToServer(m_path);
         QVERIFY(stalled.waitForConnected(5000));
         ControlRequest follow;
         follow.follow = true;
@@ -373,54 +377,39 @@ private Q_SLOTS:
             process.start(u"setpriv"_s, QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
                                                     u"/usr/bin/python3"_s, u"-c"_s, otherUserScript} + arguments);
         };
-        QTemporaryDir shared;
-        QFile::setPermissions(shared.path(), QFile::Permissions(0x7777));
-        int handled = 0;
-        const QString door = shared.filePath(u"k.socket"_s);
-        ControlServer server(
-            door,
-            [&handled](ControlRequest) -> QCoro::Task<ControlReply> {
-                ++handled;
-                co_return ControlReply{};
-            },
-            [] { return ControlReply{}; });
-        QFile::setPermissions(door, QFile::Permissions(0x7777));
+        serve();
+        QFile::setPermissions(m_runtime->path(), QFile::Permissions(0x7777)); // a folder all may use
+        QFile::setPermissions(m_path, QFile::Permissions(0x7777));
         QProcess client;
-        asNobody(client, {u"client"_s, door, QString::fromUtf8(ControlRequest{}.toLine())});
+        asNobody(client, {u"client"_s, m_path, QString::fromUtf8(ControlRequest{}.toLine())});
         QVERIFY(ended(client));
         QVERIFY2(client.readAllStandardOutput().trimmed() == "0", client.readAllStandardError().constData()); // closed unanswered
-        QCOMPARE(handled, 0);
+        QCOMPARE(m_handled, 0);
         // Their program's socket in our runtime folder: the command line does not talk to it.
         QProcess program;
-        asNobody(program, {u"program"_s, shared.filePath(u"theirs.socket"_s)});
+        asNobody(program, {u"program"_s, m_runtime->filePath(u"theirs.socket"_s)});
         QVERIFY(program.waitForReadyRead(20000));
         QTemporaryDir runtime;
-        QVERIFY(QFile::rename(shared.filePath(u"theirs.socket"_s), runtime.filePath(u"kelvo.socket"_s)));
-        QProcess status;
+        QVERIFY(QFile::rename(m_runtime->filePath(u"theirs.socket"_s), runtime.filePath(u"kelvo.socket"_s)));
         QProcessEnvironment environment;
         environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
         environment.insert(u"XDG_CONFIG_HOME"_s, runtime.path());
         environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s);
-        status.setProcessEnvironment(environment);
-        status.start(QStringLiteral(KELVO_BINARY), {u"status"_s});
-        QVERIFY(ended(status));
-        QCOMPARE(status.exitCode(), 3); // answered by itself: not signed in
-        QVERIFY(!status.readAllStandardOutput().contains('\x1b'));
+        QByteArray shown;
+        QCOMPARE(runKelvo(environment, {u"status"_s}, &shown), 3); // answered by itself: not signed in
+        QVERIFY(!shown.contains('\x1b'));
         QVERIFY(ended(program));
         QCOMPARE(program.readAllStandardOutput().split('\n').value(1), "0"); // sent nothing
     }
     void followerPrintsChangesAndIdleMinutes() {
-        QTemporaryDir runtime;
         TestClock clock(QDateTime(QDate(2025, 3, 1), QTime(10, 1, 5), Qt::UTC));
         StatusReport shown = StatusReport::of(std::nullopt, 0, std::nullopt);
-        ControlServer server(
-            runtime.filePath(u"k.socket"_s),
-            [&shown](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply::of(shown); },
-            [&shown] { return ControlReply::of(shown); });
+        ControlServer& server = serve([&shown](ControlRequest) -> QCoro::Task<ControlReply> { co_return ControlReply::of(shown); },
+                                      [&shown] { return ControlReply::of(shown); });
         QStringList lines;
         APIClient unused(u"http://127.0.0.1:9"_s, nullptr);
         DirectControl direct(&unused, &clock);
-        StatusFollower follower(runtime.filePath(u"k.socket"_s), &direct, &clock, StatusFormatter::Format::human, false,
+        StatusFollower follower(m_path, &direct, &clock, StatusFormatter::Format::human, false,
                                 [&lines](const QByteArray& line) {
                                     lines.append(QString::fromUtf8(line).trimmed());
                                     return lines.size() < 5;
@@ -464,22 +453,16 @@ private Q_SLOTS:
         QProcessEnvironment environment;
         environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
         environment.insert(u"KELVO_API_URL"_s, u"http://127.0.0.1:9"_s); // only the program may talk
-        const auto kelvo = [&](const QStringList& arguments, QProcess& process) {
-            process.setProcessEnvironment(environment);
-            process.start(QStringLiteral(KELVO_BINARY), arguments);
-        };
         // A follower sees what the window does.
         QProcess follower;
-        kelvo({u"status"_s, u"--follow"_s}, follower);
+        start(follower, environment, {u"status"_s, u"--follow"_s});
         QTRY_VERIFY_WITH_TIMEOUT(follower.canReadLine(), 20000);
         QCOMPARE(follower.readLine(), "■ No timer running\n");
 
-        QProcess start;
-        kelvo({u"start"_s, u"--project"_s, u"comp"_s}, start);
-        QTRY_VERIFY_WITH_TIMEOUT(timer->isTimerRunning(), 20000);
-        QVERIFY(ended(start));
-        QCOMPARE(start.exitCode(), 0);
-        QVERIFY(start.readAllStandardOutput().startsWith("▶ Compiler · 00:0"));
+        QByteArray out;
+        QCOMPARE(runKelvo(environment, {u"start"_s, u"--project"_s, u"comp"_s}, &out), 0);
+        QTRY_VERIFY(timer->isTimerRunning());
+        QVERIFY(out.startsWith("▶ Compiler · 00:0"));
         QByteArray followed;
         QTRY_VERIFY2_WITH_TIMEOUT((followed += follower.readAll()).contains("▶ Compiler"), followed.constData(), 20000);
 
@@ -487,42 +470,51 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT((followed += follower.readAll()).endsWith("■ No timer running\n"), followed.constData(), 20000);
 
         for (const auto& [command, running] : {std::pair{u"toggle"_s, true}, {u"stop"_s, false}}) {
-            QProcess process;
-            kelvo({command}, process);
-            QVERIFY(ended(process));
-            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(runKelvo(environment, {command}), 0);
             QCOMPARE(timer->isTimerRunning(), running);
         }
         follower.kill();
         follower.waitForFinished();
 
         // A timer stopped while the user was away: in the status, and resumed by the command line.
-        QProcess noAway;
-        kelvo({u"resume"_s}, noAway);
-        QVERIFY(ended(noAway));
-        QCOMPARE(noAway.exitCode(), 1);
+        QCOMPARE(runKelvo(environment, {u"resume"_s}), 1);
         QVERIFY(app.preferences()->setStopsOnLock(true).has_value());
         QTRY_VERIFY(app.awayDesk()); // once the first frame is up
-        QProcess start2;
-        kelvo({u"start"_s}, start2);
-        QVERIFY(ended(start2));
+        QCOMPARE(runKelvo(environment, {u"start"_s}), 0);
         QTRY_VERIFY(timer->isTimerRunning() && !timer->isLoading()); // the start is done
         app.awayDesk()->watch()->lockChanged(true);
         QTRY_VERIFY(!timer->isTimerRunning() && !timer->isLoading());
         app.awayDesk()->watch()->lockChanged(false);
-        QProcess status;
-        kelvo({u"status"_s, u"--json"_s}, status);
-        QVERIFY(ended(status));
-        const QJsonObject away = jsonOf(status.readAllStandardOutput()).value(u"away"_s).toObject();
+        QCOMPARE(runKelvo(environment, {u"status"_s, u"--json"_s}, &out), 0);
+        const QJsonObject away = jsonOf(out).value(u"away"_s).toObject();
         QCOMPARE(away.value(u"reason"_s).toString(), u"lock"_s);
         QCOMPARE(away.value(u"entry"_s).toObject().value(u"project"_s).toObject().value(u"name"_s).toString(), u"Compiler"_s);
-        QProcess resume;
-        kelvo({u"resume"_s}, resume);
-        QVERIFY(ended(resume));
-        QCOMPARE(resume.exitCode(), 0);
+        QCOMPARE(runKelvo(environment, {u"resume"_s}), 0);
         QVERIFY(timer->isTimerRunning());
         QVERIFY(!app.awayDesk()->watch()->isShown());
     }
+
+private:
+    // A control server at m_path, in a folder of its own: commands go to `handle` (by default
+    // counted in m_handled and answered with an empty reply), followers are sent `status`.
+    ControlServer& serve(ControlServer::Handler handle = {}, ControlServer::Status status = [] { return ControlReply{}; }) {
+        m_runtime = std::make_unique<QTemporaryDir>();
+        m_path = m_runtime->filePath(u"k.socket"_s);
+        m_handled = 0;
+        if (!handle) {
+            handle = [this](ControlRequest) -> QCoro::Task<ControlReply> {
+                ++m_handled;
+                co_return ControlReply{};
+            };
+        }
+        m_server = std::make_unique<ControlServer>(m_path, std::move(handle), std::move(status));
+        return *m_server;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    QString m_path;
+    std::unique_ptr<ControlServer> m_server;
+    int m_handled = 0;
 };
 
 QTEST_MAIN(tst_Control)

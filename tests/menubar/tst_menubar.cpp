@@ -7,7 +7,6 @@
 #include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
 #include "ui/BorderedButton.h"
-#include "ui/ElidedLabel.h"
 #include "ui/PillButton.h"
 
 #include <QApplication>
@@ -80,7 +79,7 @@ private Q_SLOTS:
         auto [start, symbol, text, fontSize] = row;
         MenuBarManager* bar = manager();
         if (!start.isEmpty()) {
-            run(json::entry("r1", true, start.toUtf8()));
+            m_f->showCurrent(json::entry("r1", true, start.toUtf8()));
         }
         QCOMPARE(bar->title(), (MenuBarManager::Title{symbol, text, fontSize}));
         // The item follows within its one-second refresh; the count ticks on meanwhile, so only the
@@ -139,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(PopoverWindow::placement(QRect(), QPoint(100, 100), screen), QPoint(0, 101));
     }
     void earningsLoadWhileOpen() {
-        signIn();
+        m_f->signIn();
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(200, json::earnings()));
         MenuBarView* view = manager()->popover()->view();
         m_f->server.clearRequests();
@@ -172,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(!view->isRefreshingPeriodically());
     }
     void failedLoads() {
-        signIn();
+        m_f->signIn();
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
         MenuBarView* view = manager()->popover()->view();
         m_manager->togglePopover();
@@ -180,8 +179,8 @@ private Q_SLOTS:
         QVERIFY(shown(view, u"earningsUnavailable"_s));
     }
     void liveAmountAndStopThenResume() {
-        signIn();
-        run(running);
+        m_f->signIn();
+        m_f->showCurrent(running);
         MenuBarView* view = manager()->popover()->view();
         m_manager->togglePopover();
         QTRY_VERIFY(shown(view, u"earningsFigures"_s));
@@ -211,7 +210,7 @@ private Q_SLOTS:
         QTRY_VERIFY(m_f->server.requestLines().last().startsWith(u"GET /users/dashboard-earnings"_s));
     }
     void refreshReloadsEverythingThenEarnings() {
-        signIn();
+        m_f->signIn();
         MenuBarView* view = manager()->popover()->view();
         m_manager->togglePopover();
         QTRY_VERIFY(!view->isLoadingEarnings());
@@ -233,7 +232,7 @@ private Q_SLOTS:
         const QByteArray longNames =
             R"(,"hourlyRateSnapshot":1250,"projectId":"p","project":{"id":"p","name":"Quarterly infrastructure migration for the EMEA region"},)"
             R"("task":{"id":"t","name":"Database replication and failover rehearsal"},"description":"Walk through every step of the runbook with the on-call team and write down what broke")";
-        QTest::newRow("short") << running << json::earnings();
+        // (A short running entry: tst_accessibility checks that layout at every text scale.)
         QTest::newRow("long names, big amounts, 100 hours")
             << json::entry("r1", true, "2025-02-25T06:01:40.000Z", longNames) << json::earnings(12345.67, 360000, 98765.43, 999999);
         QTest::newRow("stopped, no task or rate") << json::entry("r1", false) << json::earnings();
@@ -241,8 +240,8 @@ private Q_SLOTS:
     void looksFinishedWithAnyContent() {
         QFETCH(QByteArray, current);
         QFETCH(QByteArray, earnings);
-        signIn();
-        run(current);
+        m_f->signIn();
+        m_f->showCurrent(current);
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, earnings));
         MenuBarView* view = manager()->popover()->view();
         m_manager->togglePopover();
@@ -263,7 +262,7 @@ private Q_SLOTS:
         QVERIFY(picture.pixelColor(150, 0).lightness() > picture.pixelColor(150, 1).lightness());
     }
     void signedOut() {
-        signIn();
+        m_f->signIn();
         manager();
         QCoro::waitFor(panelEarnings()->loadEarnings());
         QVERIFY(panelEarnings()->earnings());
@@ -281,14 +280,6 @@ private Q_SLOTS:
     }
 
 private:
-    void signIn() {
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
-    }
-    void run(const QByteArray& current) {
-        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(current)));
-        QCoro::waitFor(m_f->timer.loadCurrentEntry());
-    }
     MenuBarManager* manager(std::function<void()> callback = {}) {
         m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, std::move(callback), &m_f->preferences,
                                                          m_f->earnings(DashboardViewModel::ShownBy::popover));

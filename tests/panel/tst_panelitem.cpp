@@ -10,7 +10,6 @@
 #include "menubar/MenuBarManager.h"
 #include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
-#include "panel/DBusMenu.h"
 #include "panel/DBusTypes.h"
 #include "panel/StatusNotifierItem.h"
 
@@ -135,8 +134,7 @@ private Q_SLOTS:
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
         m_f = std::make_unique<ViewFixture>();
         m_f->serveNothingRunning();
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-        QCoro::waitFor(m_f->auth.login(u"a@b.c"_s, u"pw"_s)); // the timer items act for someone
+        m_f->signIn(); // the timer items act for someone
         m_watcher = std::make_unique<FakeWatcher>();
         QVERIFY(m_watcher->appear());
     }
@@ -172,7 +170,7 @@ private Q_SLOTS:
         QFETCH(OneLabelPerShownChangeRow, row);
         auto [mode, step, expected] = row;
         manager().setPanelText(mode);
-        run(running); // 5 min 10 s by the test clock
+        m_f->showCurrent(running); // 5 min 10 s by the test clock
         Announcements sent;
         for (int i = 0; i < 3; ++i) {
             m_f->clock.advance(step);
@@ -209,14 +207,14 @@ private Q_SLOTS:
         }));
         manager().togglePopover();
 
-        run(running);
+        m_f->showCurrent(running);
         m_f->server.on("POST", u"/time-entries/r1/stop"_s, FakeResponse::json(200, json::timer(json::entry("r1", false))));
         call(itemPath, itemInterface, u"XAyatanaSecondaryActivate"_s, {0u});
         QTRY_VERIFY(!m_f->timer.isTimerRunning());
     }
     void menuKeepsStillWhileOpen() {
         manager();
-        run(running);
+        m_f->showCurrent(running);
         const QStringList tail{u"-"_s, u"Show Window"_s, u"Quit"_s, u"-"_s, u"Open Panel"_s, u"Panel Text"_s};
         QCOMPARE(menuLabels(), QStringList{u"Stop Timer"_s} + tail);
         Announcements sent;
@@ -264,9 +262,9 @@ private Q_SLOTS:
     }
     void panelGoneWithTheMenuOpen() {
         manager();
-        run(running);
+        m_f->showCurrent(running);
         call(u"/MenuBar"_s, menuInterface, u"Event"_s, {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
-        run("null"); // stopped elsewhere while the panel shows the menu
+        m_f->showCurrent("null"); // stopped elsewhere while the panel shows the menu
         QCOMPARE(menuLabels().first(), u"Stop Timer"_s);
         QDBusConnection::disconnectFromBus(u"fake-host"_s); // the panel crashes; "closed" never comes
         QTRY_COMPARE(menuLabels().first(), u"Start Latest Timer"_s);
@@ -327,7 +325,7 @@ private Q_SLOTS:
     }
     void signedOutItemIsIdle() {
         manager();
-        run(running);
+        m_f->showCurrent(running);
         m_f->auth.logout();
         m_f->timer.forgetAccount(); // as the program does on every sign-out
         QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"00:00:00"_s);
@@ -370,10 +368,6 @@ private:
             m_manager->setupMenuBar();
         }
         return *m_manager;
-    }
-    void run(const QByteArray& entry) {
-        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-        QCoro::waitFor(m_f->timer.loadCurrentEntry());
     }
 
     QTemporaryDir m_runtime;

@@ -374,9 +374,7 @@ private Q_SLOTS:
 private:
     QWidget* show(Screen screen) {
         if (screen == Screen::dashboardRunning || screen == Screen::popoverRunning) {
-            m_f->server.on("GET", u"/time-entries/current"_s,
-                           FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 60))));
-            QCoro::waitFor(m_f->timer.loadCurrentEntry());
+            m_f->showCurrent(json::ratedEntry("r1", true, 60));
         }
         QWidget* shown = nullptr;
         switch (screen) {
@@ -393,8 +391,7 @@ private:
             break;
         case Screen::popoverIdle:
         case Screen::popoverRunning:
-            m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
-            QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+            m_f->signIn();
             m_manager = std::make_unique<MenuBarManager>(&m_f->timer, &m_f->auth, [] {}, &m_f->preferences,
                                                          m_f->earnings(DashboardViewModel::ShownBy::popover));
             m_manager->setupMenuBar();

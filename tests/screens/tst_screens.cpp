@@ -24,8 +24,6 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QMenu>
-#include <QScopeGuard>
-#include <QScrollArea>
 #include <QTest>
 #include <QTextLayout>
 
@@ -98,7 +96,6 @@ private Q_SLOTS:
         m_f->serveNothingRunning();
         m_f->server.on("GET", u"/time-entries"_s, FakeResponse::json(200, json::entries({stopped})));
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(12.5, 3900, 40, 120)));
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
         m_f->server.on("POST", u"/auth/register"_s, FakeResponse::json(201, json::auth()));
         QTRY_VERIFY(m_f->timer.projects().size() == 3 && !m_f->timer.isRefreshing());
     }
@@ -215,7 +212,7 @@ private Q_SLOTS:
         QCoro::waitFor(m_f->auth.checkAuthStatus());
         QVERIFY(shown(&view, u"restoreRetryLabel"_s));
         QCOMPARE(text(&view, u"restoreRetryLabel"_s), u"Could not confirm your sign-in \u2014 retrying\u2026"_s);
-        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+        m_f->signIn();
         QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
     }
     void appearActionsRunOncePerAppearance() {
@@ -232,9 +229,8 @@ private Q_SLOTS:
         content.show();
         QVERIFY(!error->isVisible());
 
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth()));
         const qsizetype before = refreshes();
-        QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
+        m_f->signIn();
         QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
         auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
         QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_f->timer.isRefreshing());
@@ -251,8 +247,11 @@ private Q_SLOTS:
         panel.show(); // preselects the first active project
         auto* projectChooser = find<PullDownButton>(&panel, u"projectChooser"_s);
         auto* taskChooser = find<PullDownButton>(&panel, u"taskChooser"_s);
-        auto* description = find<QLineEdit>(&panel, u"descriptionField"_s);
+        auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
         auto* start = find<CircleButton>(&panel, u"startButton"_s);
+        QCOMPARE(description->sizeHint().height(), projectChooser->sizeHint().height()); // the fields match the choosers
+        description->setText(QString(2100, u'x')); // no longer than the server takes
+        QCOMPARE(description->text().size(), 2000);
         QCOMPARE(panel.selectedProjectId(), u"p1"_s);
         QCOMPARE(projectChooser->text(), u"Web"_s);
         QCOMPARE(projectChooser->dotColor(), QColor(0x10, 0xB9, 0x81));
@@ -312,8 +311,7 @@ private Q_SLOTS:
         QCOMPARE(description->text(), QString());
     }
     void runningFace() {
-        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(running)));
-        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+        m_f->showCurrent(running);
         TimerView panel(&m_f->timer, [] {}, [] {});
         panel.show();
         QVERIFY(find<QWidget>(&panel, u"runningFace"_s)->isVisible());
@@ -322,18 +320,8 @@ private Q_SLOTS:
         QCOMPARE(find<QLabel>(&panel, u"runningEarnings"_s)->text(), u"$1.50"_s);
         QCOMPARE(find<CircleButton>(&panel, u"stopButton"_s)->fill(), Theme::redFill()); // as the pills
 
-        m_f->server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(json::ratedEntry("r1", true, 0))));
-        QCoro::waitFor(m_f->timer.loadCurrentEntry());
+        m_f->showCurrent(json::ratedEntry("r1", true, 0));
         QVERIFY(!find<QLabel>(&panel, u"runningEarnings"_s)->isVisible());
-    }
-    void fieldsMatchTheChoosers() {
-        TimerView panel(&m_f->timer, [] {}, [] {});
-        panel.show();
-        auto* description = find<FieldEdit>(&panel, u"descriptionField"_s);
-        QCOMPARE(description->sizeHint().height(), find<PullDownButton>(&panel, u"projectChooser"_s)->sizeHint().height());
-        // No longer than the server takes.
-        description->setText(QString(2100, u'x'));
-        QCOMPARE(description->text().size(), 2000);
     }
     void earningsSection() {
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(500, {}));
@@ -356,11 +344,6 @@ private Q_SLOTS:
         QCOMPARE(today->earnings(), u"$12.50"_s);
         QCOMPARE(today->duration(), u"1h 5m"_s);
         QCOMPARE(find<EarningsCard>(&view, u"weekCard"_s)->duration(), u"2m"_s);
-    }
-    void figuresFollowTheTimer() {
-        DashboardView view(&m_f->auth, &m_f->timer, m_f->earnings());
-        view.show();
-        QTRY_COMPARE(find<EarningsCard>(&view, u"todayCard"_s)->earnings(), u"$12.50"_s);
         // A start from elsewhere (the popover, the panel, the command line): the totals follow.
         m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(200, json::earnings(79.95, 3900, 40, 120)));
         m_f->server.on("POST", u"/time-entries/start"_s, FakeResponse::json(201, json::timer(running)));
@@ -487,7 +470,7 @@ private Q_SLOTS:
         view.resize(400, 600);
         view.show();
         QVERIFY(!shown(&view, u"saveWarning"_s));
-        QCoro::waitFor(m_f->auth.login(u"a@x.io"_s, u"pw"_s));
+        m_f->signIn();
         QVERIFY(shown(&view, u"saveWarning"_s));
         auto* warning = find<QLabel>(&view, u"saveWarningText"_s);
         QCOMPARE(warning->accessibleName(), *m_f->auth.saveWarning());

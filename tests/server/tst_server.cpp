@@ -125,7 +125,14 @@ private Q_SLOTS:
     }
     void signInMeAndRefresh() {
         QVERIFY(!m_http->registerUser(u"Mixed@Case.io"_s, u"pässwörd"_s).isEmpty());
-        QCOMPARE(m_http->post(u"/auth/login"_s, R"({"email":"mixed@case.io","password":"wrong!"})").status, 401);
+        // A wrong password and an unknown address cost the same work, and get the same answer.
+        for (const char* email : {"mixed@case.io", "nobody@x.io"}) {
+            const int before = Credentials::verificationCount();
+            const auto answer = m_http->post(u"/auth/login"_s, QByteArray("{\"email\":\"") + email + "\",\"password\":\"wrong!\"}");
+            QCOMPARE(answer.status, 401);
+            QCOMPARE(answer.error(), u"Invalid email or password"_s);
+            QCOMPARE(Credentials::verificationCount(), before + 1);
+        }
         const auto login = m_http->post(u"/auth/login"_s, u"{\"email\":\"MIXED@case.io\",\"password\":\"pässwörd\"}"_s.toUtf8());
         QCOMPARE(login.status, 200);
         const QString token = login.json[u"token"].toString();
@@ -217,6 +224,8 @@ private Q_SLOTS:
         QCOMPARE(m_http->get(u"/time-entries?isRunning=true"_s, token).json[u"entries"].toArray().size(), 1);
 
         m_now = utcMs(2025, 3, 5, 10, 30);
+        // An encoded slash separates nothing: no stop.
+        QCOMPARE(m_http->post(u"/time-entries/"_s + second[u"id"].toString() + u"%2Fstop"_s, {}, token).status, 404);
         const auto stopped = m_http->post(u"/time-entries/"_s + second[u"id"].toString() + u"/stop"_s, {}, token);
         QCOMPARE(stopped.json[u"timeEntry"][u"duration"].toInt(), 1800);
         QCOMPARE(m_http->post(u"/time-entries/"_s + first + u"/stop"_s, {}, token).status, 400);
@@ -269,13 +278,6 @@ private Q_SLOTS:
         const bool running = now > utcMs(2025, 3, 5, 22) && now < utcMs(2025, 3, 6, 2);
         QCOMPARE(earnings[u"currentTimer"][u"isRunning"].toBool(), running);
         QCOMPARE(earnings[u"currentTimer"][u"duration"].toInt(), running ? int((now - utcMs(2025, 3, 5, 22)) / 1000) : 0);
-    }
-    void encodedSlashIsNoSeparator() {
-        const QString token = m_http->registerUser(u"slash@x.io"_s);
-        const QString id = m_http->post(u"/time-entries/start"_s, "{}", token).json[u"timeEntry"][u"id"].toString();
-        QCOMPARE(m_http->post(u"/time-entries/"_s + id + u"%2Fstop"_s, {}, token).status, 404);
-        QVERIFY(m_http->get(u"/time-entries/current"_s, token).json[u"timeEntry"][u"isRunning"].toBool());
-        QCOMPARE(m_http->post(u"/time-entries/"_s + id + u"/stop"_s, {}, token).status, 200);
     }
     void requestHeads_data() {
         QTest::addColumn<RequestHeadsRow>("row");
@@ -399,15 +401,6 @@ private Q_SLOTS:
             QCOMPARE(signIn("{\"email\":\"guess" + QByteArray::number(i) + "@x.io\",\"password\":\"wrong1\"}", lines), 401);
         }
         QCOMPARE(signIn(R"({"email":"ann@x.io","password":"secret1"})", other), status);
-    }
-    void unknownEmailCostsTheSameWork() {
-        m_http->registerUser(u"known@x.io"_s);
-        for (const char* email : {"known@x.io", "nobody@x.io"}) {
-            const int before = Credentials::verificationCount();
-            const auto answer = m_http->post(u"/auth/login"_s, QByteArray("{\"email\":\"") + email + "\",\"password\":\"nope12\"}");
-            QCOMPARE(answer.error(), u"Invalid email or password"_s);
-            QCOMPARE(Credentials::verificationCount(), before + 1);
-        }
     }
     void hashingHoldsUpNoOne() {
         const auto server = create(u"gate.db"_s, 3);

@@ -206,8 +206,7 @@ private Q_SLOTS:
         // No notification server on this bus yet: the tray's message.
         const QByteArray entry =
             json::entry("e1", true, "2025-03-01T09:01:06.000Z", R"(,"project":{"id":"p1","name":"Website Redesign"})");
-        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-        QCoro::waitFor(f.timer.loadCurrentEntry()); // 59:59
+        f.showCurrent(entry); // 59:59
         QVERIFY(shown.isEmpty());
         f.clock.advance(1);
         QCoro::waitFor(f.timer.loadCurrentEntry());
@@ -215,19 +214,14 @@ private Q_SLOTS:
         f.clock.advance(60);
         QCoro::waitFor(f.timer.loadCurrentEntry());
         // A new timer replacing it is not past the hours, whatever the count said a moment before.
-        f.server.on("GET", u"/time-entries/current"_s,
-                    FakeResponse::json(200, json::current(json::entry("e3", true, "2025-03-01T10:01:00.000Z"))));
-        QCoro::waitFor(f.timer.loadCurrentEntry());
-        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-        QCoro::waitFor(f.timer.loadCurrentEntry());
+        f.showCurrent(json::entry("e3", true, "2025-03-01T10:01:00.000Z"));
+        f.showCurrent(entry);
         // A restart of the program: the same entry is not reminded of again.
         Preferences restarted;
         reminder = std::make_unique<Reminder>(&f.timer, &restarted, &notifier, tray);
         QCoro::waitFor(f.timer.loadCurrentEntry());
         // A stopped timer past the hours is never reminded of.
-        f.server.on("GET", u"/time-entries/current"_s,
-                    FakeResponse::json(200, json::current(json::entry("e2", false, "2025-03-01T01:00:00.000Z"))));
-        QCoro::waitFor(f.timer.loadCurrentEntry());
+        f.showCurrent(json::entry("e2", false, "2025-03-01T01:00:00.000Z"));
         QCoreApplication::processEvents();
         QCOMPARE(shown.size(), 1);
     }
@@ -240,8 +234,7 @@ private Q_SLOTS:
         Reminder reminder(&f.timer, &preferences, &notifier, [](const QString&) { return false; });
         const QByteArray entry = json::entry("e7", true, "2025-03-01T08:00:00.000Z",
                                              R"(,"project":{"id":"p1","name":"<a href='x'>R&D</a>"})");
-        f.server.on("GET", u"/time-entries/current"_s, FakeResponse::json(200, json::current(entry)));
-        QCoro::waitFor(f.timer.loadCurrentEntry());
+        f.showCurrent(entry);
         // The time it has really run, the names as text under a server that reads markup, the icon.
         QTRY_COMPARE(notifications.summaries, QStringList{u"Timer running for 2 hours 1 minute"_s});
         QCOMPARE(notifications.body, u"&lt;a href=&#39;x&#39;&gt;R&amp;D&lt;/a&gt;"_s);

@@ -11,7 +11,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 #include <QWindow>
 
@@ -101,10 +100,7 @@ private Q_SLOTS:
     void restoreRetriesUntilTheServerAnswers() {
         QFETCH(std::optional<FakeResponse>, failure);
         QFETCH(bool, byInterval);
-        QTcpServer probe; // a port where nothing listens yet
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
+        const quint16 port = closedPort();
         APIClient client(failure ? m_f->server.baseURL() : u"http://127.0.0.1:%1"_s.arg(port), &SettingsStore::tokenStore());
         client.setLimits({std::chrono::milliseconds(200), 1 << 20});
         client.setAuthToken(u"old"_s);
@@ -346,10 +342,7 @@ private Q_SLOTS:
         QVERIFY(!SettingsStore::text(u"pending_stop"_s));
     }
     void outageEndsWhenTheServerAnswers() {
-        QTcpServer probe; // a port where nothing listens yet
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
+        const quint16 port = closedPort();
         APIClient client(u"http://127.0.0.1:%1"_s.arg(port), &SettingsStore::tokenStore());
         client.setAuthToken(u"token-1234"_s);
         TimerViewModel model(&client, &m_f->clock);

@@ -1,13 +1,13 @@
 #include "TestSupport.h"
 
 #include "Json.h"
-#include "api/APIClient.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QLabel>
 #include <QMetaMethod>
 #include <QSettings>
+#include <QTcpServer>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +43,22 @@ void ClientFixture::serveNothingRunning() {
     server.on("GET", QStringLiteral("/projects"), FakeResponse::json(200, json::projects()));
     server.on("GET", QStringLiteral("/tasks"), FakeResponse::json(200, json::tasks()));
     server.on("GET", QStringLiteral("/users/dashboard-earnings"), FakeResponse::json(200, json::earnings()));
+}
+
+void ViewFixture::showCurrent(const QByteArray& entry) {
+    server.on("GET", QStringLiteral("/time-entries/current"), FakeResponse::json(200, json::current(entry)));
+    QCoro::waitFor(timer.loadCurrentEntry());
+}
+
+bool ViewFixture::signIn() {
+    server.on("POST", QStringLiteral("/auth/login"), FakeResponse::json(200, json::auth()));
+    return QCoro::waitFor(auth.login(QStringLiteral("a@x.io"), QStringLiteral("pw"))).has_value();
+}
+
+quint16 closedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort(); // closed again as the probe goes
 }
 
 DiagnosticsCapture::DiagnosticsCapture() {

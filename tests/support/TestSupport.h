@@ -70,7 +70,14 @@ struct ViewFixture : ClientFixture {
     DashboardViewModel* earnings(DashboardViewModel::ShownBy shownBy = DashboardViewModel::ShownBy::dashboard) {
         return new DashboardViewModel(&client, shownBy);
     }
+    // Answers the current-entry query with `entry` ("null": nothing runs) and loads it.
+    void showCurrent(const QByteArray& entry);
+    // Signs in as Ada; whether that succeeded.
+    bool signIn();
 };
+
+// A port on this machine where nothing listens (until a test starts a server there).
+quint16 closedPort();
 
 // What is wrong with the layout of `root` as shown: a control squeezed below its size hint (a
 // clipped text, a squashed field), one that leaves `root` (outside a scroll area), or two that

@@ -55,11 +55,6 @@ start_signed_in_server() {
     printf '[General]\nkelvo_auth_token=%s\n' "$token" >"$work/config/Kelvo/Kelvo.conf"
 }
 
-# Kelvo with this script's server, settings and runtime folder.
-run_kelvo() {
-    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" KELVO_API_URL="$url" "$kelvo" "$@"
-}
-
 # The program itself in the background (its own process id, so the cleanup ends it), its output
 # in $work/kelvo.log.
 start_kelvo() {
