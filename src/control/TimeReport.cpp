@@ -76,7 +76,7 @@ TimeReport::datesFor(const std::optional<QString>& from, const std::optional<QSt
         if (!date) {
             return std::unexpected(date.error());
         }
-        dates = {*date, std::max(*date, today)};
+        dates = {*date, today};
     }
     if (to) {
         const auto date = parsed(to);
@@ -155,7 +155,10 @@ QByteArray TimeReport::json() const {
     const QTimeZone& zone = m_tally.zone();
     for (const TimeEntry& entry : m_starting) {
         const auto span = TimeTally::span(entry, m_now);
-        const auto& rate = entry.hourlyRateSnapshot;
+        if (!span) {
+            continue; // its end cannot be read: the CSV leaves it out too
+        }
+        const auto rate = EntryCsv::rateOf(entry);
         const QJsonValue none;
         entries.append(QJsonObject{
             {u"id"_s, entry.id},
@@ -197,7 +200,7 @@ TimeReport::run(APIClient* client, Dates dates, Format format, QDateTime now) {
     }
     if (read->truncated) {
         co_return std::unexpected(ControlReply::failure(
-            ExitCode::failed, u"More than %L1 entries from %2 to %3: ask for fewer dates."_s.arg(
+            ExitCode::failed, u"More than %L1 entries (or pages) from %2 to %3: ask for fewer dates."_s.arg(
                                   EntryPager::maximumEntries)
                                   .arg(dates.from.toString(Qt::ISODate),
                                        dates.to.toString(Qt::ISODate))));

@@ -3,6 +3,8 @@
 #include "PlainText.h"
 #include "TimeTally.h"
 
+#include <cmath>
+
 namespace kelvo {
 
 namespace {
@@ -15,6 +17,11 @@ QString twoDecimals(double value) {
 
 QByteArray EntryCsv::header() {
     return QByteArrayLiteral("date,start,end,hours,project,task,description,rate,amount\r\n");
+}
+
+std::optional<double> EntryCsv::rateOf(const TimeEntry& entry) {
+    const auto& rate = entry.hourlyRateSnapshot;
+    return rate && std::isfinite(*rate) ? rate : std::nullopt;
 }
 
 QString EntryCsv::localText(const QDateTime& instant, const QTimeZone& zone) {
@@ -41,7 +48,7 @@ QByteArray EntryCsv::row(const TimeEntry& entry, const QTimeZone& zone, const QD
         return {};
     }
     const qint64 ms = span->milliseconds();
-    const auto& rate = entry.hourlyRateSnapshot;
+    const auto rate = rateOf(entry);
     const QList<QByteArray> cells{
         span->start.toTimeZone(zone).date().toString(Qt::ISODate).toUtf8(),
         localText(span->start, zone).toUtf8(),

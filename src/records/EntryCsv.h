@@ -21,6 +21,8 @@ public:
     // The header and a row for each entry, in the order given.
     static QByteArray document(const QList<TimeEntry>& entries, const QTimeZone& zone,
                                const QDateTime& now);
+    // The entry's rate snapshot, when it is a number that can be billed.
+    static std::optional<double> rateOf(const TimeEntry& entry);
     // "2026-12-07T09:30:00": `instant` in `zone`, to the second.
     static QString localText(const QDateTime& instant, const QTimeZone& zone);
     // A cell as written: on one line without control characters, an apostrophe before a leading

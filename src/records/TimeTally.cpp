@@ -1,5 +1,6 @@
 #include "TimeTally.h"
 
+#include "Formatting.h"
 #include "Timestamp.h"
 
 #include <algorithm>
@@ -17,7 +18,8 @@ TimeTally::Project projectOf(const TimeEntry& entry) {
     if (entry.project) {
         return {entry.project->id, entry.project->name, entry.project->color};
     }
-    return {entry.projectId.value_or(QString()), QStringLiteral("No Project"), std::nullopt};
+    // Without its summary an entry's project cannot be named: all such go under one heading.
+    return {QString(), QStringLiteral("No Project"), std::nullopt};
 }
 
 } // namespace
@@ -28,6 +30,7 @@ TimeTally::TimeTally(QDate from, QDate to, const QTimeZone& zone)
     , m_zone(zone) {
     for (QDate date = from; date.isValid() && date <= to; date = date.addDays(1)) {
         m_days.append(Day{date});
+        m_dayIndex.append(QHash<QString, qsizetype>());
         m_bounds.append(dayStart(date).toMSecsSinceEpoch());
     }
     if (!m_days.isEmpty()) {
@@ -69,9 +72,12 @@ std::optional<TimeTally::Span> TimeTally::span(const TimeEntry& entry, const QDa
     if (!entry.isRunning && entry.endTime) {
         end = Timestamp::parseInternetDateTime(*entry.endTime);
     }
-    if (!entry.isRunning && !end && entry.duration) {
+    if (!entry.isRunning && !end && entry.duration && isShowableSpan(*entry.duration)) {
         // Only the whole seconds are known of an entry that came without its end.
         end = start->addSecs(*entry.duration);
+    }
+    if (!entry.isRunning && !end) {
+        return std::nullopt; // stopped, but when cannot be read: not counted up to now
     }
     return Span{*start, std::max(*start, end.value_or(now))};
 }
@@ -99,6 +105,7 @@ void TimeTally::add(const TimeEntry& entry, const QDateTime& now) {
         return;
     }
     const Project project = projectOf(entry);
+    Project whole = project;
     // The day holding the start, then each following day the span reaches.
     auto day = std::upper_bound(m_bounds.cbegin(), m_bounds.cend(), start) - m_bounds.cbegin() - 1;
     for (; day < m_days.size() && m_bounds[day] < end; ++day) {
@@ -109,27 +116,52 @@ void TimeTally::add(const TimeEntry& entry, const QDateTime& now) {
         Day& d = m_days[day];
         d.milliseconds += part;
         d.earnings += share.earnings;
-        addTo(d.projects, share);
-        addTo(m_projects, share);
-        m_milliseconds += part;
-        m_earnings += share.earnings;
+        addTo(d.projects, m_dayIndex[day], share);
+        whole.milliseconds += part;
+        whole.earnings += share.earnings;
     }
+    addTo(m_projects, m_projectIndex, whole);
+    m_milliseconds += whole.milliseconds;
+    m_earnings += whole.earnings;
 }
 
-void TimeTally::addTo(QList<Project>& projects, const Project& share) {
-    auto at = std::find_if(projects.begin(), projects.end(),
-                           [&](const Project& p) { return p.id == share.id; });
-    if (at == projects.end()) {
-        projects.append(share);
-        at = projects.end() - 1;
+void TimeTally::addTo(QList<Project>& projects, QHash<QString, qsizetype>& index,
+                      const Project& share) {
+    if (const auto at = index.constFind(share.id); at != index.cend()) {
+        projects[*at].milliseconds += share.milliseconds;
+        projects[*at].earnings += share.earnings;
     } else {
-        at->milliseconds += share.milliseconds;
-        at->earnings += share.earnings;
+        index.insert(share.id, projects.size());
+        projects.append(share);
     }
-    // One step of insertion: only this project grew.
-    for (; at != projects.begin() && largerThan(*at, *(at - 1)); --at) {
-        std::iter_swap(at, at - 1);
+    m_inOrder = false;
+}
+
+void TimeTally::putInOrder() const {
+    if (m_inOrder) {
+        return;
     }
+    const auto order = [](QList<Project>& projects, QHash<QString, qsizetype>& index) {
+        std::ranges::sort(projects, largerThan);
+        for (qsizetype i = 0; i < projects.size(); ++i) {
+            index[projects.at(i).id] = i;
+        }
+    };
+    for (qsizetype day = 0; day < m_days.size(); ++day) {
+        order(m_days[day].projects, m_dayIndex[day]);
+    }
+    order(m_projects, m_projectIndex);
+    m_inOrder = true;
+}
+
+const QList<TimeTally::Day>& TimeTally::days() const {
+    putInOrder();
+    return m_days;
+}
+
+const QList<TimeTally::Project>& TimeTally::projects() const {
+    putInOrder();
+    return m_projects;
 }
 
 } // namespace kelvo

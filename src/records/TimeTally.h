@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QTimeZone>
 
@@ -15,7 +16,7 @@ namespace kelvo {
 // project and the whole range. Only the part of an entry that lies within a day counts in it, so
 // an entry across midnight counts in both days and a day of a clock change has its real 23 or 25
 // hours. Spans come from the timestamps to the millisecond; money is summed unrounded, and
-// whoever shows it rounds once (roundedToCents). Projects stay ordered as they grow.
+// whoever shows it rounds once (roundedToCents).
 class TimeTally {
 public:
     struct Project {
@@ -47,9 +48,9 @@ public:
     QDate from() const { return m_from; }
     QDate to() const { return m_to; }
     const QTimeZone& zone() const { return m_zone; }
-    const QList<Day>& days() const { return m_days; }
+    const QList<Day>& days() const;
     // Largest first; ties by name.
-    const QList<Project>& projects() const { return m_projects; }
+    const QList<Project>& projects() const;
     qint64 milliseconds() const { return m_milliseconds; }
     double earnings() const { return m_earnings; }
     // The first instant of `date` in the range's zone.
@@ -66,14 +67,20 @@ public:
     static qint64 seconds(qint64 milliseconds);
 
 private:
-    static void addTo(QList<Project>& projects, const Project& share);
+    // Projects are summed through an index by id (a week may hold thousands) and put in order
+    // when next read.
+    void addTo(QList<Project>& projects, QHash<QString, qsizetype>& index, const Project& share);
+    void putInOrder() const;
 
     QDate m_from;
     QDate m_to;
     QTimeZone m_zone;
     QList<qint64> m_bounds; // the start of each day and the end of the last, in ms since 1970
-    QList<Day> m_days;
-    QList<Project> m_projects;
+    mutable QList<Day> m_days;
+    mutable QList<Project> m_projects;
+    mutable QList<QHash<QString, qsizetype>> m_dayIndex;
+    mutable QHash<QString, qsizetype> m_projectIndex;
+    mutable bool m_inOrder = true;
     qint64 m_milliseconds = 0;
     double m_earnings = 0;
 };

@@ -78,17 +78,20 @@ void WeekChart::setSelectedDay(int day) {
         return;
     }
     m_selected = day;
+    if (hasFocus()) {
+        QAccessibleEvent chosen(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&chosen);
+    }
     refresh();
 }
 
 void WeekChart::refresh() {
-    setAccessibleDescription(dayReading(m_selected));
-    if (hasFocus()) {
-        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&described);
-        QAccessibleEvent chosen(this, QAccessible::SelectionWithin);
-        QAccessible::updateAccessibility(&chosen);
+    const QString reading = dayReading(m_selected);
+    if (reading == accessibleDescription()) {
+        update();
+        return; // nothing new to say
     }
+    setAccessibleDescription(reading); // which tells screen readers itself
     update();
 }
 

@@ -81,7 +81,12 @@ WeekView::WeekView(WeekViewModel* week, QWidget* parent)
     connect(m_week, &WeekViewModel::weekChanged, this, &WeekView::updateWeek);
     connect(m_week, &WeekViewModel::tallyChanged, this, &WeekView::updateTally);
     connect(m_week, &WeekViewModel::weeklyTargetChanged, this, &WeekView::updateTally);
-    connect(m_week, &WeekViewModel::isLoadingChanged, this, &WeekView::updateStatus);
+    connect(m_week, &WeekViewModel::isLoadingChanged, this, [this] {
+        if (m_week->isLoading()) {
+            m_exportError.reset(); // said once; a new load has news of its own
+        }
+        updateStatus();
+    });
     connect(m_week, &WeekViewModel::errorMessageChanged, this, &WeekView::updateStatus);
     updateWeek();
     updateTally();
@@ -163,7 +168,8 @@ void WeekView::updateStatus() {
     } else if (m_week->errorMessage()) {
         text = u"Failed to load the week: "_s + *m_week->errorMessage();
     } else if (m_week->isTruncated()) {
-        text = u"Only the first %L1 entries of this week are counted."_s.arg(EntryPager::maximumEntries);
+        text = u"Not every entry of this week could be read: Kelvo reads at most %L1."_s.arg(
+            EntryPager::maximumEntries);
     } else if (m_week->isLoading() && m_week->tally().milliseconds() == 0) {
         text = u"Loading\u2026"_s;
     } else if (!m_week->isLoading() && m_week->tally().milliseconds() == 0) {

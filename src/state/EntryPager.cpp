@@ -73,6 +73,10 @@ EntryPager::load(APIClient* client, QDateTime from, QDateTime to, PageHandler on
         co_return std::unexpected(ActionError::of(current.error()));
     }
     if (*current && !ids.contains((*current)->id) && !kept.truncated) {
+        if (kept.entries.size() == maximumEntries) {
+            kept.truncated = true;
+            co_return kept;
+        }
         kept.entries.append(std::move(**current));
         if (onPage) {
             onPage(kept);

@@ -9,6 +9,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 namespace kelvo {
 
 namespace {
@@ -30,7 +32,8 @@ WeekViewModel::WeekViewModel(APIClient* client, Preferences* preferences, Clock*
     , m_client(client)
     , m_preferences(preferences)
     , m_clock(clock)
-    , m_tally(weekOf(clock->now().toLocalTime().date())) {
+    , m_tally(weekOf(clock->now().toLocalTime().date()))
+    , m_today(today()) {
     m_minute.setInterval(std::chrono::minutes(1));
     connect(&m_minute, &QTimer::timeout, this, &WeekViewModel::recount);
     connect(m_preferences, &Preferences::weeklyTargetChanged, this,
@@ -75,6 +78,7 @@ void WeekViewModel::setLive(bool live) {
 
 void WeekViewModel::showWeekOf(QDate date) {
     ++m_generation;
+    m_today = today();
     m_tally = weekOf(date);
     m_entries.clear();
     publish(this, m_isTruncated, false, &WeekViewModel::tallyChanged);
@@ -94,6 +98,10 @@ QCoro::Task<void> WeekViewModel::showThisWeek() {
 void WeekViewModel::recount() {
     m_tally = TimeTally(m_tally.from(), m_tally.to(), m_tally.zone());
     tallyNew(0);
+    if (today() != m_today) {
+        m_today = today(); // past midnight: "this week" and today's mark move on
+        Q_EMIT weekChanged();
+    }
 }
 
 void WeekViewModel::tallyNew(qsizetype from) {
@@ -108,16 +116,19 @@ QCoro::Task<void> WeekViewModel::load() {
     const quint64 generation = ++m_generation;
     publish(this, m_isLoading, true, &WeekViewModel::isLoadingChanged);
     publish(this, m_errorMessage, std::nullopt, &WeekViewModel::errorMessageChanged);
-    // The zone may have changed since the week was chosen; its dates stay.
-    m_tally = TimeTally(m_tally.from(), m_tally.to(), QTimeZone::systemTimeZone());
-    m_entries.clear();
-    m_isTruncated = false;
-    tallyNew(0);
     const auto [from, to] = EntryPager::requestSpan(m_tally.from(), m_tally.to(), m_tally.zone());
     QPointer self(this);
-    const auto onPage = [self, generation](const EntryPager::Entries& kept) {
+    // What is shown stays until the first page replaces it: a reload does not blank the week.
+    auto fresh = std::make_shared<bool>(true);
+    const auto onPage = [self, generation, fresh](const EntryPager::Entries& kept) {
         if (!self || generation != self->m_generation) {
             return false;
+        }
+        if (std::exchange(*fresh, false)) {
+            // The zone may have changed since the week was chosen; its dates stay.
+            self->m_tally = TimeTally(self->m_tally.from(), self->m_tally.to(),
+                                      QTimeZone::systemTimeZone());
+            self->m_entries.clear();
         }
         // Entries only ever join at the end: each is copied and counted once.
         const qsizetype tallied = self->m_entries.size();

@@ -65,6 +65,7 @@ private:
     Preferences* m_preferences;
     Clock* m_clock;
     TimeTally m_tally;
+    QDate m_today; // as last shown
     QList<TimeEntry> m_entries;
     bool m_isLoading = false;
     bool m_isTruncated = false;

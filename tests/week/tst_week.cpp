@@ -62,6 +62,7 @@ private Q_SLOTS:
         QTest::newRow("across midnight") << QByteArray("UTC") << march3 << span("2025-03-03T22:00:00Z", "2025-03-04T02:00:00Z") << QList{120, 120, 0, 0, 0, 0, 0};
         QTest::newRow("begun the day before") << QByteArray("UTC") << march3 << span("2025-03-02T23:00:00Z", "2025-03-03T01:00:00Z") << QList{60, 0, 0, 0, 0, 0, 0};
         QTest::newRow("after the week") << QByteArray("UTC") << march3 << span("2025-03-10T00:00:00Z", "2025-03-10T01:00:00Z") << QList{0, 0, 0, 0, 0, 0, 0};
+        QTest::newRow("stopped, its end unreadable") << QByteArray("UTC") << march3 << span("2025-03-04T10:00:00Z", "2025-03-04T25:00:00Z") << QList{0, 0, 0, 0, 0, 0, 0};
         QTest::newRow("running, up to now") << QByteArray("UTC") << march3 << span("2025-03-05T10:00:00Z", nullptr) << QList{0, 0, 120, 0, 0, 0, 0};
         QTest::newRow("local midnight, not UTC's") << QByteArray("Asia/Kolkata") << march3 << span("2025-03-03T18:00:00Z", "2025-03-03T19:00:00Z") << QList{30, 30, 0, 0, 0, 0, 0};
         // The whole of Berlin's week with the spring change: 167 hours.
@@ -156,6 +157,7 @@ private Q_SLOTS:
         QTest::newRow("to, from its Monday") << QString() << u"2025-02-13"_s << u"2025-02-10 2025-02-13"_s;
         QTest::newRow("one day") << u"2025-02-13"_s << u"2025-02-13"_s << u"2025-02-13 2025-02-13"_s;
         QTest::newRow("not a date") << u"2025-02-30"_s << QString() << u"\"2025-02-30\" is not a date (YYYY-MM-DD)"_s;
+        QTest::newRow("from, in the future") << u"2025-04-01"_s << QString() << u"--from 2025-04-01 is after --to 2025-03-05"_s;
         QTest::newRow("backwards") << u"2025-02-14"_s << u"2025-02-13"_s << u"--from 2025-02-14 is after --to 2025-02-13"_s;
         QTest::newRow("centuries") << u"1025-01-01"_s << QString() << u"a report covers at most 3660 days"_s;
     }
