@@ -41,26 +41,6 @@ struct DoorOnlyInAPrivateFolderRow { QString folder; int mode; bool inside; };
 class tst_App : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void windowIsFixedAndReusedWhateverItsTitle() {
-        ClientFixture f;
-        KelvoApp app(&f.client, &f.clock);
-        app.start();
-        // The window is on the screen, and the first loads are on their way while its first
-        // screen is built, before the event loop runs.
-        QVERIFY(app.mainWindow()->isVisible());
-        QVERIFY(!f.client.findChildren<QNetworkReply*>().isEmpty());
-        MainWindow* window = app.mainWindow();
-        QCOMPARE(window->windowTitle(), u"Kelvo"_s);
-        QCOMPARE(window->size(), QSize(400, 600));
-        QCOMPARE(window->minimumSize(), window->maximumSize());
-        window->hide();
-        window->setWindowTitle(QString());
-        app.showMainWindow();
-        app.showMainWindow();
-        QVERIFY(window->isVisible());
-        const auto windows = QApplication::topLevelWidgets();
-        QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<MainWindow*>(w); }), 1);
-    }
     void shortcutsWorkInEveryWindow() {
         ClientFixture f;
         f.serveNothingRunning();

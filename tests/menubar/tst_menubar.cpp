@@ -170,14 +170,6 @@ private Q_SLOTS:
         m_manager->popover()->close();
         QVERIFY(!view->isRefreshingPeriodically());
     }
-    void failedLoads() {
-        m_f->signIn();
-        m_f->server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
-        MenuBarView* view = manager()->popover()->view();
-        m_manager->togglePopover();
-        QTRY_VERIFY(m_f->lines.lines().contains(u"Error loading earnings: serverError"_s));
-        QVERIFY(shown(view, u"earningsUnavailable"_s));
-    }
     void liveAmountAndStopThenResume() {
         m_f->signIn();
         m_f->showCurrent(running);

@@ -107,27 +107,6 @@ private Q_SLOTS:
             QVERIFY2(actual.startsWith(failure), qPrintable(actual));
         }
     }
-    void decodedValues() {
-        auto entry = JsonReader::decode<TimeEntry>(runningEntry);
-        QVERIFY(entry && entry->isRunning);
-        QVERIFY(!entry->duration && !entry->endTime && !entry->project && !entry->task);
-        QVERIFY(!entry->description && !entry->hourlyRateSnapshot && !entry->projectId);
-        auto nulls = JsonReader::decode<TimeEntry>(R"({"id":"e","startTime":"s","isRunning":false,"project":null,"endTime":null})");
-        QVERIFY(nulls && !nulls->project && !nulls->endTime);
-        auto pages = JsonReader::decode<TimeEntriesResponse>(R"({"entries":[]})");
-        QVERIFY(pages && pages->entries.isEmpty() && !pages->pagination);
-
-        auto task = JsonReader::decode<KelvoTask>(
-            "{\"id\":\"t\",\"name\":\"T\",\"isCompleted\":true,\"hourlyRate\":12,\"_count\":{\"timeEntries\":3},\"count\":\"x\",\"project\":{\"id\":\"p\",\"name\":\"P\",\"color\":\"#fff\"}}");
-        QVERIFY(task && task->count);
-        QCOMPARE(task->count->timeEntries, 3);
-        QCOMPARE(task->project->color, u"#fff"_s);
-        QCOMPARE(*task->hourlyRate, 12.0);
-        auto big = JsonReader::decode<TimeEntry>(
-            R"({"id":"e","startTime":"s","isRunning":false,"duration":9007199254740993,"task":{"id":"t","name":"Write"}})");
-        QVERIFY(big && *big->duration > 9007199254740000LL);
-        QCOMPARE(big->task->name, u"Write"_s);
-    }
     void encodeBodies() {
         QCOMPARE(moneyText(1234567.891), u"$1234567.89"_s);
         QCOMPARE(moneyText(-1e9), u"$-1000000000.00"_s);

@@ -201,47 +201,6 @@ private Q_SLOTS:
         m_f->auth.logout();
         QCOMPARE(content.screen(), ContentView::Screen::registration); // the screen in use before signing in
     }
-    void quietLineWhileTheRestoreRetries() {
-        m_f->client.setAuthToken(u"old"_s);
-        m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
-        m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
-        LoginView view(&m_f->auth);
-        view.resize(400, 600);
-        view.show();
-        QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
-        QCoro::waitFor(m_f->auth.checkAuthStatus());
-        QVERIFY(shown(&view, u"restoreRetryLabel"_s));
-        QCOMPARE(text(&view, u"restoreRetryLabel"_s), u"Could not confirm your sign-in \u2014 retrying\u2026"_s);
-        m_f->signIn();
-        QVERIFY(!shown(&view, u"restoreRetryLabel"_s));
-    }
-    void appearActionsRunOncePerAppearance() {
-        ContentView content(&m_f->auth, &m_f->timer, &m_f->client);
-        content.show();
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(401, {}));
-        QCoro::waitFor(m_f->auth.login(u"a"_s, u"b"_s));
-        auto* error = find<QLabel>(content.currentScreen(), u"errorLabel"_s);
-        QVERIFY(error->isVisible());
-        content.showMinimized(); // restoring is no new appearance: the error stays
-        content.showNormal();
-        QVERIFY(error->isVisible());
-        content.hide(); // shown again after it was closed: a new appearance
-        content.show();
-        QVERIFY(!error->isVisible());
-
-        const qsizetype before = refreshes();
-        m_f->signIn();
-        QTRY_COMPARE(refreshes(), before + 1); // the dashboard appeared once
-        auto* dashboard = qobject_cast<DashboardView*>(content.currentScreen());
-        QTRY_VERIFY(dashboard->dashboardViewModel()->earnings() && !m_f->timer.isRefreshing());
-        content.showMinimized();
-        content.showNormal();
-        content.hide();
-        content.show();
-        QTRY_VERIFY(refreshes() >= before + 2);
-        QTRY_VERIFY(!m_f->timer.isRefreshing() && !dashboard->dashboardViewModel()->isLoading());
-        QCOMPARE(refreshes(), before + 2); // only the new appearance after closing reloads
-    }
     void timerPanelChoices() {
         TimerView panel(&m_f->timer, [] {}, [] {});
         panel.show(); // preselects the first active project

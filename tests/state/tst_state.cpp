@@ -127,21 +127,6 @@ private Q_SLOTS:
         QCOMPARE(server.requestLines().last(), u"GET /auth/me"_s);
         QCOMPARE(m_f->home.storedToken(), u"old"_s);
     }
-    void signingInByHandEndsRetries() {
-        m_f->client.setAuthToken(u"old"_s);
-        m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(503, {}));
-        m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(503, {}));
-        m_f->server.on("POST", u"/auth/login"_s, FakeResponse::json(200, json::auth("fresh")));
-        Connectivity network;
-        AuthViewModel auth(&m_f->client);
-        auth.setConnectivity(&network);
-        QTRY_VERIFY(auth.isRetryingRestore());
-        QCoro::waitFor(auth.login(u"a@x.io"_s, u"pw"_s));
-        QVERIFY(!auth.isRetryingRestore());
-        const qsizetype sent = m_f->server.requests().size();
-        Q_EMIT network.regained();
-        QCOMPARE(m_f->server.requests().size(), sent); // no further restore
-    }
     void signInOvertakesARestoreInFlight_data() {
         QTest::addColumn<QString>("held"); // the restore's request still out when the user signs in
         QTest::addColumn<FakeResponse>("lateAnswer");
@@ -232,18 +217,6 @@ private Q_SLOTS:
         QCoro::waitFor(pending);
         QVERIFY(auth.isAuthenticated()); // the late success signs back in
         QCOMPARE(m_f->home.storedToken(), u"fresh"_s);
-    }
-    void refreshChangesNoField() {
-        m_f->client.setAuthToken(u"old"_s);
-        m_f->server.on("GET", u"/auth/me"_s, FakeResponse::json(200, json::user()));
-        m_f->server.on("POST", u"/auth/refresh"_s, FakeResponse::json(200, R"({"message":"ok","token":"new"})"));
-        AuthViewModel auth(&m_f->client);
-        QTRY_VERIFY(auth.isAuthenticated());
-        SignalLog log(&auth);
-        QVERIFY(QCoro::waitFor(auth.refreshToken()));
-        QVERIFY(log.names().isEmpty());
-        QCOMPARE(m_f->home.storedToken(), u"new"_s);
-        QCOMPARE(m_f->server.requests().last().header("Authorization"), QByteArray("Bearer old"));
     }
     void destroyedWhileSigningIn() {
         m_f->server.on("POST", u"/auth/login"_s, FakeResponse::heldBack(200, json::auth("fresh")));
@@ -415,28 +388,6 @@ private Q_SLOTS:
         QCOMPARE(m_f->lines.lines().filter(u"Error loading"_s).size(), 3);
         QVERIFY(m_f->lines.lines().filter(u"Decoding error"_s).isEmpty());
     }
-    void lookups() {
-        auto model = settledModel();
-        TimeEntry bare;
-        QCOMPARE(model->projectName(bare), u"No Project"_s);
-        bare.projectId = u"p1"_s;
-        QCOMPARE(model->projectName(bare), u"Web"_s);
-        QCOMPARE(model->projectName(bare, TimerViewModel::ProjectLookup::embeddedOnly), u"No Project"_s);
-        QCOMPARE(model->entryColor(bare), QColor(0x10, 0xB9, 0x81));
-        bare.projectId = u"gone"_s;
-        QCOMPARE(model->projectName(bare), u"No Project"_s);
-        QCOMPARE(model->entryColor(bare), NamedColors::grey());
-        QCOMPARE(model->projectColor(u"p2"_s), NamedColors::grey()); // no colour
-        QCOMPARE(model->projectColor(std::nullopt), NamedColors::grey());
-        bare.project = TimeEntryProject{u"p9"_s, u"Embedded"_s, u"#12345"_s};
-        QCOMPARE(model->projectName(bare, TimerViewModel::ProjectLookup::embeddedOnly), u"Embedded"_s);
-        QCOMPARE(model->entryColor(bare), NamedColors::grey()); // not valid hex
-        bare.project->color = u"#fff"_s;
-        QCOMPARE(model->entryColor(bare), QColor(Qt::white));
-
-        QVERIFY(!model->latestEntry());
-        QVERIFY(!model->runningEarnings(TimerViewModel::RateRule::anyRate));
-    }
     void windowFocusReloadsTheCurrentEntry() {
         auto model = settledModel();
         QWindow window;
@@ -453,30 +404,6 @@ private Q_SLOTS:
         // The refresh ended with its object: no next load was started.
         const auto replies = m_f->client.findChildren<QNetworkReply*>();
         QVERIFY(std::all_of(replies.begin(), replies.end(), [](QNetworkReply* r) { return r->isFinished(); }));
-    }
-    void earningsFailureKeepsTheLastSummary() {
-        ClientFixture& f = *m_f;
-        DashboardViewModel model(&f.client, DashboardViewModel::ShownBy::dashboard);
-        DashboardViewModel popover(&f.client, DashboardViewModel::ShownBy::popover);
-        f.server.on("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(500, {}));
-        QCoro::waitFor(model.loadEarnings());
-        QCoro::waitFor(popover.loadEarnings());
-        QVERIFY(!model.earnings());
-        QCOMPARE(model.errorMessage(), u"Server error - please try again later"_s);
-        QCOMPARE(f.lines.lines(),
-                 (QStringList{u"Error loading dashboard earnings: serverError"_s, u"Error loading earnings: serverError"_s}));
-
-        f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::heldBack(200, json::earnings()));
-        f.server.enqueue("GET", u"/users/dashboard-earnings"_s, FakeResponse::json(401, {}));
-        auto loading = model.loadEarnings();
-        QVERIFY(!model.errorMessage()); // cleared before the answer arrives
-        QVERIFY(model.isLoading());
-        QTRY_COMPARE(f.server.heldCount(), 1);
-        f.server.release();
-        QCoro::waitFor(loading);
-        QCoro::waitFor(model.loadEarnings());
-        QCOMPARE(model.errorMessage(), u"Unauthorized - please log in again"_s);
-        QCOMPARE(model.earnings()->thisWeek.earnings, 40.0);
     }
     void formattedSeconds_data() {
         QTest::addColumn<qint64>("seconds");
