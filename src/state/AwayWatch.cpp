@@ -5,7 +5,6 @@
 #include "records/Clock.h"
 #include "records/Timestamp.h"
 
-#include <QCoroSignal>
 #include <QPointer>
 
 namespace kelvo {
@@ -42,6 +41,12 @@ AwayWatch::AwayWatch(TimerViewModel* timer, Preferences* preferences, Clock* clo
     , m_preferences(preferences)
     , m_clock(clock) {
     connect(m_timer, &TimerViewModel::currentEntryChanged, this, &AwayWatch::followEntry);
+    connect(m_timer, &TimerViewModel::isLoadingChanged, this, [this] {
+        if (!m_timer->isLoading() && m_deferred) {
+            const auto [reason, since] = *std::exchange(m_deferred, std::nullopt);
+            stopFor(reason, since);
+        }
+    });
 }
 
 bool AwayWatch::isWatching() const {
@@ -100,15 +105,13 @@ void AwayWatch::resumed() {
 }
 
 QCoro::Task<ActionResult> AwayWatch::stopFor(AwayReason reason, QDateTime since) {
-    QPointer self(this);
-    // A start or stop on its way ends first (a stop asked meanwhile would be turned away); what
-    // runs after it is what the absence stops.
-    while (m_timer->isLoading()) {
-        co_await qCoro(m_timer, &TimerViewModel::isLoadingChanged);
-        if (!self) {
-            co_return ActionResult();
-        }
+    if (m_timer->isLoading()) {
+        // A start or stop on its way ends first (a stop asked now would be turned away); this
+        // one follows it, and stops whatever runs then.
+        m_deferred = std::pair{reason, since};
+        co_return ActionResult();
     }
+    QPointer self(this);
     // Only a timer that runs now, and only once for one absence.
     if (!m_timer->isTimerRunning() || (m_stop && !isShown())) {
         co_return ActionResult();

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <optional>
+#include <utility>
 
 namespace kelvo {
 
@@ -85,6 +86,8 @@ private:
     Preferences* m_preferences;
     Clock* m_clock;
     std::optional<AwayStop> m_stop;
+    // A stop asked for while a start or stop was on its way: sent once that one has ended.
+    std::optional<std::pair<AwayReason, QDateTime>> m_deferred;
     bool m_idle = false;
     bool m_locked = false;
     bool m_asleep = false;
