@@ -133,9 +133,10 @@ private Q_SLOTS:
             QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
                 return line.startsWith(u"GET /users/dashboard-earnings?timezone= 200 "_s); // the value left out
             }));
-            QVERIFY(
-                std::any_of(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith(u"GET /nowhere 404 "_s); }));
-            QVERIFY(lines.contains(u"GET /a%20200%200ms%0A 404 0ms"_s));
+            for (const QString& start : {u"GET /nowhere 404 "_s, u"GET /a%20200%200ms%0A 404 "_s}) { // however long it took
+                QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QString& line) { return line.startsWith(start); }),
+                         qPrintable(start));
+            }
         }
     }
     void operatorLinesArePlainText() {
