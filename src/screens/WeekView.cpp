@@ -157,11 +157,12 @@ void WeekView::updateTally() {
                      hours(project.milliseconds), money(project.earnings));
         }
     }
-    m_export->setVisible(!m_week->startingEntries().isEmpty());
     updateStatus();
 }
 
 void WeekView::updateStatus() {
+    // Once the week has come whole: an export of part of it would say nothing of the rest.
+    m_export->setVisible(!m_week->isLoading() && !m_week->startingEntries().isEmpty());
     std::optional<QString> text;
     if (m_exportError) {
         text = m_exportError;
