@@ -41,8 +41,8 @@ QString tableLine(const QString& label, qint64 milliseconds, double earnings) {
         name = name.left(labelWidth - 2) + u'\u2026';
     }
     return name.leftJustified(labelWidth) +
-           hoursText(TimeTally::seconds(milliseconds)).rightJustified(12) +
-           moneyText(TimeTally::roundedToCents(earnings)).rightJustified(14) + u'\n';
+           TimeTally::spanText(milliseconds).rightJustified(12) +
+           TimeTally::sumText(earnings).rightJustified(14) + u'\n';
 }
 
 } // namespace

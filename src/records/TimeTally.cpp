@@ -94,6 +94,14 @@ qint64 TimeTally::seconds(qint64 milliseconds) {
     return (milliseconds + 500) / 1000;
 }
 
+QString TimeTally::spanText(qint64 milliseconds) {
+    return hoursText(seconds(milliseconds));
+}
+
+QString TimeTally::sumText(double amount) {
+    return moneyText(roundedToCents(amount));
+}
+
 void TimeTally::add(const TimeEntry& entry, const QDateTime& now) {
     const auto where = span(entry, now);
     if (!where || m_days.isEmpty()) {

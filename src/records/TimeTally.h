@@ -65,6 +65,9 @@ public:
     static double roundedToCents(double amount);
     // Seconds for a count of milliseconds, to the nearest.
     static qint64 seconds(qint64 milliseconds);
+    // A tallied span and sum as shown: "31 h 20 m", and "$1,880.00" rounded once to the cent.
+    static QString spanText(qint64 milliseconds);
+    static QString sumText(double amount);
 
 private:
     // Projects are summed through an index by id (a week may hold thousands) and put in order

@@ -33,10 +33,6 @@ QColor colorOf(const TimeTally::Project& project) {
     return color.value_or(NamedColors::grey());
 }
 
-QString money(double amount) {
-    return moneyText(TimeTally::roundedToCents(amount));
-}
-
 } // namespace
 
 WeekChart::WeekChart(WeekViewModel* week, QWidget* parent)
@@ -105,9 +101,9 @@ QString WeekChart::cellText(int day, int column) const {
     case 0:
         return QLocale::c().toString(d.date, u"dddd d MMMM"_s);
     case 1:
-        return hoursText(TimeTally::seconds(d.milliseconds));
+        return TimeTally::spanText(d.milliseconds);
     case 2:
-        return money(d.earnings);
+        return TimeTally::sumText(d.earnings);
     default:
         return d.projects.isEmpty() ? QString() : d.projects.first().name;
     }
@@ -122,7 +118,7 @@ QString WeekChart::dayReading(int day) const {
                    u'.';
     QStringList projects;
     for (const TimeTally::Project& project : days.at(day).projects) {
-        projects.append(project.name + u' ' + hoursText(TimeTally::seconds(project.milliseconds)));
+        projects.append(project.name + u' ' + TimeTally::spanText(project.milliseconds));
     }
     if (!projects.isEmpty()) {
         text += u' ' + projects.join(u", "_s) + u'.';

@@ -27,14 +27,6 @@ namespace {
 
 constexpr int padding = 16;
 
-QString money(double amount) {
-    return moneyText(TimeTally::roundedToCents(amount));
-}
-
-QString hours(qint64 milliseconds) {
-    return hoursText(TimeTally::seconds(milliseconds));
-}
-
 LinkButton* link(const QString& name, const QString& text, const QString& spoken) {
     auto* button = new LinkButton(text, Theme::blue());
     button->setObjectName(name);
@@ -135,9 +127,9 @@ void WeekView::updateWeek() {
 
 void WeekView::updateTally() {
     const TimeTally& tally = m_week->tally();
-    m_total->setText(hours(tally.milliseconds()) + u"  \u00b7  "_s + money(tally.earnings()));
+    m_total->setText(TimeTally::spanText(tally.milliseconds()) + u"  \u00b7  "_s + TimeTally::sumText(tally.earnings()));
     const int target = m_week->weeklyTargetHours();
-    m_target->setText(target > 0 ? hours(tally.milliseconds()) + u" of %1 h"_s.arg(target)
+    m_target->setText(target > 0 ? TimeTally::spanText(tally.milliseconds()) + u" of %1 h"_s.arg(target)
                                  : QString());
     m_target->setVisible(target > 0);
     const QList<TimeTally::Project>& projects = tally.projects();
@@ -154,7 +146,7 @@ void WeekView::updateTally() {
             const TimeTally::Project& project = projects.at(i);
             const auto color = project.color ? colorFromHex(*project.color) : std::nullopt;
             row->set(color.value_or(NamedColors::grey()), project.name,
-                     hours(project.milliseconds), money(project.earnings));
+                     TimeTally::spanText(project.milliseconds), TimeTally::sumText(project.earnings));
         }
     }
     updateStatus();
