@@ -4,7 +4,7 @@
 # usage: real_watcher.sh KELVO
 set -euo pipefail
 if [ -z "${KELVO_WATCHER_TEST_BUS:-}" ]; then
-    exec env KELVO_WATCHER_TEST_BUS=1 dbus-run-session -- bash "$0" "$@"
+    exec env KELVO_WATCHER_TEST_BUS=1 dbus-run-session --config-file="$(dirname "$0")/../support/session-bus.conf" -- bash "$0" "$@"
 fi
 kelvo=$1
 export QT_QPA_PLATFORM=offscreen

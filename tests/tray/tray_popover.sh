@@ -7,7 +7,7 @@
 # usage: tray_popover.sh KELVO KELVO_SERVER KELVO_SCREENSHOT OUTPUT.png TRAY_CLICKS
 set -euo pipefail
 if [ -z "${KELVO_TRAY_TEST_BUS:-}" ]; then
-    exec env KELVO_TRAY_TEST_BUS=1 dbus-run-session -- bash "$0" "$@"
+    exec env KELVO_TRAY_TEST_BUS=1 dbus-run-session --config-file="$(dirname "$0")/../support/session-bus.conf" -- bash "$0" "$@"
 fi
 kelvo=$1 server=$2 screenshot=$3 output=$4 tray_clicks=$5
 export QT_QPA_PLATFORM=xcb
