@@ -8,6 +8,7 @@
 #include "app/PreferencesDialog.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
+#include "menubar/PanelIcon.h"
 #include "records/Formatting.h"
 #include "screens/DashboardView.h"
 #include "screens/LoginView.h"
@@ -420,6 +421,38 @@ bool trayIconShots(Gallery& gallery, const QString& folder) {
     return ok;
 }
 
+// The digits in the icon at every size panels ask for (1x, then 2x), for a few running times,
+// each on a dark and on a light strip, drawn 2x.
+bool iconDigitShots(const QString& folder) {
+    const qint64 times[] = {7 * 60, 47 * 60, 65 * 60, 12 * 3600 + 59 * 60, 123 * 3600};
+    constexpr int gap = 6;
+    int width = gap;
+    for (int size : PanelIcon::sizes) {
+        width += size + gap;
+    }
+    const int band = PanelIcon::sizes[std::size(PanelIcon::sizes) - 1] + gap;
+    QImage sheet(width, int(std::size(times)) * 2 * band + gap, QImage::Format_ARGB32);
+    QPainter painter(&sheet);
+    int top = gap;
+    for (const qint64 seconds : times) {
+        const PanelIcon icon(u"stop.fill"_s, PanelIcon::digitsOf(seconds), true);
+        for (const QColor strip : {QColor(0x24, 0x24, 0x24), QColor(0xE8, 0xE8, 0xE8)}) {
+            painter.fillRect(0, top - gap / 2, width, band, strip);
+            int left = gap;
+            for (int size : PanelIcon::sizes) {
+                painter.drawImage(left, top, icon.image(size));
+                left += size + gap;
+            }
+            top += band;
+        }
+    }
+    painter.end();
+    const QString path = folder + u"/tray-icon-digits.png"_s;
+    const bool saved = sheet.scaled(sheet.size() * 2, Qt::KeepAspectRatio, Qt::FastTransformation).save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
 // A week's entries: `perDay` spans a day on weekdays (fewer at the weekend), each on the next of
 // `projects` in turn, from 08:00 UTC on.
 QByteArray weekEntries(QDate monday, int projects, int perDay, double hoursEach) {
@@ -524,6 +557,7 @@ int main(int argc, char** argv) {
     ok &= popoverShot(gallery, u"popover-long-content"_s, PanelState::longContent);
     ok &= popoverShot(gallery, u"popover-absurd-values"_s, PanelState::absurdValues);
     ok &= trayIconShots(gallery, QString::fromLocal8Bit(argv[1]));
+    ok &= iconDigitShots(QString::fromLocal8Bit(argv[1]));
     ok &= weekShots(gallery);
     return ok ? 0 : 1;
 }

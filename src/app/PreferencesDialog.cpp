@@ -56,7 +56,12 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
     m_startAtLogin->setObjectName(u"startAtLogin"_s);
     m_startAtLogin->setToolTip(u"Start Kelvo in the panel when you log in"_s);
     m_panelText->setObjectName(u"panelText"_s);
-    m_panelText->addItems({u"Elapsed Time"_s, u"Hours and Minutes"_s, u"Off"_s});
+    using PanelText = MenuBarManager::PanelText;
+    for (const auto& [label, mode] :
+         {std::pair{u"Elapsed Time"_s, PanelText::elapsed}, {u"Hours and Minutes"_s, PanelText::minutes},
+          {u"In the Icon"_s, PanelText::icon}, {u"Off"_s, PanelText::off}}) {
+        m_panelText->addItem(label, int(mode));
+    }
     m_reminder->setObjectName(u"reminder"_s);
     m_reminder->setRange(0, Preferences::maxReminderHours);
     m_reminder->setSpecialValueText(u"Never"_s);
@@ -117,7 +122,8 @@ PreferencesDialog::PreferencesDialog(MenuBarManager* menuBar, Preferences* prefe
     say(m_preferences->readProblem());
     connect(m_startAtLogin, &QCheckBox::toggled, this, &PreferencesDialog::applyStartAtLogin);
     connect(m_panelText, &QComboBox::activated, this, [this](int index) {
-        settle(m_menuBar->setPanelText(MenuBarManager::PanelText(index)), u"panel text"_s);
+        settle(m_menuBar->setPanelText(MenuBarManager::PanelText(m_panelText->itemData(index).toInt())),
+               u"panel text"_s);
     });
     connect(m_reminder, &QSpinBox::valueChanged, this, [this](int hours) {
         settle(m_preferences->setReminderHours(hours), u"reminder"_s);
@@ -166,7 +172,7 @@ void PreferencesDialog::reload() {
     const QSignalBlocker blockLock(m_awayOnLock);
     const QSignalBlocker blockSleep(m_awayOnSleep);
     m_startAtLogin->setChecked(Autostart::isEnabled());
-    m_panelText->setCurrentIndex(int(m_menuBar->panelText()));
+    m_panelText->setCurrentIndex(m_panelText->findData(int(m_menuBar->panelText())));
     m_reminder->setValue(m_preferences->reminderHours());
     m_startReminder->setValue(m_preferences->startReminderMinutes());
     m_workHours->setText(m_preferences->workHours().text());

@@ -1,6 +1,7 @@
 #include "MenuBarManager.h"
 
 #include "MenuBarView.h"
+#include "PanelIcon.h"
 #include "PanelPresence.h"
 #include "PopoverWindow.h"
 #include "records/Diagnostics.h"
@@ -116,6 +117,7 @@ MenuBarManager::PanelText MenuBarManager::panelText() const {
 MenuBarManager::PanelLabel MenuBarManager::panelLabel(const Title& current) const {
     switch (panelText()) {
     case PanelText::off:
+    case PanelText::icon: // the time is in the icon itself
         return {};
     case PanelText::elapsed:
         return {current.text.mid(1), QStringLiteral("88:88:88")}; // the title without its space
@@ -131,13 +133,27 @@ MenuBarManager::PanelLabel MenuBarManager::panelLabel(const Title& current) cons
             QStringLiteral("88:88")};
 }
 
+PanelIcon MenuBarManager::panelIcon() const {
+    return panelIcon(title());
+}
+
+PanelIcon MenuBarManager::panelIcon(const Title& current) const {
+    if (panelText() != PanelText::icon) {
+        return PanelIcon(current.symbol);
+    }
+    const bool running = m_timerViewModel->isTimerRunning();
+    return PanelIcon(current.symbol,
+                     running ? PanelIcon::digitsOf(m_timerViewModel->elapsedTime()) : QStringList(),
+                     true);
+}
+
 void MenuBarManager::updatePanelItem() {
     if (!m_presence || !m_presence->exportsItem()) {
         return;
     }
     const Title current = title();
     const PanelLabel label = panelLabel(current);
-    m_presence->showOnItem(current.symbol, label.text, label.guide, current.text.mid(1));
+    m_presence->showOnItem(panelIcon(current), label.text, label.guide, current.text.mid(1));
 }
 
 std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
@@ -188,6 +204,7 @@ QList<MenuEntry> MenuBarManager::menuEntries() {
         MenuEntry::submenu(QStringLiteral("Panel Text"),
                            {choice(QStringLiteral("Elapsed Time"), PanelText::elapsed),
                             choice(QStringLiteral("Hours and Minutes"), PanelText::minutes),
+                            choice(QStringLiteral("In the Icon"), PanelText::icon),
                             choice(QStringLiteral("Off"), PanelText::off)}));
     if (m_openPreferences) {
         entries.append(MenuEntry::action(QStringLiteral("Preferences…"), m_openPreferences));
@@ -223,7 +240,7 @@ MenuBarManager::Title MenuBarManager::title() const {
 void MenuBarManager::updateStatusItem() {
     if (m_presence) {
         const Title current = title();
-        m_presence->showOnTray(current.symbol, current.text);
+        m_presence->showOnTray(panelIcon(current), current.text);
     }
 }
 

@@ -19,6 +19,7 @@ namespace kelvo {
 class AuthViewModel;
 class AwayWatch;
 class DashboardViewModel;
+class PanelIcon;
 class PanelPresence;
 class PopoverWindow;
 class TimerViewModel;
@@ -60,6 +61,8 @@ public:
     PanelLabel panelLabel() const;
     PanelLabel panelLabel(const Title& current) const;
     PanelText panelText() const;
+    // The item's icon: the symbol, or in the digits' mode the running time's digits.
+    PanelIcon panelIcon() const;
     // Applies at once and is kept in the settings file; the error says why it could not be kept.
     std::expected<void, QString> setPanelText(PanelText mode);
     // The popover says, above its Resume, when a timer was stopped while the user was away.
@@ -92,6 +95,7 @@ public:
 private:
     void setupPopover();
     void updatePanelItem();
+    PanelIcon panelIcon(const Title& current) const;
     void primaryAction();
     // From the panel item: at the clicked point, or at the cursor when it is (0, 0).
     void togglePopoverAt(QPoint hint);

@@ -1,13 +1,11 @@
 #include "PanelPresence.h"
 
+#include "PanelIcon.h"
 #include "panel/DBusMenu.h"
 #include "panel/StatusNotifierItem.h"
 #include "panel/StatusNotifierWatch.h"
-#include "ui/Symbols.h"
-#include "ui/Theme.h"
 
 #include <QDBusConnection>
-#include <QPainter>
 #include <QTimer>
 
 namespace kelvo {
@@ -15,22 +13,6 @@ namespace kelvo {
 PanelPresence::PanelPresence(MenuBuilder menu, QObject* parent)
     : QObject(parent)
     , m_menu(std::move(menu)) {}
-
-QPixmap PanelPresence::badge(const QString& symbol, int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Theme::badgeEdge(), 1));
-    painter.setBrush(Theme::appBackground());
-    painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 4.0, size / 4.0);
-    const int inner = size * 3 / 5;
-    const QColor color =
-        symbol == QStringLiteral("stop.fill") ? Theme::accentRed() : Theme::accentGreen();
-    painter.drawPixmap((size - inner) / 2, (size - inner) / 2,
-                       Symbols::pixmap(symbol, color, inner));
-    return pixmap;
-}
 
 void PanelPresence::start() {
     if (!exportItem()) {
@@ -104,7 +86,7 @@ void PanelPresence::createTray() {
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     m_tray = new QSystemTrayIcon(this);
     connect(m_tray, &QSystemTrayIcon::activated, this, &PanelPresence::trayActivated);
-    m_traySymbol.clear();
+    m_trayIconKey.clear();
     Q_EMIT trayShown(true); // its owner fills it in
     m_tray->show();
     Q_EMIT itemSettled();
@@ -123,28 +105,28 @@ bool PanelPresence::hasVisibleItem() const {
     return (m_watch && m_watch->isShown()) || (m_tray && m_trayAvailable);
 }
 
-void PanelPresence::showOnItem(const QString& symbol, const QString& label, const QString& guide,
+void PanelPresence::showOnItem(const PanelIcon& icon, const QString& label, const QString& guide,
                                const QString& toolTip) {
     if (!m_item) {
         return;
     }
-    m_item->setIcon(symbol, [symbol](int size) { return badge(symbol, size).toImage(); });
+    // A live icon changes every minute: a file of it would go stale and new ones pile up.
+    m_item->setIcon(
+        icon.key(), [&icon](int size) { return icon.image(size); }, PanelIcon::sizes,
+        icon.isLive() ? StatusNotifierItem::IconFile::none : StatusNotifierItem::IconFile::written);
     m_item->setLabel(label, guide);
     m_item->setToolTipText(toolTip);
 }
 
-void PanelPresence::showOnTray(const QString& symbol, const QString& toolTip) {
+void PanelPresence::showOnTray(const PanelIcon& icon, const QString& toolTip) {
     if (!m_tray) {
         return;
     }
-    // Only a change of symbol repaints the icon; the tooltip is cheap to replace every second.
-    if (symbol != m_traySymbol) {
-        m_traySymbol = symbol;
-        QIcon icon;
-        for (int size : {16, 22, 24, 32, 48}) {
-            icon.addPixmap(badge(symbol, size));
-        }
-        m_tray->setIcon(icon);
+    // Only a change of what the icon shows repaints it; the tooltip is cheap to replace every
+    // second.
+    if (icon.key() != m_trayIconKey) {
+        m_trayIconKey = icon.key();
+        m_tray->setIcon(icon.icon());
     }
     m_tray->setToolTip(toolTip);
 }

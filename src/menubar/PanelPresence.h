@@ -14,6 +14,7 @@ class QTimer;
 namespace kelvo {
 
 class DBusMenu;
+class PanelIcon;
 class StatusNotifierItem;
 class StatusNotifierWatch;
 
@@ -41,19 +42,14 @@ public:
     // How long a vanished watcher may take to come back before the tray icon replaces the item.
     void setFallbackDelay(std::chrono::milliseconds delay);
 
-    // What the item shows: the icon of `symbol`, the label (and the widest text of its format)
-    // and the tooltip. Only what changed reaches the panel.
-    void showOnItem(const QString& symbol, const QString& label, const QString& guide,
+    // What the item shows: the icon, the label (and the widest text of its format) and the
+    // tooltip. Only what changed reaches the panel.
+    void showOnItem(const PanelIcon& icon, const QString& label, const QString& guide,
                     const QString& toolTip);
-    // What the tray icon shows: the icon of `symbol` (drawn again only when it changes) and the
-    // tooltip.
-    void showOnTray(const QString& symbol, const QString& toolTip);
+    // What the tray icon shows: the icon (drawn again only when it changes) and the tooltip.
+    void showOnTray(const PanelIcon& icon, const QString& toolTip);
     // The menu's entries may have changed.
     void invalidateMenu();
-
-    // The item's icon: `symbol` in its accent colour on a small dark badge, so it reads on light
-    // and dark panels alike.
-    static QPixmap badge(const QString& symbol, int size);
 
 Q_SIGNALS:
     // The panel item was clicked at `hint` ((0, 0) when the panel does not say where).
@@ -79,7 +75,7 @@ private:
     bool m_watcherAnswered = false;
     QSystemTrayIcon* m_tray = nullptr;
     bool m_trayAvailable = false;
-    QString m_traySymbol;
+    QString m_trayIconKey;
 };
 
 } // namespace kelvo

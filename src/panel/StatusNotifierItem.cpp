@@ -41,19 +41,29 @@ SniToolTip StatusNotifierItem::toolTip() const {
     return {{}, {}, title(), m_toolTipText};
 }
 
-void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(int)>& render) {
+void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(int)>& render,
+                                 std::span<const int> sizes, IconFile file) {
     if (key == m_iconKey) {
         return;
     }
     m_iconKey = key;
+    const auto draw = [&render, sizes] {
+        SniIconPixmapList pixmaps;
+        for (int size : sizes) {
+            pixmaps.append(toPixmap(render(size)));
+        }
+        return pixmaps;
+    };
+    if (file == IconFile::none) {
+        m_icon = draw();
+        m_iconName.clear();
+        Q_EMIT NewIcon();
+        return;
+    }
     // Made once per symbol: a start or stop switches between icons already drawn and written.
     auto made = m_madeIcons.find(key);
     if (made == m_madeIcons.end()) {
-        SniIconPixmapList pixmaps;
-        for (int size : {16, 22, 24, 32, 48}) {
-            pixmaps.append(toPixmap(render(size)));
-        }
-        made = m_madeIcons.insert(key, {pixmaps, writeIconFile(key, render(48))});
+        made = m_madeIcons.insert(key, {draw(), writeIconFile(key, render(48))});
     }
     m_icon = made->first;
     m_iconName = made->second;

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QPoint>
 
+#include <span>
+
 namespace kelvo {
 
 // Kelvo's own org.kde.StatusNotifierItem: the symbol as its icon and the elapsed time as its
@@ -50,7 +52,7 @@ public:
     SniIconPixmapList noPixmaps() const { return {}; }
     const SniIconPixmapList& iconPixmap() const { return m_icon; }
     // The icon also as a PNG file, for panels that ignore pixmaps; empty when it could not be
-    // written.
+    // written or is not to be.
     const QString& iconName() const { return m_iconName; }
     SniToolTip toolTip() const;
     bool itemIsMenu() const { return false; }
@@ -59,8 +61,12 @@ public:
     const QString& labelGuide() const { return m_guide; }
     uint orderingIndex() const { return 0; }
 
-    // `key` names the icon; pixmaps (and the file) are made only when it changes.
-    void setIcon(const QString& key, const std::function<QImage(int)>& render);
+    // Whether an icon is also written as a PNG file (and kept with it, to come back to).
+    enum class IconFile { written, none };
+    // `key` names the icon; pixmaps at each of `sizes` (and the file) are made only when it
+    // changes.
+    void setIcon(const QString& key, const std::function<QImage(int)>& render,
+                 std::span<const int> sizes, IconFile file);
     void setLabel(const QString& label, const QString& guide);
     void setToolTipText(const QString& text);
 

@@ -31,7 +31,7 @@ public:
 
     // The entries the program keeps, beside the sign-in.
     enum class Key {
-        panelText,            // panel_text: elapsed, minutes or off
+        panelText,            // panel_text: elapsed, minutes, off or icon
         reminderHours,        // reminder_hours: 0 to 24
         remindedEntry,        // reminded_entry: an entry id
         pendingStop,          // pending_stop: an entry id

@@ -14,7 +14,7 @@ namespace {
 using Key = SettingsStore::Key;
 
 // As kept in the file, in the order of PanelText.
-const QStringList panelTextValues{u"elapsed"_s, u"minutes"_s, u"off"_s};
+const QStringList panelTextValues{u"elapsed"_s, u"minutes"_s, u"off"_s, u"icon"_s};
 const QString stopValue = u"stop"_s;
 const QString nothingValue = u"nothing"_s;
 
@@ -35,7 +35,19 @@ bool isStartReminder(int minutes) {
 
 } // namespace
 
-Preferences::Preferences(QObject* parent) : QObject(parent) {
+Preferences::PanelText Preferences::defaultPanelText(const QString& desktops) {
+    // Their default trays show an item's icon and tooltip only.
+    static const QStringList labelless{u"KDE"_s, u"XFCE"_s, u"LXQt"_s, u"X-Cinnamon"_s};
+    const QStringList names = desktops.split(u':', Qt::SkipEmptyParts);
+    const bool drawsNoLabels = std::ranges::any_of(names, [](const QString& name) {
+        return labelless.contains(name, Qt::CaseInsensitive);
+    });
+    return drawsNoLabels ? PanelText::icon : PanelText::elapsed;
+}
+
+Preferences::Preferences(QObject* parent)
+    : QObject(parent)
+    , m_panelText(defaultPanelText(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))) {
     const auto entries = SettingsStore::read();
     if (!entries) {
         m_readProblem = u"Could not read %1; using the defaults."_s.arg(SettingsStore::path());

@@ -29,8 +29,12 @@ public:
     static constexpr int longestStartReminder = 120;
     static constexpr int hoursInAWeek = 168;
 
-    // What the panel item's label shows: the elapsed time, hours and minutes, or nothing.
-    enum class PanelText { elapsed, minutes, off };
+    // What the panel item's label shows: the elapsed time, hours and minutes, nothing, or
+    // nothing beside the icon since the time is drawn in it.
+    enum class PanelText { elapsed, minutes, off, icon };
+    // The panel text where the settings hold none, on the desktop named by `desktops` (as
+    // XDG_CURRENT_DESKTOP lists them): in the icon where the desktop's own tray draws no labels.
+    static PanelText defaultPanelText(const QString& desktops);
 
     explicit Preferences(QObject* parent = nullptr);
 
@@ -73,7 +77,7 @@ Q_SIGNALS:
     void weeklyTargetChanged();
 
 private:
-    PanelText m_panelText = PanelText::elapsed;
+    PanelText m_panelText;
     int m_reminderHours = defaultReminderHours;
     std::optional<QString> m_remindedEntry;
     int m_awayIdleMinutes = 0;

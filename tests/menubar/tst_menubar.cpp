@@ -4,13 +4,17 @@
 
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuBarView.h"
+#include "menubar/PanelIcon.h"
 #include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
 #include "ui/BorderedButton.h"
 #include "ui/PillButton.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFontDatabase>
 #include <QMenu>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
@@ -50,6 +54,29 @@ QRect placeOf(QWidget* panel, const QString& name) {
     return {widget->mapTo(panel, QPoint()), widget->size()};
 }
 
+// What tesseract reads in `icon` (digits and the hour mark only), drawn about 100 px large with
+// its light strokes dark on a light page.
+QString readBack(const QImage& icon) {
+    const QImage large = icon.scaled(icon.size() * (110 / icon.width()), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage page(large.size() + QSize(80, 80), QImage::Format_Grayscale8);
+    page.fill(Qt::white);
+    for (int y = 0; y < large.height(); ++y) {
+        for (int x = 0; x < large.width(); ++x) { // by the lowest channel: the red rim fades
+            const QColor c = large.pixelColor(x, y);
+            const int light = std::min({c.red(), c.green(), c.blue()}) * c.alpha() / 255;
+            page.setPixelColor(x + 40, y + 40, QColor(255 - light, 255 - light, 255 - light));
+        }
+    }
+    QBuffer png;
+    page.save(&png, "PNG");
+    QProcess ocr;
+    ocr.start(u"tesseract"_s, {u"stdin"_s, u"stdout"_s, u"--psm"_s, u"6"_s, u"-c"_s, u"tessedit_char_whitelist=0123456789h"_s});
+    ocr.write(png.data());
+    ocr.closeWriteChannel();
+    ocr.waitForFinished(60000);
+    return QString::fromUtf8(ocr.readAllStandardOutput()).simplified();
+}
+
 // start: empty: nothing runs
 struct TitleRow { QString start, symbol, text; int fontSize; };
 
@@ -85,6 +112,26 @@ private Q_SLOTS:
         // The item follows within its one-second refresh; the count ticks on meanwhile, so only the
         // last digit may differ.
         QTRY_VERIFY_WITH_TIMEOUT(bar->statusItem()->toolTip().startsWith(text.chopped(1)), 5000);
+    }
+    void iconDigitsReadBack_data() {
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("digits"); // lines apart
+        QTest::newRow("minutes") << qint64(7 * 60 + 59) << u"07"_s;
+        QTest::newRow("the last minute of an hour") << qint64(59 * 60) << u"59"_s;
+        QTest::newRow("one hour") << qint64(3600) << u"1h 00"_s;
+        QTest::newRow("a long day") << qint64(12 * 3600 + 48 * 60) << u"12h 48"_s;
+        QTest::newRow("hundreds of hours") << qint64(386 * 3600 + 27 * 60) << u"386h 27"_s;
+    }
+    // The digits read back exactly at the sizes panels draw, in the face the icon pins.
+    void iconDigitsReadBack() {
+        QFETCH(qint64, seconds);
+        QFETCH(QString, digits);
+        QVERIFY(QFontDatabase::families().contains(u"DejaVu Sans"_s));
+        const PanelIcon icon(u"stop.fill"_s, PanelIcon::digitsOf(seconds), true);
+        for (int size : {22, 24, 32, 48}) {
+            QCOMPARE(readBack(icon.image(size)), digits);
+        }
+        QVERIFY(PanelIcon::digitsOf(1000 * 3600).isEmpty() && PanelIcon::digitsOf(-60).isEmpty()); // beyond, the plain symbol
     }
     void startLatestAndStop() {
         MenuBarManager* bar = manager();

@@ -8,12 +8,14 @@
 #include "app/KelvoApp.h"
 #include "app/MainWindow.h"
 #include "menubar/MenuBarManager.h"
+#include "menubar/PanelIcon.h"
 #include "menubar/PanelPresence.h"
 #include "menubar/PopoverWindow.h"
 #include "panel/DBusTypes.h"
 #include "panel/StatusNotifierItem.h"
 
 #include <QDBusPendingCall>
+#include <QDir>
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -103,16 +105,19 @@ public:
         const QString service = QDBusConnection::sessionBus().baseService();
         host().connect(service, itemPath, itemInterface, u"XAyatanaNewLabel"_s, this, SLOT(label(QString, QString)));
         host().connect(service, u"/MenuBar"_s, menuInterface, u"LayoutUpdated"_s, this, SLOT(layout(uint, int)));
+        host().connect(service, itemPath, itemInterface, u"NewIcon"_s, this, SLOT(icon()));
         host().connect(service, u"/MenuBar"_s, menuInterface, u"ItemsPropertiesUpdated"_s, this,
                        SLOT(properties(QDBusMessage)));
     }
     QStringList labels;
     int layouts = 0;
+    int icons = 0;
     QMap<int, QVariantMap> updated; // the properties announced per item, the latest last
 
 public Q_SLOTS:
     void label(const QString& text, const QString&) { labels.append(text); }
     void layout(uint, int) { ++layouts; }
+    void icon() { ++icons; }
     void properties(const QDBusMessage& message) {
         for (const DBusMenuItem& item : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
             updated[item.id].insert(item.properties);
@@ -139,6 +144,7 @@ private Q_SLOTS:
         QVERIFY(m_watcher->appear());
     }
     void cleanup() {
+        qunsetenv("XDG_CURRENT_DESKTOP");
         m_manager.reset();
         m_watcher.reset();
         m_f.reset();
@@ -156,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(itemProperty(u"XAyatanaLabelGuide"_s).toString(), u"88:88:88"_s);
         const auto toolTip = qdbus_cast<SniToolTip>(itemProperty(u"ToolTip"_s).value<QDBusArgument>());
         QCOMPARE(toolTip.title + u' ' + toolTip.text, u"Kelvo 00:00:00"_s);
-        QCOMPARE(qdbus_cast<SniIconPixmapList>(itemProperty(u"IconPixmap"_s).value<QDBusArgument>()).size(), 5);
+        QCOMPARE(qdbus_cast<SniIconPixmapList>(itemProperty(u"IconPixmap"_s).value<QDBusArgument>()).size(), 8);
         const QString iconFile = itemProperty(u"IconName"_s).toString(); // for panels that ignore pixmaps
         QVERIFY2(iconFile.startsWith(m_runtime.path()) && QImage(iconFile).size() == QSize(48, 48), qPrintable(iconFile));
     }
@@ -188,6 +194,34 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(sent.layouts, 0); // nor a new menu
+    }
+    // Redrawn once a minute, never written to a file, and no label beside it.
+    void digitsInTheIcon() {
+        QVERIFY(m_f->preferences.setPanelText(MenuBarManager::PanelText::icon).has_value());
+        const QStringList files = QDir(m_runtime.path()).entryList(QDir::Files);
+        manager();
+        m_f->showCurrent(running); // 5 min 10 s
+        QTRY_COMPARE(manager().panelIcon().digits(), QStringList{u"05"_s});
+        Announcements sent;
+        for (const qint64 step : {1, 1, 48, 1}) { // 5:11, 5:12, 6:00, 6:01
+            m_f->clock.advance(step);
+            m_f->timer.updateElapsedTime(m_f->timer.currentEntry()->startTime);
+        }
+        QTRY_COMPARE(sent.icons, 1);
+        QCOMPARE(manager().panelIcon().digits(), QStringList{u"06"_s});
+        QCOMPARE(itemProperty(u"IconName"_s).toString(), QString());
+        QCOMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), QString());
+        QCOMPARE(QDir(m_runtime.path()).entryList(QDir::Files), files);
+        m_f->timer.forgetAccount(); // signed out: the plain symbol
+        QTRY_COMPARE(sent.icons, 2);
+    }
+    void panelTextFollowsTheDesktop() {
+        using enum MenuBarManager::PanelText;
+        for (const auto& [desktops, expected] : {std::pair{u"ubuntu:GNOME"_s, elapsed}, {u"KDE"_s, icon}, {u"X-Cinnamon"_s, icon}, {u""_s, elapsed}}) {
+            QCOMPARE(Preferences::defaultPanelText(desktops), expected);
+        }
+        qputenv("XDG_CURRENT_DESKTOP", "XFCE"); // read at start, where the file holds no choice
+        QCOMPARE(Preferences().panelText(), icon);
     }
     void activationAndMiddleClick() {
         manager();
@@ -346,9 +380,8 @@ private Q_SLOTS:
         QCOMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"0:00"_s);
         QCOMPARE(QSettings(m_f->home.tokenFile(), QSettings::IniFormat).value(u"panel_text"_s).toString(), u"minutes"_s);
         QCOMPARE(m_f->home.storedToken(), u"t"_s);
-        MenuBarManager next(&m_f->timer, &m_f->auth, {}, &m_f->preferences, m_f->earnings());
-        next.setupMenuBar();
-        QCOMPARE(next.panelText(), MenuBarManager::PanelText::minutes);
+        qputenv("XDG_CURRENT_DESKTOP", "KDE"); // a choice wins over the desktop's
+        QCOMPARE(Preferences().panelText(), MenuBarManager::PanelText::minutes);
     }
     void hiddenStartStaysInThePanel() {
         KelvoApp app(&m_f->client, &m_f->clock);
