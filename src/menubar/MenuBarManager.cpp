@@ -162,6 +162,7 @@ std::expected<void, QString> MenuBarManager::setPanelText(PanelText mode) {
         Diagnostics::print(QStringLiteral("Could not save the panel text: ") + stored.error());
     }
     updatePanelItem();
+    updateStatusItem(); // the tray icon too, at once rather than at its next tick
     if (m_presence) {
         m_presence->invalidateMenu();
     }

@@ -60,8 +60,7 @@ QImage PanelIcon::image(int size) const {
     painter.setPen(QPen(m_digits.isEmpty() ? Theme::badgeEdge() : Theme::accentRed(), 1));
     painter.setBrush(Theme::appBackground());
     painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 4.0, size / 4.0);
-    if (!m_digits.isEmpty()) {
-        drawDigits(painter, size);
+    if (!m_digits.isEmpty() && drawDigits(painter, size)) {
         return image;
     }
     const int inner = size * 3 / 5;
@@ -72,10 +71,10 @@ QImage PanelIcon::image(int size) const {
     return image;
 }
 
-// The lines fill the badge inside its rim, as large as they fit, drawn a little taller than wide
-// where the width allows (narrow digits read better at a panel's sizes), each line's height and
-// top on whole pixels so the strokes stay sharp.
-void PanelIcon::drawDigits(QPainter& painter, int size) const {
+// The lines fill the badge inside its rim, as large as they fit; where the width is what limits
+// them they may stand up to a fifth taller than the face draws them (a panel's icons are small).
+// Each line's height and top fall on whole pixels so the strokes stay sharp.
+bool PanelIcon::drawDigits(QPainter& painter, int size) const {
     const QFont font = digitFont();
     QList<QPainterPath> lines;
     for (const QString& text : m_digits) {
@@ -88,6 +87,9 @@ void PanelIcon::drawDigits(QPainter& painter, int size) const {
     for (const QPainterPath& path : lines) {
         widest = std::max(widest, path.boundingRect().width());
         tall += path.boundingRect().height();
+    }
+    if (widest <= 0 || tall <= 0) {
+        return false; // the symbol then stands in
     }
     const qreal room = size - 2 * std::max(2.0, size / 11.0);
     const int gaps = int(lines.size()) - 1;
@@ -115,6 +117,7 @@ void PanelIcon::drawDigits(QPainter& painter, int size) const {
         painter.drawPath(place.map(lines[i]));
         top += heights[i] + int(gap);
     }
+    return true;
 }
 
 QIcon PanelIcon::icon() const {

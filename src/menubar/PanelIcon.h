@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QPainter;
+
 namespace kelvo {
 
 // The panel item's icon: the play or stop symbol, or the running time's digits, on a small dark
@@ -23,7 +25,6 @@ public:
     // or the span cannot be shown.
     static QStringList digitsOf(qint64 seconds);
 
-    const QString& symbol() const { return m_symbol; }
     const QStringList& digits() const { return m_digits; }
     bool isLive() const { return m_live; }
     // Names what the icon shows; equal keys draw the same pictures.
@@ -32,10 +33,9 @@ public:
     // Every size, for the tray icon.
     QIcon icon() const;
 
-    bool operator==(const PanelIcon&) const = default;
-
 private:
-    void drawDigits(QPainter& painter, int size) const;
+    // False where the face gives no outlines (no fonts at all): nothing is drawn.
+    bool drawDigits(QPainter& painter, int size) const;
 
     QString m_symbol;
     QStringList m_digits;

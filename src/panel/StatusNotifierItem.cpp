@@ -60,7 +60,7 @@ void StatusNotifierItem::setIcon(const QString& key, const std::function<QImage(
         Q_EMIT NewIcon();
         return;
     }
-    // Made once per symbol: a start or stop switches between icons already drawn and written.
+    // Made once per key: a start or stop switches between icons already drawn and written.
     auto made = m_madeIcons.find(key);
     if (made == m_madeIcons.end()) {
         made = m_madeIcons.insert(key, {draw(), writeIconFile(key, render(48))});

@@ -11,8 +11,8 @@
 
 namespace kelvo {
 
-// Kelvo's own org.kde.StatusNotifierItem: the symbol as its icon and the elapsed time as its
-// label (the Ayatana extension, drawn beside the icon by the panels that know it) and tooltip.
+// Kelvo's own org.kde.StatusNotifierItem: the symbol (or the time's digits) as its icon and the
+// elapsed time as its label (the Ayatana extension, drawn beside the icon by the panels that know it) and tooltip.
 // Panels learn of changes from the New* signals, which are sent only when something they show
 // has changed. Clicks from the panel come out as the plain signals below.
 class StatusNotifierItem : public QObject {
