@@ -432,6 +432,7 @@ bool iconDigitShots(const QString& folder) {
     }
     const int band = PanelIcon::sizes[std::size(PanelIcon::sizes) - 1] + gap;
     QImage sheet(width, int(std::size(times)) * 2 * band + gap, QImage::Format_ARGB32);
+    sheet.fill(Qt::transparent);
     QPainter painter(&sheet);
     int top = gap;
     for (const qint64 seconds : times) {

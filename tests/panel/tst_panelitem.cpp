@@ -144,7 +144,6 @@ private Q_SLOTS:
         QVERIFY(m_watcher->appear());
     }
     void cleanup() {
-        qunsetenv("XDG_CURRENT_DESKTOP");
         m_manager.reset();
         m_watcher.reset();
         m_f.reset();

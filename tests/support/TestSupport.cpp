@@ -17,6 +17,7 @@ TemporaryConfigHome::TemporaryConfigHome()
     : m_previous(qgetenv("XDG_CONFIG_HOME"))
     , m_hadPrevious(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
+    qunsetenv("XDG_CURRENT_DESKTOP"); // the panel text's default follows it: no desktop's here
 }
 
 TemporaryConfigHome::~TemporaryConfigHome() {
